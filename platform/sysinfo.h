@@ -1,0 +1,19 @@
+// Memory and disk figures the storage layer sizes its tables by.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace tessaran {
+
+// Available memory in bytes: MemAvailable plus SwapFree.
+std::uint64_t AvailableMemory();
+
+// Free space in bytes for an unprivileged writer on the file system holding
+// directory; 0 when it cannot be asked.
+std::uint64_t FreeDiskSpace(const std::filesystem::path& directory);
+
+// The temporary directory: $TEMP, else $TMPDIR, else /tmp.
+std::filesystem::path TemporaryDirectory();
+
+}  // namespace tessaran
