@@ -1,0 +1,41 @@
+#include "platform/sysinfo.h"
+
+#include <sys/statvfs.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace tessaran {
+
+std::uint64_t AvailableMemory() {
+  std::ifstream meminfo("/proc/meminfo");
+  std::uint64_t available = 0, swapFree = 0;
+  std::string line;
+  while (std::getline(meminfo, line)) {
+    std::istringstream fields(line);
+    std::string key;
+    std::uint64_t kilobytes = 0;
+    fields >> key >> kilobytes;
+    if (key == "MemAvailable:") available = kilobytes;
+    else if (key == "SwapFree:") swapFree = kilobytes;
+  }
+  return (available + swapFree) * 1024;
+}
+
+std::uint64_t FreeDiskSpace(const std::filesystem::path& directory) {
+  struct statvfs info {};
+  if (statvfs(directory.c_str(), &info) != 0) return 0;
+  return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+std::filesystem::path TemporaryDirectory() {
+  for (const char* name : {"TEMP", "TMPDIR"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return value;
+  }
+  return "/tmp";
+}
+
+}  // namespace tessaran
