@@ -1,6 +1,6 @@
 #include "platform/profile.h"
 
-#include <unistd.h>
+#include "platform/bytes.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -100,32 +100,15 @@ std::optional<std::string> LookUp(std::string_view section, std::string_view key
 }
 
 bool ReplaceFile(const fs::path& file, const std::vector<std::string>& lines, std::string* error) {
-  auto fail = [&](const std::string& reason) {
-    if (error) *error = reason;
-    return false;
-  };
   std::error_code ec;
   fs::create_directories(file.parent_path(), ec);
-  if (ec) return fail("cannot create " + file.parent_path().string() + ": " + ec.message());
-  fs::path temporary = file;
-  temporary += ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return fail("cannot write " + temporary.string());
-    for (const auto& line : lines) out << line << '\n';
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(temporary, ec);
-      return fail("cannot write " + temporary.string() + " (disk full?)");
-    }
-  }
-  fs::rename(temporary, file, ec);
   if (ec) {
-    fs::remove(temporary, ec);
-    return fail("cannot replace " + file.string() + ": " + ec.message());
+    if (error) *error = "cannot create " + file.parent_path().string() + ": " + ec.message();
+    return false;
   }
-  return true;
+  std::string text;
+  for (const auto& line : lines) text += line + "\n";
+  return WriteFileAtomically(file, AsBytes(text), error);
 }
 
 }  // namespace

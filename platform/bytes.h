@@ -1,0 +1,87 @@
+// Byte-order helpers: every fixed-layout record of every file is read and
+// written field by field through these, never by casting structs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaran {
+
+using Bytes = std::vector<std::byte>;
+using ByteSpan = std::span<const std::byte>;
+
+// A bounded cursor over bytes. Reading past the end yields zeros and sets a
+// sticky failure flag that callers test once after a record.
+class ByteReader {
+ public:
+  explicit ByteReader(ByteSpan bytes) : bytes_(bytes) {}
+
+  std::uint8_t U8();
+  std::uint16_t U16BE();
+  std::uint16_t U16LE();
+  std::uint32_t U32BE();
+  std::uint32_t U32LE();
+  std::int16_t I16BE() { return static_cast<std::int16_t>(U16BE()); }
+  std::int16_t I16LE() { return static_cast<std::int16_t>(U16LE()); }
+  std::int32_t I32BE() { return static_cast<std::int32_t>(U32BE()); }
+  std::int32_t I32LE() { return static_cast<std::int32_t>(U32LE()); }
+  // Four characters of a chunk tag.
+  std::string Tag();
+  // The next n bytes, or an empty span (and failure) when fewer remain.
+  ByteSpan Take(std::size_t n);
+  void Skip(std::size_t n) { Take(n); }
+
+  bool Ok() const { return ok_; }
+  std::size_t Position() const { return position_; }
+  std::size_t Remaining() const { return bytes_.size() - position_; }
+  // Moves to an absolute position; beyond the end fails.
+  void Seek(std::size_t position);
+
+ private:
+  bool Have(std::size_t n);
+  ByteSpan bytes_;
+  std::size_t position_ = 0;
+  bool ok_ = true;
+};
+
+// Appends fields to a byte vector.
+class ByteWriter {
+ public:
+  explicit ByteWriter(Bytes& out) : out_(out) {}
+  void U8(std::uint8_t v) { out_.push_back(std::byte{v}); }
+  void U16BE(std::uint16_t v);
+  void U16LE(std::uint16_t v);
+  void U32BE(std::uint32_t v);
+  void U32LE(std::uint32_t v);
+  void Tag(std::string_view tag);  // four characters, blank-padded
+  void Append(ByteSpan bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
+  void Zeros(std::size_t n) { out_.insert(out_.end(), n, std::byte{0}); }
+  std::size_t Size() const { return out_.size(); }
+  // Overwrites a 32-bit big-endian value written earlier (chunk sizes).
+  void PatchU32BE(std::size_t at, std::uint32_t v);
+  void PatchU32LE(std::size_t at, std::uint32_t v);
+
+ private:
+  Bytes& out_;
+};
+
+// Reads a whole file; false with a reason when it cannot be read.
+bool ReadWholeFile(const std::filesystem::path& file, Bytes& bytes, std::string* error = nullptr);
+
+// Writes bytes to a temporary name in the same folder and renames it over
+// file, so a failure (a full disk) never leaves a half-written file in place
+// of a good one. False with a reason on failure; nothing is left behind.
+bool WriteFileAtomically(const std::filesystem::path& file, ByteSpan bytes,
+                         std::string* error = nullptr);
+
+inline ByteSpan AsBytes(std::string_view text) {
+  return {reinterpret_cast<const std::byte*>(text.data()), text.size()};
+}
+
+}  // namespace tessaran

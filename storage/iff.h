@@ -1,0 +1,65 @@
+// The IFF chunk walk and write shared by ILBM pictures, IFF ANIM maps, the
+// scene file and the render project: four-character tag, big-endian 32-bit
+// size, payload padded to an even length; "FORM", "LIST", "PROP" and "CAT "
+// groups carry a four-character type before their chunks.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/bytes.h"
+
+namespace tessaran {
+
+struct IffChunk {
+  std::string tag;          // four characters
+  std::size_t offset = 0;   // of the chunk header within the walked bytes
+  ByteSpan data;            // the payload, as long as its size says
+};
+
+bool IsIffGroup(std::string_view tag);
+
+// Walks the chunks of one level, in order. A chunk whose size passes the end
+// stops the walk and marks it truncated; a missing pad byte at the very end
+// is tolerated.
+class IffWalker {
+ public:
+  explicit IffWalker(ByteSpan level) : level_(level) {}
+  bool Next(IffChunk& chunk);
+  bool Truncated() const { return truncated_; }
+
+ private:
+  ByteSpan level_;
+  std::size_t position_ = 0;
+  bool truncated_ = false;
+};
+
+// The type and contents of a group chunk ("FORM" + "ILBM" + chunks).
+// False when the chunk is no group or too short to hold its type.
+bool IffGroupContents(const IffChunk& group, std::string& type, ByteSpan& contents);
+
+// Finds the first chunk tagged `tag` at or after byte `from`, entering every
+// group on the way rather than skipping it. Offsets are within `bytes`.
+std::optional<IffChunk> IffFind(ByteSpan bytes, std::string_view tag, std::size_t from = 0);
+
+// Writes chunks and groups, nesting allowed; sizes are patched at End().
+class IffWriter {
+ public:
+  explicit IffWriter(Bytes& out) : out_(out), writer_(out) {}
+  void BeginChunk(std::string_view tag);
+  void BeginGroup(std::string_view group, std::string_view type);
+  // Closes the innermost open chunk or group: patches its size and pads it.
+  void End();
+  // Writes a whole chunk at once.
+  void Chunk(std::string_view tag, ByteSpan payload);
+  ByteWriter& Data() { return writer_; }
+
+ private:
+  Bytes& out_;
+  ByteWriter writer_;
+  std::vector<std::size_t> open_;  // offsets of the open chunks' size fields
+};
+
+}  // namespace tessaran
