@@ -16,16 +16,20 @@ class NumberOnlyText : public MessageTextSource {
 TerminalReporter terminalReporter;
 TerminalAsker terminalAsker;
 NumberOnlyText numberOnlyText;
+TerminalProgress terminalProgress;
 
 MessageReporter* reporter = &terminalReporter;
 QuestionAsker* asker = &terminalAsker;
 MessageTextSource* textSource = &numberOnlyText;
+ProgressDisplay* progress = &terminalProgress;
 
 }  // namespace
 
 void InstallReporter(MessageReporter* r) { reporter = r ? r : &terminalReporter; }
 void InstallAsker(QuestionAsker* a) { asker = a ? a : &terminalAsker; }
 void InstallMessageText(MessageTextSource* s) { textSource = s ? s : &numberOnlyText; }
+void InstallProgress(ProgressDisplay* p) { progress = p ? p : &terminalProgress; }
+ProgressDisplay& Progress() { return *progress; }
 MessageReporter& Reporter() { return *reporter; }
 QuestionAsker& Asker() { return *asker; }
 

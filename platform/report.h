@@ -59,8 +59,11 @@ class MessageTextSource {
 void InstallReporter(MessageReporter* reporter);
 void InstallAsker(QuestionAsker* asker);
 void InstallMessageText(MessageTextSource* source);
+void InstallProgress(ProgressDisplay* progress);
 MessageReporter& Reporter();
 QuestionAsker& Asker();
+// The process-wide progress display; batch mode's terminal bar by default.
+ProgressDisplay& Progress();
 
 // Formats message `number` through the installed text source.
 std::string MessageText(int number, ...);
