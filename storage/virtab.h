@@ -31,6 +31,7 @@ struct VTH {
   int clean[2] = {1, 1};          // 1 = buffer matches the file
   std::vector<std::byte> VBuf[2]; // the buffers
   int VOffs[2] = {0, 0};          // index of the first element of each buffer
+  unsigned char abnormalShown = 0;  // disk access already shown in a box: 1 VGet, 2 VPut
 };
 
 // Closes a table as CloseVirTab does.
@@ -67,5 +68,26 @@ void SetVirTabDirectory(const std::filesystem::path& directory);
 
 // The number of the last temporary file created.
 int VirTabFileCounter();
+
+// How disk access, which the programs treat as abnormal, is reported. The
+// modeler (the default) shows warnings 48 for VGet and 49 for VPut; the
+// renderer, player and picker trace "VGet >=SUP_DISK Anormal" and
+// "VPut >=SUP_DISK Anormal" on the console, or show the text in a warning
+// box when there is no console. A box is shown once per table, a trace on
+// every access. Set once by the program at start-up.
+void SetVirTabModelerMessages(bool modeler);
+
+// The number of the program's "SWAP disc memory is full" message (43 in the
+// modeler's table), shown when the disk cannot hold a table.
+void SetVirTabDiskFullMessage(int number);
+
+// The figures tables are sized by. Tests replace them to simulate small
+// memory or a full disk; a null member means the platform's own figure
+// (AvailableMemory, FreeDiskSpace).
+struct VirTabLimits {
+  std::uint64_t (*availableMemory)() = nullptr;
+  std::uint64_t (*freeDiskSpace)(const std::filesystem::path& directory) = nullptr;
+};
+void SetVirTabLimitsForTesting(const VirTabLimits& limits);
 
 }  // namespace tessaran
