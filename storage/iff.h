@@ -47,7 +47,7 @@ std::optional<IffChunk> IffFind(ByteSpan bytes, std::string_view tag, std::size_
 // Writes chunks and groups, nesting allowed; sizes are patched at End().
 class IffWriter {
  public:
-  explicit IffWriter(Bytes& out) : out_(out), writer_(out) {}
+  explicit IffWriter(Bytes& out) : writer_(out) {}
   void BeginChunk(std::string_view tag);
   void BeginGroup(std::string_view group, std::string_view type);
   // Closes the innermost open chunk or group: patches its size and pads it.
@@ -57,7 +57,6 @@ class IffWriter {
   ByteWriter& Data() { return writer_; }
 
  private:
-  Bytes& out_;
   ByteWriter writer_;
   std::vector<std::size_t> open_;  // offsets of the open chunks' size fields
 };
