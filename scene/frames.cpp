@@ -77,7 +77,9 @@ int FrameTable::ReopenRepere(int n) {
     return 0;
   }
   if (n > old) {
-    for (int k = 0; k < old; ++k) RepointFrame(k);
+    // Frames refer to their values and parents by index, so growth moves
+    // nothing: existing frames keep their links, and a model's hierarchy
+    // survives a new object being added at capacity.
     for (int k = old; k < n; ++k) ResetFrame(k);
   } else {
     // Frames hanging from slots that no longer exist become roots.
@@ -99,7 +101,7 @@ void FrameTable::Allocate(int n) {
   for (int k = 0; k < n; ++k) ResetFrame(k);
 }
 
-void FrameTable::RepointFrame(int k) {
+void FrameTable::ResetFrame(int k) {
   FrameRecord& r = records_[k];
   r.slice = k;
   r.parent = -1;
@@ -107,10 +109,6 @@ void FrameTable::RepointFrame(int k) {
   r.state = 1;
   r.identifier = identifierBase_ + k;
   r.parentFlag = 0;
-}
-
-void FrameTable::ResetFrame(int k) {
-  RepointFrame(k);
   absOrigin_[k] = Vec3{};
   relOrigin_[k] = Vec3{};
   absOrientation_[k] = IdentityMatrix();

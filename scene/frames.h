@@ -36,9 +36,9 @@ class FrameTable {
 
   int Capacity() const { return static_cast<int>(records_.size()); }
 
-  // Sets the capacity to n (`ReopenRepere`). On growth every existing frame
-  // is re-pointed to its slices with its links reset, and the new slots get
-  // fresh frames. Returns 1, or 0 with the table unchanged.
+  // Sets the capacity to n (`ReopenRepere`). On growth existing frames keep
+  // their values and links and the new slots get fresh frames; on shrinking
+  // links to removed slots are cut. Returns 1, or 0 with the table unchanged.
   int ReopenRepere(int n);
 
   // Sizes the table without traces and with every frame fresh.
@@ -46,9 +46,6 @@ class FrameTable {
 
   // Identity orientations, zero origins, a root whose identifier is its slot.
   void ResetFrame(int k);
-  // Binds record k to its slices again and makes it an unlinked root with
-  // its slot as identifier; its values are kept.
-  void RepointFrame(int k);
   // Cuts frame k from its parent; its absolute values are kept.
   void MakeRoot(int k);
 

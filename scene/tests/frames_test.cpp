@@ -121,11 +121,11 @@ TEST(SceneFrames, GrowthMakesFreshRootsAndKeepsValues) {
     ExpectNear(table.AbsOrientation(k), IdentityMatrix());
     ExpectNear(table.RelOrientation(k), IdentityMatrix());
   }
-  // Existing frames keep their values; their links are reset.
+  // Existing frames keep their values, identifiers and links.
   ExpectNear(table.AbsOrigin(7), {1, 2, 3});
-  EXPECT_EQ(table.Record(7).parent, -1);
-  EXPECT_EQ(table.Record(7).identifier, 7);
-  EXPECT_EQ(table.Record(3).parentFlag, 0);
+  EXPECT_EQ(table.Record(7).parent, 3);
+  EXPECT_EQ(table.Record(7).identifier, 4242);
+  EXPECT_EQ(table.Record(3).parentFlag, 1);
 }
 
 TEST(SceneFrames, RefusedGrowthLeavesTheTable) {
