@@ -119,14 +119,19 @@ bool ReadWholeFile(const std::filesystem::path& file, Bytes& bytes, std::string*
 }
 
 bool WriteFileAtomically(const std::filesystem::path& file, ByteSpan bytes, std::string* error) {
-  auto fail = [&](const std::string& reason) {
-    if (error) *error = reason;
-    return false;
-  };
   std::filesystem::path temporary = file;
   temporary += ".tmp" + std::to_string(getpid());
+  return WriteFileThrough(file, temporary, bytes, error) == WriteStep::Done;
+}
+
+WriteStep WriteFileThrough(const std::filesystem::path& file, const std::filesystem::path& temporary,
+                           ByteSpan bytes, std::string* error) {
+  auto fail = [&](WriteStep step, const std::string& reason) {
+    if (error) *error = reason;
+    return step;
+  };
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return fail("cannot create " + temporary.string() + ": " + std::strerror(errno));
+  if (fd < 0) return fail(WriteStep::Create, "cannot create " + temporary.string() + ": " + std::strerror(errno));
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -135,21 +140,21 @@ bool WriteFileAtomically(const std::filesystem::path& file, ByteSpan bytes, std:
       std::string reason = std::strerror(n < 0 ? errno : ENOSPC);
       ::close(fd);
       ::unlink(temporary.c_str());
-      return fail("cannot write " + file.string() + ": " + reason);
+      return fail(WriteStep::Write, "cannot write " + file.string() + ": " + reason);
     }
     done += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0) {
     std::string reason = std::strerror(errno);
     ::unlink(temporary.c_str());
-    return fail("cannot write " + file.string() + ": " + reason);
+    return fail(WriteStep::Write, "cannot write " + file.string() + ": " + reason);
   }
   if (::rename(temporary.c_str(), file.c_str()) != 0) {
     std::string reason = std::strerror(errno);
     ::unlink(temporary.c_str());
-    return fail("cannot replace " + file.string() + ": " + reason);
+    return fail(WriteStep::Replace, "cannot replace " + file.string() + ": " + reason);
   }
-  return true;
+  return WriteStep::Done;
 }
 
 }  // namespace tessaran

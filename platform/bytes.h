@@ -80,6 +80,15 @@ bool ReadWholeFile(const std::filesystem::path& file, Bytes& bytes, std::string*
 bool WriteFileAtomically(const std::filesystem::path& file, ByteSpan bytes,
                          std::string* error = nullptr);
 
+// The steps of a file replacement, for callers that tell a full disk from a
+// file that cannot be opened.
+enum class WriteStep { Done, Create, Write, Replace };
+
+// As WriteFileAtomically, through the temporary the caller names (in the
+// same folder as file). Returns the step that failed, or Done.
+WriteStep WriteFileThrough(const std::filesystem::path& file, const std::filesystem::path& temporary,
+                           ByteSpan bytes, std::string* error = nullptr);
+
 inline ByteSpan AsBytes(std::string_view text) {
   return {reinterpret_cast<const std::byte*>(text.data()), text.size()};
 }

@@ -33,23 +33,35 @@ bool IffGroupContents(const IffChunk& group, std::string& type, ByteSpan& conten
   return true;
 }
 
+bool IffScanner::Next(IffChunk& chunk) {
+  if (truncated_ || position_ > bytes_.size() || bytes_.size() - position_ < 8) return false;
+  ByteReader header(bytes_.subspan(position_, 8));
+  chunk.tag = header.Tag();
+  const std::uint32_t size = header.U32BE();
+  const std::size_t room = bytes_.size() - position_ - 8;
+  chunk.offset = position_;
+  chunk.whole = size <= room;
+  if (IsIffGroup(chunk.tag)) {
+    chunk.data = bytes_.subspan(position_ + 8, chunk.whole ? size : room);
+    position_ += 12;  // enter: header and group type
+    return true;
+  }
+  if (!chunk.whole) {
+    truncated_ = true;
+    return false;
+  }
+  chunk.data = bytes_.subspan(position_ + 8, size);
+  position_ += 8 + size + (size % 2);
+  return true;
+}
+
 std::optional<IffChunk> IffFind(ByteSpan bytes, std::string_view tag, std::size_t from) {
-  std::size_t position = from;
-  while (position <= bytes.size() && bytes.size() - position >= 8) {
-    ByteReader header(bytes.subspan(position, 8));
-    std::string found = header.Tag();
-    std::uint32_t size = header.U32BE();
-    bool fits = size <= bytes.size() - position - 8;
-    if (found == tag) {
-      if (!fits) return std::nullopt;
-      return IffChunk{found, position, bytes.subspan(position + 8, size)};
-    }
-    if (IsIffGroup(found)) {
-      position += 12;  // enter: header and group type
-      continue;
-    }
-    if (!fits) return std::nullopt;
-    position += 8 + size + (size % 2);
+  IffScanner scanner(bytes, from);
+  IffChunk chunk;
+  while (scanner.Next(chunk)) {
+    if (chunk.tag != tag) continue;
+    if (!chunk.whole) return std::nullopt;
+    return chunk;
   }
   return std::nullopt;
 }

@@ -17,6 +17,8 @@ struct IffChunk {
   std::string tag;          // four characters
   std::size_t offset = 0;   // of the chunk header within the walked bytes
   ByteSpan data;            // the payload, as long as its size says
+  bool whole = true;        // false for a group entered by IffScanner whose
+                            // size passes the end: data then stops there
 };
 
 bool IsIffGroup(std::string_view tag);
@@ -39,6 +41,25 @@ class IffWalker {
 // The type and contents of a group chunk ("FORM" + "ILBM" + chunks).
 // False when the chunk is no group or too short to hold its type.
 bool IffGroupContents(const IffChunk& group, std::string& type, ByteSpan& contents);
+
+// Walks every chunk in file order from byte `from`, entering each group
+// rather than skipping it: the group itself is yielded (its data begins with
+// its type), then the chunks inside it. Group sizes are not used, so a
+// reader sees the chunks whatever the groups claim. A plain chunk whose size
+// passes the end stops the walk and marks it truncated.
+class IffScanner {
+ public:
+  explicit IffScanner(ByteSpan bytes, std::size_t from = 0) : bytes_(bytes), position_(from) {}
+  bool Next(IffChunk& chunk);
+  bool Truncated() const { return truncated_; }
+  // Where the next chunk header would start.
+  std::size_t Position() const { return position_; }
+
+ private:
+  ByteSpan bytes_;
+  std::size_t position_;
+  bool truncated_ = false;
+};
 
 // Finds the first chunk tagged `tag` at or after byte `from`, entering every
 // group on the way rather than skipping it. Offsets are within `bytes`.

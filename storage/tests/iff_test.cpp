@@ -57,6 +57,22 @@ TEST(Iff, FindEntersGroupsAndStartsWhereAsked) {
   EXPECT_FALSE(IffFind(out, "NONE"));
 }
 
+TEST(Iff, ScannerEntersGroupsAndStopsAtATruncatedChunk) {
+  Bytes out = SampleForm();
+  std::vector<std::string> tags;
+  IffScanner scanner(out);
+  IffChunk chunk;
+  while (scanner.Next(chunk)) tags.push_back(chunk.tag);
+  EXPECT_EQ(tags, (std::vector<std::string>{"FORM", "ODD ", "PROP", "SCHD", "PTSX"}));
+  EXPECT_FALSE(scanner.Truncated());
+  out.resize(out.size() - 1);  // PTSX loses a byte
+  tags.clear();
+  IffScanner cut(out);
+  while (cut.Next(chunk)) tags.push_back(chunk.tag);
+  EXPECT_EQ(tags.back(), "SCHD");
+  EXPECT_TRUE(cut.Truncated());
+}
+
 TEST(Iff, SizesBeyondTheEndAreRefused) {
   Bytes out = SampleForm();
   out.resize(40);  // cuts the PROP group short

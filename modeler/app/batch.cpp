@@ -1,0 +1,165 @@
+#include "modeler/app/batch.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <ostream>
+
+#include "platform/report.h"
+#include "scene/keyframes.h"
+#include "scene/maq_file.h"
+#include "scene/maq_scene.h"
+#include "scene/scene_model.h"
+
+namespace tessaran {
+
+namespace {
+
+// One operation of the command line.
+struct Operation {
+  std::string option;
+  std::filesystem::path file;
+};
+
+// Options of the batch mode that the modeler's geometry will bring.
+const char* const kLaterOptions[] = {"--import", "--primitive", "--profile", "--extrude", "--pivot",
+                                     "--text", "--font", "--select", "--move", "--rotate", "--size",
+                                     "--colour", "--material", "--rendering", "--map", "--lamp", "--camera"};
+
+bool HasExtension(const std::filesystem::path& file, std::string_view extension) {
+  std::string found = file.extension().string();
+  for (char& c : found) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return found == extension;
+}
+
+// A number to the resolution of the file (lengths 0.00001, angles about
+// 0.0001 degree), without trailing zeros.
+std::string Number(double value, int decimals = 5) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  std::string s = text;
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.') s.pop_back();
+  return s == "-0" ? "0" : s;
+}
+
+std::string SceneJson(const SceneModel& scene) {
+  const ViewCamera& view = scene.View();
+  const SceneHeader& h = scene.Header();
+  return "{\"objects\":" + std::to_string(h.objectCount) + ",\"points\":" + std::to_string(scene.TotalPoints()) +
+         ",\"faces\":" + std::to_string(scene.Faces().Count()) +
+         ",\"free_frames\":" + std::to_string(h.freeFrameCount) +
+         ",\"lamps\":" + std::to_string(scene.SceneLamps().Count()) + ",\"camera\":{\"th\":" + Number(view.TH, 4) +
+         ",\"ph\":" + Number(view.PH, 4) + ",\"zoom\":" + Number(view.zoom) + ",\"pers\":" + std::to_string(view.PERS) +
+         ",\"target\":[" + Number(view.CIBLE[0]) + "," + Number(view.CIBLE[1]) + "," + Number(view.CIBLE[2]) +
+         "]}}";
+}
+
+// The present scene becomes the next keyframe scene of the file, which is
+// made when it does not exist.
+bool AddKeyframe(SceneModel& scene, const std::filesystem::path& file) {
+  std::error_code error;
+  int count = 0;
+  if (std::filesystem::exists(file, error)) {
+    MaqSceneFile existing;
+    if (existing.Open(file) != MaqStatus::Ok) {
+      ShowMessage(MessageKind::Error, 32);
+      return false;
+    }
+    count = existing.SceneCount();
+  }
+  scene.Header().sceneCount = count;
+  return Keyframes(scene, file).Add() == 1;
+}
+
+bool Run(SceneModel& scene, const Operation& op, std::ostream& out, std::ostream& err) {
+  const std::string name = op.file.string();
+  if ((op.option == "--open" || op.option == "--insert") && HasExtension(op.file, ".DXF")) {
+    err << "qmx: " << name << ": DXF files are not read by this build yet\n";
+    return false;
+  }
+  if (op.option == "--open" || op.option == "--insert") {
+    const ReadMode mode = op.option == "--open" ? ReadMode::Open : ReadMode::Insert;
+    if (ReadModel(scene, op.file, mode) == 0) return true;
+  } else if (op.option == "--save") {
+    if (WriteMaq(scene, op.file)) return true;
+  } else if (op.option == "--add-keyframe") {
+    if (AddKeyframe(scene, op.file)) return true;
+  } else if (op.option == "--info") {
+    std::string json;
+    if (ModelerFileInfo(op.file, json)) {
+      out << json << '\n';
+      return true;
+    }
+  }
+  err << "qmx: " << op.option << ' ' << name << " failed\n";
+  return false;
+}
+
+}  // namespace
+
+std::string ModelerBatchHelp() {
+  return "usage: qmx --batch OPERATION...\n"
+         "Applies the operations in order to one scene, which starts empty.\n"
+         "  --open F.MAQ          read the first scene of F in place of the scene\n"
+         "  --insert F.MAQ        add the objects, frames, lamps, maps and assignments of F\n"
+         "  --save F.MAQ          write the scene to F (one scene)\n"
+         "  --add-keyframe F.MAQ  the scene becomes the next keyframe scene of F\n"
+         "  --info F.MAQ          print the counts and cameras of every scene of F as JSON\n"
+         "  --help                this text\n"
+         "Exit status: 0 done, 1 an operation failed, 2 bad usage.\n";
+}
+
+bool ModelerFileInfo(const std::filesystem::path& file, std::string& json) {
+  auto scene = std::make_unique<SceneModel>();
+  if (ReadModel(*scene, file, ReadMode::Open, 1) != 0) return false;
+  const int count = std::max(scene->Header().sceneCount, 1);
+  const std::string maps = std::to_string(scene->Maps().Count());
+  const std::string assignments = std::to_string(scene->Assignments().Count());
+  json = "{\"scenes\":[" + SceneJson(*scene);
+  for (int n = 2; n <= count; ++n) {
+    scene = std::make_unique<SceneModel>();
+    if (ReadModel(*scene, file, ReadMode::Open, n) != 0) return false;
+    json += "," + SceneJson(*scene);
+  }
+  json += "],\"maps\":" + maps + ",\"assignments\":" + assignments + "}";
+  return true;
+}
+
+int RunModelerBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<Operation> operations;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--batch") continue;
+    if (arg == "--help") {
+      out << ModelerBatchHelp();
+      return kBatchDone;
+    }
+    const bool withFile = arg == "--open" || arg == "--insert" || arg == "--save" || arg == "--info" ||
+                          arg == "--add-keyframe";
+    if (withFile && i + 1 < args.size()) {
+      operations.push_back({arg, args[++i]});
+      continue;
+    }
+    if (withFile) {
+      err << "qmx: " << arg << " needs a file\n";
+    } else if (std::find(std::begin(kLaterOptions), std::end(kLaterOptions), arg) != std::end(kLaterOptions)) {
+      err << "qmx: " << arg << " is not available in this build yet\n";
+    } else {
+      err << "qmx: unknown option " << arg << "\n";
+    }
+    err << ModelerBatchHelp();
+    return kBatchBadUsage;
+  }
+  if (operations.empty()) {
+    err << ModelerBatchHelp();
+    return kBatchBadUsage;
+  }
+  SceneModel scene;
+  for (const Operation& op : operations) {
+    if (!Run(scene, op, out, err)) return kBatchFailed;
+  }
+  return kBatchDone;
+}
+
+}  // namespace tessaran

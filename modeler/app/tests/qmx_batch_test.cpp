@@ -1,0 +1,119 @@
+// The qmx program in batch mode, run as a user runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/bytes.h"
+#include "scene/maq_file.h"
+#include "scene/scene_model.h"
+
+namespace tessaran {
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+// Runs qmx with the arguments (shell-quoted by the caller); stdout kept,
+// stderr to `errFile`.
+Result Qmx(const std::string& args, const std::filesystem::path& errFile) {
+  const std::string command = std::string("'") + QMX_PROGRAM + "' " + args + " 2>'" + errFile.string() + "'";
+  Result result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+  Bytes bytes;
+  ReadWholeFile(file, bytes);
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+class QmxBatch : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("tessaran-qmx-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return "'" + (dir_ / name).string() + "'"; }
+  std::filesystem::path dir_;
+};
+
+// A scene of two grids on a turned frame, a lamp, a map and a free frame.
+void WriteSample(const std::filesystem::path& file) {
+  SceneModel scene;
+  for (int k = 0; k < 2; ++k) {
+    const int object = scene.AppendObject(3, 2);
+    for (int p = 0; p < 6; ++p) {
+      scene.Points().Put(scene.Object(object).FirstPoint() + p, {float(p) * 0.7071f, float(k) * 8000.5f, -1.5f});
+    }
+  }
+  Rotate(scene.Frames().AbsOrientation(1), Axis::Y, 0.5235987756);
+  scene.Header().freeFrameCount = 1;
+  scene.SceneLamps().SetCount(1);
+  const int map = scene.Maps().Add(2, 2003, "ROCK.LBM");
+  scene.Assignments().Add({1, {map, 0, 0}});
+  scene.View().zoom = 2.35;
+  scene.View().TH = 30;
+  scene.View().PH = -30;
+  scene.View().CIBLE = {1, 2.5, -3};
+  ASSERT_EQ(WriteMaq(scene, file), 1);
+}
+
+TEST_F(QmxBatch, OpenAndSaveGiveTheSameBytesAndInfoCountsEveryScene) {
+  WriteSample(dir_ / "A.MAQ");
+  const auto err = dir_ / "err.txt";
+  Result r = Qmx("--batch --open " + Path("A.MAQ") + " --save " + Path("B.MAQ"), err);
+  ASSERT_EQ(r.status, 0) << ReadText(err);
+  EXPECT_EQ(ReadText(dir_ / "B.MAQ"), ReadText(dir_ / "A.MAQ"));
+
+  // Two more keyframes: the inserted file's objects join the scene.
+  r = Qmx("--batch --open " + Path("A.MAQ") + " --add-keyframe " + Path("B.MAQ") + " --insert " + Path("A.MAQ") +
+              " --add-keyframe " + Path("B.MAQ") + " --info " + Path("B.MAQ"),
+          err);
+  ASSERT_EQ(r.status, 0) << ReadText(err);
+  const std::string scene1 =
+      "{\"objects\":2,\"points\":12,\"faces\":0,\"free_frames\":1,\"lamps\":1,"
+      "\"camera\":{\"th\":30,\"ph\":-30,\"zoom\":2.35,\"pers\":2000,\"target\":[1,2.5,-3]}}";
+  const std::string scene3 =
+      "{\"objects\":4,\"points\":24,\"faces\":0,\"free_frames\":2,\"lamps\":2,"
+      "\"camera\":{\"th\":30,\"ph\":-30,\"zoom\":2.35,\"pers\":2000,\"target\":[1,2.5,-3]}}";
+  EXPECT_EQ(r.out, "{\"scenes\":[" + scene1 + "," + scene1 + "," + scene3 + "],\"maps\":1,\"assignments\":1}\n");
+}
+
+TEST_F(QmxBatch, FailuresAndBadUsageGiveTheirStatus) {
+  const auto err = dir_ / "err.txt";
+  Result r = Qmx("--batch --open " + Path("NONE.MAQ"), err);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(ReadText(err).find("Sorry, I can't open this file !"), std::string::npos) << ReadText(err);
+
+  std::FILE* junk = std::fopen((dir_ / "JUNK.MAQ").c_str(), "wb");
+  std::fputs("FORM\x7f\xff\xff\xffTSRN", junk);
+  std::fclose(junk);
+  r = Qmx("--batch --info " + Path("JUNK.MAQ"), err);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.empty());
+
+  EXPECT_EQ(Qmx("--batch --open", err).status, 2);
+  EXPECT_EQ(Qmx("--batch --frobnicate", err).status, 2);
+  EXPECT_EQ(Qmx("--batch", err).status, 2);
+  r = Qmx("--help", err);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("--info F.MAQ"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessaran

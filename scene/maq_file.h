@@ -1,0 +1,51 @@
+// The modeler's side of the scene file (".MAQ"): saving the scene, opening
+// a file in place of the scene and inserting a file into it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/bytes.h"
+#include "scene/scene_model.h"
+#include "storage/iff.h"
+
+namespace tessaran {
+
+struct MaqWriteOptions {
+  // Saved from a view in display mode 3: unselected plain objects are
+  // marked in their record.
+  bool markUnselected = false;
+  // SCEN word 0 in place of the scene's own number, when 0 or more: the
+  // position a scene-list edit gives the scene.
+  int sceneNumber = -1;
+};
+
+// The complete file of the present scene: "FORM" "TSRN", the header group
+// (maps, assignments, a scene count of 1) and one scene group.
+Bytes MaqFileBytes(const SceneModel& scene, const MaqWriteOptions& options = {});
+
+// The present scene's group ("FORM" "TSSC"), as scene `number` of a file;
+// only the first scene of a file carries the faces.
+void WriteSceneGroup(IffWriter& iff, const SceneModel& scene, bool withFaces,
+                     const MaqWriteOptions& options = {});
+
+// "Save": writes the file in place of any file of that name, never leaving
+// a half-written one. 1 on success; 0 after message 32 ("Sorry, I can't
+// open this file ! ") or, when the disk is full, 33.
+int WriteMaq(const SceneModel& scene, const std::filesystem::path& file,
+             const MaqWriteOptions& options = {});
+
+enum class ReadMode { Open = 1, Insert = 2 };
+
+// Opens scene `sceneNumber` (1-based) of a file in place of the scene, or
+// inserts the file's first scene after the present objects. Returns 0 on
+// success, 1 on failure with the scene exactly as it was: message 32 for a
+// file that cannot be read or is not a sound scene file, 31 when the scene
+// cannot hold it (objects, frames, points, lamps, maps or assignments).
+int ReadModel(SceneModel& scene, const std::filesystem::path& file, ReadMode mode,
+              int sceneNumber = 1);
+// The same on the bytes of a file; `problem` says what was wrong.
+int ReadModelBytes(SceneModel& scene, ByteSpan bytes, ReadMode mode, int sceneNumber = 1,
+                   std::string* problem = nullptr);
+
+}  // namespace tessaran
