@@ -295,10 +295,12 @@ bool CheckObjects(MaqScene& scene, const std::vector<Face>& faces, std::string& 
       return false;
     }
     for (int i = o.FirstFace(); i < o.FirstFace() + o.FaceCount(); ++i) {
+      // The fourth number is 0 for a triangle, the third and fourth for the
+      // two-point faces that DXF lines make; the others name points.
+      const int used = faces[i][3] != 0 ? 4 : faces[i][2] != 0 ? 3 : 2;
       for (int corner = 0; corner < 4; ++corner) {
         const int number = std::abs(int{faces[i][corner]});
-        // Only the fourth number may be 0 (a triangle).
-        if ((number == 0 && corner < 3) || number > points) {
+        if ((number == 0 && corner < used) || number > points) {
           problem = "face " + std::to_string(i) + " outside object " + std::to_string(k);
           return false;
         }

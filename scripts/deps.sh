@@ -6,7 +6,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang lld libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libfreetype-dev
+  libfreetype-dev fonts-dejavu-core libfontconfig-dev
+  netpbm imagemagick ffmpeg
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 
+#include "modeler/app/build_ops.h"
 #include "platform/report.h"
 #include "scene/keyframes.h"
 #include "scene/maq_file.h"
@@ -15,16 +16,14 @@ namespace tessaran {
 
 namespace {
 
-// One operation of the command line.
+// One operation of the command line: a file operation, or one that builds
+// or changes the scene.
 struct Operation {
   std::string option;
   std::filesystem::path file;
+  BuildOperation build;
+  bool building = false;
 };
-
-// Options of the batch mode that the modeler's geometry will bring.
-const char* const kLaterOptions[] = {"--import", "--primitive", "--profile", "--extrude", "--pivot",
-                                     "--text", "--font", "--select", "--move", "--rotate", "--size",
-                                     "--colour", "--material", "--rendering", "--map", "--lamp", "--camera"};
 
 bool HasExtension(const std::filesystem::path& file, std::string_view extension) {
   std::string found = file.extension().string();
@@ -72,11 +71,20 @@ bool AddKeyframe(SceneModel& scene, const std::filesystem::path& file) {
   return Keyframes(scene, file).Add() == 1;
 }
 
-bool Run(SceneModel& scene, const Operation& op, std::ostream& out, std::ostream& err) {
+bool RunBuilding(SceneModel& scene, BuildState& state, const BuildOperation& op, std::ostream& err) {
+  std::string error;
+  if (RunBuildOperation(scene, state, op, error)) return true;
+  err << "qmx: " << op.option << ": " << error << '\n';
+  return false;
+}
+
+bool Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream& out, std::ostream& err) {
+  if (op.building) return RunBuilding(scene, state, op.build, err);
   const std::string name = op.file.string();
   if ((op.option == "--open" || op.option == "--insert") && HasExtension(op.file, ".DXF")) {
-    err << "qmx: " << name << ": DXF files are not read by this build yet\n";
-    return false;
+    // A DXF file is imported; opening one starts from an empty scene.
+    if (op.option == "--open") scene.NewScene();
+    return RunBuilding(scene, state, BuildOperation{"--import", {name}}, err);
   }
   if (op.option == "--open" || op.option == "--insert") {
     const ReadMode mode = op.option == "--open" ? ReadMode::Open : ReadMode::Insert;
@@ -101,13 +109,13 @@ bool Run(SceneModel& scene, const Operation& op, std::ostream& out, std::ostream
 std::string ModelerBatchHelp() {
   return "usage: qmx --batch OPERATION...\n"
          "Applies the operations in order to one scene, which starts empty.\n"
-         "  --open F.MAQ          read the first scene of F in place of the scene\n"
-         "  --insert F.MAQ        add the objects, frames, lamps, maps and assignments of F\n"
+         "  --open F.MAQ|F.DXF    read the first scene of F (or import F) in place of the scene\n"
+         "  --insert F.MAQ|F.DXF  add the objects, frames, lamps, maps and assignments of F\n"
          "  --save F.MAQ          write the scene to F (one scene)\n"
          "  --add-keyframe F.MAQ  the scene becomes the next keyframe scene of F\n"
          "  --info F.MAQ          print the counts and cameras of every scene of F as JSON\n"
-         "  --help                this text\n"
-         "Exit status: 0 done, 1 an operation failed, 2 bad usage.\n";
+         "  --help                this text\n" +
+         BuildOptionsHelp() + "Exit status: 0 done, 1 an operation failed, 2 bad usage.\n";
 }
 
 bool ModelerFileInfo(const std::filesystem::path& file, std::string& json) {
@@ -138,13 +146,20 @@ int RunModelerBatch(const std::vector<std::string>& args, std::ostream& out, std
     const bool withFile = arg == "--open" || arg == "--insert" || arg == "--save" || arg == "--info" ||
                           arg == "--add-keyframe";
     if (withFile && i + 1 < args.size()) {
-      operations.push_back({arg, args[++i]});
+      operations.push_back({arg, args[++i], {}, false});
       continue;
     }
+    std::string why;
     if (withFile) {
       err << "qmx: " << arg << " needs a file\n";
-    } else if (std::find(std::begin(kLaterOptions), std::end(kLaterOptions), arg) != std::end(kLaterOptions)) {
-      err << "qmx: " << arg << " is not available in this build yet\n";
+    } else if (IsBuildOption(arg)) {
+      Operation op;
+      op.building = true;
+      if (ParseBuildOperation(args, i, op.build, why)) {
+        operations.push_back(std::move(op));
+        continue;
+      }
+      err << "qmx: " << why << '\n';
     } else {
       err << "qmx: unknown option " << arg << "\n";
     }
@@ -156,8 +171,9 @@ int RunModelerBatch(const std::vector<std::string>& args, std::ostream& out, std
     return kBatchBadUsage;
   }
   SceneModel scene;
+  BuildState state;
   for (const Operation& op : operations) {
-    if (!Run(scene, op, out, err)) return kBatchFailed;
+    if (!Run(scene, state, op, out, err)) return kBatchFailed;
   }
   return kBatchDone;
 }

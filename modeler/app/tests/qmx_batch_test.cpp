@@ -117,3 +117,24 @@ TEST_F(QmxBatch, FailuresAndBadUsageGiveTheirStatus) {
 
 }  // namespace
 }  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// A scene built from primitives, a DXF file (with its two-point line faces)
+// and a lamp is saved, and the saved file opens and saves to the same bytes.
+TEST_F(QmxBatch, BuiltScenesSaveAndReopen) {
+  const std::string dxf = "'" TESSARAN_TESTDATA "/dxf/r2000_mixed.dxf'";
+  Result built = Qmx("--batch --primitive sphere 12 8 --colour 15 4 2 --import " + dxf +
+                         " --lamp 200 300 -200 80 --save " + Path("A.MAQ"),
+                     dir_ / "err1");
+  ASSERT_EQ(built.status, 0) << ReadText(dir_ / "err1");
+  Result again = Qmx("--batch --open " + Path("A.MAQ") + " --save " + Path("B.MAQ") + " --info " + Path("B.MAQ"),
+                     dir_ / "err2");
+  ASSERT_EQ(again.status, 0) << ReadText(dir_ / "err2");
+  EXPECT_EQ(ReadText(dir_ / "A.MAQ"), ReadText(dir_ / "B.MAQ"));
+  EXPECT_NE(again.out.find("\"lamps\":1"), std::string::npos) << again.out;
+}
+
+}  // namespace
+}  // namespace tessaran

@@ -1,0 +1,493 @@
+#include "modeler/app/build_ops.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <cmath>
+#include <numbers>
+
+#include "modeler/geometry/camera.h"
+#include "modeler/geometry/dxf_reader.h"
+#include "modeler/geometry/extrusion.h"
+#include "modeler/geometry/mesh_object.h"
+#include "modeler/geometry/primitives.h"
+#include "modeler/geometry/text3d.h"
+#include "platform/report.h"
+
+namespace tessaran {
+
+namespace {
+
+constexpr int kDxfObjectMessage = 38;
+// The parametric map type the batch mode makes.
+constexpr std::int32_t kParametricMap = 2;
+// Surface kinds of bits 14-15 of `Col`.
+constexpr int kSplineSurface = 0;
+constexpr int kPhongSurface = 1;
+constexpr int kAngularSurface = 2;
+
+bool Fail(std::string& error, std::string reason) {
+  error = std::move(reason);
+  return false;
+}
+
+// Leaves exactly the objects from `first` on selected.
+void SelectFrom(SceneModel& scene, int first) {
+  for (int k = 0; k < scene.Header().objectCount; ++k) scene.State(k).selection = k >= first ? 1 : 0;
+}
+
+// The selected objects; an empty selection is an error for the operations
+// on it.
+std::vector<int> Selection(const SceneModel& scene) {
+  std::vector<int> selected;
+  for (int k = 0; k < scene.Header().objectCount; ++k) {
+    if (scene.State(k).selection == 1) selected.push_back(k);
+  }
+  return selected;
+}
+
+bool NeedSelection(const std::vector<int>& selected, std::string& error) {
+  return !selected.empty() || Fail(error, "no object is selected");
+}
+
+double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// After a frame's absolute values changed, its values relative to its parent
+// follow, so that an update from the parent keeps them.
+void RefreshRelative(FrameTable& frames, int k) {
+  const int parent = frames.Record(k).parent;
+  if (parent < 0 || parent >= frames.Capacity()) return;
+  const Mat3& axes = frames.AbsOrientation(parent);
+  frames.RelOrientation(k) = MultiplyTransposed(frames.AbsOrientation(k), axes);
+  Vec3 offset;
+  for (int i = 0; i < 3; ++i) offset[i] = frames.AbsOrigin(k)[i] - frames.AbsOrigin(parent)[i];
+  for (int j = 0; j < 3; ++j) frames.RelOrigin(k)[j] = Dot(offset, axes[j]);
+}
+
+bool InRange(int value, int low, int high) { return value >= low && value <= high; }
+
+}  // namespace
+
+bool BuildImportDxf(SceneModel& scene, const std::filesystem::path& file, std::string& error) {
+  const int first = ImportDxf(scene, file, DxfTargetSize(scene.View()));
+  if (first < 0) return Fail(error, file.string() + ": not imported");
+  SelectFrom(scene, first);
+  return true;
+}
+
+bool BuildPrimitive(SceneModel& scene, std::string_view kind, int u, int v, int top, std::string& error) {
+  static constexpr std::pair<std::string_view, Primitive> kKinds[] = {
+      {"plan", Primitive::Plan},         {"box", Primitive::Box},       {"disc", Primitive::Disc},
+      {"cylinder", Primitive::Cylinder}, {"sphere", Primitive::Sphere}, {"ring", Primitive::Ring}};
+  const auto it = std::find_if(std::begin(kKinds), std::end(kKinds), [&](const auto& k) { return k.first == kind; });
+  if (it == std::end(kKinds)) return Fail(error, "unknown primitive " + std::string(kind));
+  if (!InRange(u, 1, kMaxIntervals) || !InRange(v, 1, kMaxIntervals)) {
+    return Fail(error, "mesh intervals must lie between 1 and " + std::to_string(kMaxIntervals));
+  }
+  if (top < 0) top = it->second == Primitive::Ring ? 30 : 100;
+  if (top > 100) return Fail(error, "the top size is a percentage, 0 to 100");
+  const int k = MakePrimitive(scene, it->second, u, v, top);
+  if (k < 0) return Fail(error, "the primitive could not be made");
+  SelectFrom(scene, k);
+  return true;
+}
+
+bool BuildLoadProfile(const std::filesystem::path& file, Profile2D& profile, std::string& error) {
+  Profile2D read;
+  switch (ReadProfileFile(file, read)) {
+    case ProfileRead::Ok:
+      profile = std::move(read);
+      return true;
+    case ProfileRead::CannotOpen:
+      return Fail(error, file.string() + ": cannot be read");
+    case ProfileRead::TooFew:
+    case ProfileRead::NoPoint:
+      break;
+  }
+  return Fail(error, file.string() + ": fewer than 3 points");
+}
+
+bool BuildExtrude(SceneModel& scene, const Profile2D& profile, double depth, int steps, std::string& error) {
+  if (profile.points.size() < 3) return Fail(error, "--extrude needs a --profile of at least 3 points");
+  if (!std::isfinite(depth) || !InRange(steps, 1, 1000)) return Fail(error, "bad depth or steps");
+  const int k = StraightExtrusion(scene, profile, depth, steps);
+  if (k < 0) return Fail(error, "the extrusion could not be made");
+  SelectFrom(scene, k);
+  return true;
+}
+
+bool BuildPivot(SceneModel& scene, const Profile2D& profile, int axisX, double angle, int steps,
+                std::string& error) {
+  if (profile.points.size() < 3) return Fail(error, "--pivot needs a --profile of at least 3 points");
+  if (!std::isfinite(angle) || angle == 0 || std::fabs(angle) > 360 || !InRange(steps, 1, 1000)) {
+    return Fail(error, "bad angle or steps");
+  }
+  const int k = Revolution(scene, profile, axisX, angle, steps);
+  if (k < 0) return Fail(error, "the revolution could not be made");
+  SelectFrom(scene, k);
+  return true;
+}
+
+bool BuildText(SceneModel& scene, std::string_view text, const std::filesystem::path& font, std::string& error) {
+  const int first = Text3D(scene, text, font, &error);
+  if (first < 0) return false;
+  SelectFrom(scene, first);
+  return true;
+}
+
+bool BuildSelect(SceneModel& scene, std::string_view which, std::string& error) {
+  const int n = scene.Header().objectCount;
+  int low = 0;
+  int high = n - 1;
+  if (which == "none") {
+    low = 0;
+    high = -1;
+  } else if (which != "all") {
+    const char* begin = which.data();
+    const char* end = begin + which.size();
+    std::from_chars_result read = std::from_chars(begin, end, low);
+    high = low;
+    if (read.ec == std::errc() && read.ptr != end && *read.ptr == '-') read = std::from_chars(read.ptr + 1, end, high);
+    if (read.ec != std::errc() || read.ptr != end || low < 0 || high < low || high >= n) {
+      return Fail(error, "--select " + std::string(which) + ": objects are 0 to " + std::to_string(n - 1));
+    }
+  }
+  for (int k = 0; k < n; ++k) scene.State(k).selection = k >= low && k <= high ? 1 : 0;
+  return true;
+}
+
+bool BuildMove(SceneModel& scene, double x, double y, double z, std::string& error) {
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  for (int k : selected) {
+    Vec3& origin = scene.Frames().AbsOrigin(k);
+    origin = {origin[0] + x, origin[1] + y, origin[2] + z};
+    RefreshRelative(scene.Frames(), k);
+  }
+  return true;
+}
+
+bool BuildRotate(SceneModel& scene, double ax, double ay, double az, std::string& error) {
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  constexpr double kRadian = std::numbers::pi / 180;
+  for (int k : selected) {
+    Mat3& axes = scene.Frames().AbsOrientation(k);
+    if (ax != 0) Rotate(axes, Axis::X, ax * kRadian);
+    if (ay != 0) Rotate(axes, Axis::Y, ay * kRadian);
+    if (az != 0) Rotate(axes, Axis::Z, az * kRadian);
+    RefreshRelative(scene.Frames(), k);
+  }
+  return true;
+}
+
+bool BuildSize(SceneModel& scene, double sx, double sy, double sz, std::string& error) {
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  if (!(sx > 0 && sy > 0 && sz > 0) || !std::isfinite(sx + sy + sz)) {
+    return Fail(error, "sizes are positive percentages");
+  }
+  const double factor[3] = {sx / 100, sy / 100, sz / 100};
+  for (int k : selected) {
+    std::vector<Point3> points = GetObjectPoints(scene, k);
+    for (Point3& p : points) {
+      for (int a = 0; a < 3; ++a) p[a] = static_cast<float>(p[a] * factor[a]);
+    }
+    PutObjectPoints(scene, k, points);
+  }
+  return true;
+}
+
+bool BuildColour(SceneModel& scene, int r, int g, int b, std::string& error) {
+  if (!InRange(r, 0, 15) || !InRange(g, 0, 15) || !InRange(b, 0, 15)) {
+    return Fail(error, "colour components are 0 to 15");
+  }
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  for (int k : selected) {
+    ObjectRecord& record = scene.Object(k);
+    record.SetCol((record.Col() & ~0x0FFF) | (r << 8) | (g << 4) | b);
+  }
+  return true;
+}
+
+bool BuildMaterial(SceneModel& scene, int reflection, int transmission, int refraction, int kspec, int nspec,
+                   std::string& error) {
+  for (int value : {reflection, transmission, refraction, kspec, nspec}) {
+    if (!InRange(value, 0, 100)) return Fail(error, "material values are percentages, 0 to 100");
+  }
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  for (int k : selected) {
+    ObjectRecord& record = scene.Object(k);
+    record.SetReflection(reflection);
+    record.SetTransmission(transmission);
+    record.SetRefraction(refraction);
+    record.SetKSpec(kspec);
+    record.SetNSpec(nspec);
+  }
+  return true;
+}
+
+bool BuildRendering(SceneModel& scene, std::string_view mode, std::string& error) {
+  int kind;
+  if (mode == "angular") {
+    kind = kAngularSurface;
+  } else if (mode == "phong") {
+    kind = kPhongSurface;
+  } else if (mode == "spline") {
+    kind = kSplineSurface;
+  } else {
+    return Fail(error, "rendering is angular, phong or spline");
+  }
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  if (kind == kSplineSurface) {
+    for (int k : selected) {
+      if (scene.State(k).faceGroup != 0) {
+        ShowMessage(MessageKind::Warning, kDxfObjectMessage);
+        return Fail(error, "object " + std::to_string(k) + " is faceted: no spline rendering");
+      }
+    }
+  }
+  for (int k : selected) scene.Object(k).SetRenderingMode(kind);
+  return true;
+}
+
+bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
+              std::string& error) {
+  int index;
+  if (slot == "colour") {
+    index = 0;
+  } else if (slot == "bump") {
+    index = 1;
+  } else if (slot == "opacity") {
+    index = 2;
+  } else {
+    return Fail(error, "map slots are colour, bump and opacity");
+  }
+  if (!InRange(repeatX, 1, 999) || !InRange(repeatY, 1, 999)) return Fail(error, "repetitions are 1 to 999");
+  if (image.empty() || image.size() > MapList::kMaxNameLength) {
+    return Fail(error, "map image names have 1 to 150 characters");
+  }
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  // Room for every assignment first, so that the scene changes all or not.
+  int missing = 0;
+  for (int k : selected) missing += scene.Assignments().Find(k) < 0 ? 1 : 0;
+  const bool known = scene.Maps().Find(kParametricMap, MapRepetition(repeatX, repeatY), image) != 0;
+  if ((!known && scene.Maps().Count() >= MapList::kMaxMaps) ||
+      scene.Assignments().Count() + missing > AssignmentList::kMaxAssignments) {
+    return Fail(error, "the map or assignment list is full");
+  }
+  const int map = scene.Maps().Add(kParametricMap, MapRepetition(repeatX, repeatY), image);
+  for (int k : selected) {
+    Assignment assignment{k, {}};
+    if (const int existing = scene.Assignments().Find(k); existing >= 0) assignment = scene.Assignments()[existing];
+    assignment.maps[index] = map;
+    scene.Assignments().Add(assignment);
+  }
+  return true;
+}
+
+bool BuildLamp(SceneModel& scene, const LampSettings& lamp, std::string& error) {
+  Lamps& lamps = scene.SceneLamps();
+  if (lamps.Count() >= Lamps::kMaxLamps) return Fail(error, "the scene has its ten lamps already");
+  if (!InRange(lamp.intensity, 0, 100) || !InRange(lamp.aperture, 0, 180) || !InRange(lamp.red, 0, 15) ||
+      !InRange(lamp.green, 0, 15) || !InRange(lamp.blue, 0, 15)) {
+    return Fail(error, "lamp intensity 0-100, aperture 0-180, colour 0-15");
+  }
+  const int i = lamps.Count();
+  LampParams& params = lamps.Params(i);
+  params = LampParams{};
+  params.colour = static_cast<std::uint16_t>((lamp.red << 8) | (lamp.green << 4) | lamp.blue);
+  SetLampIntensity(params, lamp.intensity, true);
+  params.aperture = static_cast<std::uint16_t>(lamp.aperture);
+
+  // The lamp's third axis points at the target, as a fresh lamp (turned half
+  // a turn about X) points down -z.
+  FrameTable& frames = lamps.Frames();
+  frames.ResetFrame(i);
+  frames.AbsOrigin(i) = lamp.position;
+  Vec3 aim{scene.View().CIBLE[0] - lamp.position[0], scene.View().CIBLE[1] - lamp.position[1],
+           scene.View().CIBLE[2] - lamp.position[2]};
+  const double length = std::sqrt(Dot(aim, aim));
+  Mat3 axes = IdentityMatrix();
+  Rotate(axes, Axis::X, std::numbers::pi);
+  if (length > 1e-9) {
+    for (double& c : aim) c /= length;
+    auto cross = [](const Vec3& a, const Vec3& b) {
+      return Vec3{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    Vec3 side = cross(aim, Vec3{0, 1, 0});
+    if (Dot(side, side) < 1e-12) side = cross(aim, Vec3{0, 0, 1});
+    const double s = std::sqrt(Dot(side, side));
+    for (double& c : side) c /= s;
+    axes = {side, cross(aim, side), aim};
+  }
+  frames.AbsOrientation(i) = axes;
+  lamps.SetCount(i + 1);
+  return true;
+}
+
+bool BuildCamera(SceneModel& scene, double th, double ph, double zoom, int pers, const Vec3* target,
+                 std::string& error) {
+  if (!std::isfinite(th) || !std::isfinite(ph) || !(zoom >= 0.1 && zoom <= 99) || pers <= 0) {
+    return Fail(error, "camera: zoom 0.1 to 99, PERS above 0");
+  }
+  ViewCamera& view = scene.View();
+  view.TH = th;
+  view.PH = ph;
+  view.zoom = zoom;
+  view.PERS = pers;
+  if (target) view.CIBLE = *target;
+  DeriveCamera(view);
+  return true;
+}
+
+// ------------------------------------------------------------ command line
+
+namespace {
+
+struct OptionWords {
+  std::string_view option;
+  std::size_t required;  // words that must follow
+  std::size_t optional;  // words that may follow
+  bool numbers;          // all words after the first `text` ones are numbers
+  std::size_t text;
+};
+
+constexpr OptionWords kOptions[] = {
+    {"--import", 1, 0, false, 1},   {"--insert", 1, 0, false, 1},  {"--primitive", 3, 1, true, 1},
+    {"--profile", 1, 0, false, 1},  {"--extrude", 2, 0, true, 0},  {"--pivot", 3, 0, true, 0},
+    {"--text", 1, 0, false, 1},     {"--font", 1, 0, false, 1},    {"--select", 1, 0, false, 1},
+    {"--move", 3, 0, true, 0},      {"--rotate", 3, 0, true, 0},   {"--size", 3, 0, true, 0},
+    {"--colour", 3, 0, true, 0},    {"--material", 5, 0, true, 0}, {"--rendering", 1, 0, false, 1},
+    {"--map", 4, 0, true, 2},       {"--lamp", 3, 5, true, 0},     {"--camera", 4, 3, true, 0},
+};
+
+const OptionWords* Find(std::string_view option) {
+  for (const OptionWords& o : kOptions) {
+    if (o.option == option) return &o;
+  }
+  return nullptr;
+}
+
+bool IsNumber(const std::string& word, double& value) {
+  const char* end = word.data() + word.size();
+  const auto [at, e] = std::from_chars(word.data(), end, value);
+  return e == std::errc() && at == end && std::isfinite(value);
+}
+
+bool IsOption(const std::string& word) {
+  double ignored;
+  return word.starts_with("--") && !IsNumber(word, ignored);
+}
+
+double Num(const BuildOperation& op, std::size_t k) { return std::strtod(op.words[k].c_str(), nullptr); }
+int Int(const BuildOperation& op, std::size_t k) { return static_cast<int>(std::lround(Num(op, k))); }
+
+bool IsDxf(const std::filesystem::path& file) {
+  std::string ext = file.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return ext == ".DXF";
+}
+
+}  // namespace
+
+bool IsBuildOption(std::string_view option) { return Find(option) != nullptr && option != "--insert"; }
+
+bool ParseBuildOperation(const std::vector<std::string>& args, std::size_t& i, BuildOperation& op,
+                         std::string& error) {
+  const OptionWords* o = Find(args[i]);
+  if (!o) return Fail(error, "unknown option " + args[i]);
+  op = BuildOperation{args[i], {}};
+  while (op.words.size() < o->required + o->optional && i + 1 < args.size()) {
+    const std::string& word = args[i + 1];
+    double value;
+    const bool wanted = op.words.size() < o->text ? !IsOption(word) : IsNumber(word, value);
+    if (!wanted || (o->numbers == false && op.words.size() >= o->text)) break;
+    op.words.push_back(word);
+    ++i;
+  }
+  if (op.words.size() < o->required) {
+    return Fail(error, std::string(o->option) + " needs " + std::to_string(o->required) +
+                           (o->numbers ? " values" : " word") + (o->required > 1 ? "" : ""));
+  }
+  if (op.option == "--text" && i + 2 < args.size() && args[i + 1] == "--font") {
+    op.words.push_back(args[i + 2]);
+    i += 2;
+  }
+  return true;
+}
+
+bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperation& op, std::string& error) {
+  const std::string& option = op.option;
+  if (option == "--import" || option == "--insert") {
+    if (!IsDxf(op.words[0])) return Fail(error, op.words[0] + ": not a DXF file");
+    return BuildImportDxf(scene, op.words[0], error);
+  }
+  if (option == "--primitive") {
+    return BuildPrimitive(scene, op.words[0], Int(op, 1), Int(op, 2), op.words.size() > 3 ? Int(op, 3) : -1,
+                          error);
+  }
+  if (option == "--profile") return BuildLoadProfile(op.words[0], state.profile, error);
+  if (option == "--extrude") return BuildExtrude(scene, state.profile, Num(op, 0), Int(op, 1), error);
+  if (option == "--pivot") return BuildPivot(scene, state.profile, Int(op, 0), Num(op, 1), Int(op, 2), error);
+  if (option == "--font") {
+    state.font = op.words[0];
+    return true;
+  }
+  if (option == "--text") {
+    if (op.words.size() > 1) state.font = op.words[1];
+    return BuildText(scene, op.words[0], state.font, error);
+  }
+  if (option == "--select") return BuildSelect(scene, op.words[0], error);
+  if (option == "--move") return BuildMove(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
+  if (option == "--rotate") return BuildRotate(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
+  if (option == "--size") return BuildSize(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
+  if (option == "--colour") return BuildColour(scene, Int(op, 0), Int(op, 1), Int(op, 2), error);
+  if (option == "--material") {
+    return BuildMaterial(scene, Int(op, 0), Int(op, 1), Int(op, 2), Int(op, 3), Int(op, 4), error);
+  }
+  if (option == "--rendering") return BuildRendering(scene, op.words[0], error);
+  if (option == "--map") return BuildMap(scene, op.words[0], op.words[1], Int(op, 2), Int(op, 3), error);
+  if (option == "--lamp") {
+    if (op.words.size() == 6 || op.words.size() == 7) return Fail(error, "--lamp: the colour needs R G B");
+    LampSettings lamp;
+    lamp.position = {Num(op, 0), Num(op, 1), Num(op, 2)};
+    if (op.words.size() > 3) lamp.intensity = Int(op, 3);
+    if (op.words.size() > 4) lamp.aperture = Int(op, 4);
+    if (op.words.size() > 7) {
+      lamp.red = Int(op, 5);
+      lamp.green = Int(op, 6);
+      lamp.blue = Int(op, 7);
+    }
+    return BuildLamp(scene, lamp, error);
+  }
+  if (option == "--camera") {
+    if (op.words.size() == 5 || op.words.size() == 6) return Fail(error, "--camera: the target needs CX CY CZ");
+    const Vec3 target{op.words.size() > 4 ? Num(op, 4) : 0, op.words.size() > 5 ? Num(op, 5) : 0,
+                      op.words.size() > 6 ? Num(op, 6) : 0};
+    return BuildCamera(scene, Num(op, 0), Num(op, 1), Num(op, 2), Int(op, 3), op.words.size() > 4 ? &target : nullptr,
+                       error);
+  }
+  return Fail(error, "unknown option " + option);
+}
+
+std::string BuildOptionsHelp() {
+  return "  --import F.DXF        add one faceted object per layer of F (also --insert F.DXF)\n"
+         "  --primitive plan|box|disc|cylinder|sphere|ring U V [TOP%]\n"
+         "  --profile F.TXT       the 2D profile for --extrude and --pivot\n"
+         "  --extrude DEPTH STEPS straight extrusion of the profile\n"
+         "  --pivot AXIS_X ANGLE STEPS  revolution of the profile\n"
+         "  --text STRING [--font F.ttf]  3D text (default font: DejaVu Sans)\n"
+         "  --select all|none|N|N-M  objects by number, from 0\n"
+         "  on the selection (the objects the last operation made, or those selected):\n"
+         "  --move X Y Z, --rotate AX AY AZ (degrees), --size SX SY SZ (per cent)\n"
+         "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
+         "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
+         "  --lamp X Y Z [INTENSITY [APERTURE [R G B]]]  a lamp aimed at the target\n"
+         "  --camera TH PH ZOOM PERS [CX CY CZ]\n";
+}
+
+}  // namespace tessaran
