@@ -1,0 +1,171 @@
+#include "renderer/engine/scene_loop.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/console.h"
+#include "platform/report.h"
+
+namespace tessaran {
+
+namespace {
+
+// Renderer messages of the scene loop.
+enum : int {
+  kMsgOpenFailed = 18,
+  kMsgInitialisation = 129,
+  kMsgReadingScene = 130,
+  kMsgAllocating = 131,
+  kMsgNoFrameMemory = 132,
+  kMsgNoInterpolationMemory = 133,
+  kMsgNoSceneMemory = 134,
+  kMsgNoPointMemory = 135,
+};
+
+// Runs `step`; a lack of memory shows `message` and answers false.
+template <class Step>
+bool WithMemory(int message, Step&& step) {
+  try {
+    step();
+    return true;
+  } catch (const std::bad_alloc&) {
+    ShowMessage(MessageKind::Error, message);
+    return false;
+  }
+}
+
+}  // namespace
+
+int FramesOfInterval(int n, bool last) { return last && n >= 2 ? n + 1 : std::max(n, 1); }
+
+int SceneLoop::ImageCount(int scene) const {
+  const int i = scene - 1;
+  if (i >= 0 && i < static_cast<int>(settings_.imageCounts.size()) && settings_.imageCounts[i] > 0) {
+    return settings_.imageCounts[i];
+  }
+  return 1;
+}
+
+int SceneLoop::Run(const std::filesystem::path& file, IntervalSink& sink) {
+  MaqSceneFile maq;
+  if (maq.Open(file) != MaqStatus::Ok) {
+    Trace("ReadMaq %s : %s\n", file.string().c_str(), maq.Problem().c_str());
+    ShowMessage(MessageKind::Error, kMsgOpenFailed, file.string().c_str());
+    return 0;
+  }
+  const int result = Run(
+      maq.SceneCount(), [&](int number, MaqScene& scene) { return ReadMaq(maq, number, scene); }, sink);
+  if (result == 0 && !maq.Problem().empty()) {
+    ShowMessage(MessageKind::Error, kMsgOpenFailed, file.string().c_str());
+  }
+  return result;
+}
+
+int SceneLoop::Run(int sceneCount, const SceneReader& read, IntervalSink& sink) {
+  hooks_.Status(kMsgInitialisation);
+  frame_ = FrameTables{};
+  std::vector<FaceGroup> faceGroups;
+  int current = 0;  // index into keys_ of the scene read last
+  for (int number = 1; number <= sceneCount; ++number) {
+    hooks_.Status(kMsgReadingScene);
+    MaqScene scene;
+    if (read(number, scene) != MaqStatus::Ok) return 0;
+    if (number == 1) {
+      hooks_.Status(kMsgAllocating);
+      // The first scene allocates the per-object tables and the faces.
+      if (!WithMemory(kMsgNoSceneMemory, [&] {
+            KeyframeFromScene(scene, keys_[0], &faceGroups);
+            frame_.faceGroups = faceGroups;
+            frame_.faces = scene.faces;
+            frame_.fileHasFaces = !scene.faces.empty();
+            frame_.opacityMapped.clear();
+          })) {
+        return 0;
+      }
+      if (settings_.loop && sceneCount > 1 && !WithMemory(kMsgNoInterpolationMemory, [&] { first_ = keys_[0]; })) {
+        return 0;
+      }
+      if (sceneCount == 1) {
+        const int result = RunInterval(keys_[0], keys_[0], 1, true, sink);
+        return result == 0 ? 1 : result;
+      }
+      continue;
+    }
+    const int previous = current;
+    current = 1 - current;
+    if (!WithMemory(kMsgNoInterpolationMemory, [&] { KeyframeFromScene(scene, keys_[current], nullptr); })) {
+      return 0;
+    }
+    const bool last = number == sceneCount && !settings_.loop;
+    const int result = RunInterval(keys_[previous], keys_[current], ImageCount(number - 1), last, sink);
+    if (result != 0) return result;
+  }
+  if (settings_.loop && sceneCount > 1) {
+    const int result = RunInterval(keys_[current], first_, ImageCount(sceneCount), false, sink);
+    if (result != 0) return result;
+  }
+  return 1;
+}
+
+int SceneLoop::RunInterval(const Keyframe& previous, const Keyframe& next, int n, bool last, IntervalSink& sink) {
+  previous_ = &previous;
+  next_ = &next;
+  if (!KeyframesMatch(previous, next)) {
+    Trace("Scenes differentes : pas d'interpolation\n");
+  }
+  if (!WithMemory(kMsgNoFrameMemory, [&] { StartReferenceFrames(previous, references_); })) return 0;
+  return sink.RunInterval(*this, n, last);
+}
+
+void SceneLoop::SetUpFrame(int k, int count, int n) {
+  if (n < 1) n = 1;
+  const double t = static_cast<double>(k - 1) / n;
+  AdvanceReferenceFrames(*previous_, *next_, k, count, n, references_);
+  try {
+    tessaran::SetUpFrame(*previous_, *next_, std::min(t, 1.0), settings_, references_, frame_);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(MessageKind::Error, kMsgNoPointMemory);
+    frame_.points.clear();
+  }
+}
+
+MaqScene MakePreviewScene(const PreviewMaterial& material) {
+  Trace("Initialisation TabMAT Sphere Q1VOIR\n");
+  MaqScene scene;
+  scene.sceneNumber = 1;
+  scene.objectCount = 1;
+  scene.hasCamera = true;
+  // Far enough back that the whole sphere fits the picture.
+  scene.camera.distance = 40;
+  scene.camera.focal = 1300;
+  scene.hasFrames = true;
+  scene.frames.resize(1);
+  MaqObject sphere;
+  sphere.firstPoint = 1;
+  sphere.meshU = 4;
+  sphere.meshV = 4;
+  sphere.col = material.col;
+  sphere.reflection = material.reflection;
+  sphere.transmission = material.transmission;
+  sphere.refraction = material.refraction;
+  sphere.kSpec = material.KSpec;
+  sphere.nSpec = material.NSpec;
+  MaqObject closing;
+  closing.firstPoint = 17;
+  scene.objects = {sphere, closing};
+  // The net spans the sphere's box so that its box is the sphere's.
+  const float r = static_cast<float>(kPreviewSphereRadius);
+  for (int j = 0; j < 4; ++j) {
+    for (int i = 0; i < 4; ++i) {
+      scene.points.push_back({-r + 2 * r * i / 3, -r + 2 * r * j / 3, (i + j) % 2 ? r : -r});
+    }
+  }
+  MaqLamp lamp;
+  lamp.frame.absOrigin = {-400, 400, 800};
+  lamp.intensity = 1000;
+  lamp.aperture = 0;
+  scene.lamps.push_back(lamp);
+  return scene;
+}
+
+}  // namespace tessaran
