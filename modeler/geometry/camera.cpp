@@ -1,5 +1,6 @@
 #include "modeler/geometry/camera.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,23 +12,15 @@ namespace tessaran {
 
 namespace {
 
-constexpr double kDegree = 0.01745329252;
-constexpr double kDistancePerPers = 0.02;
-constexpr double kFocalFactor = 25.0;
-constexpr double kParallelScale = 0.04;
+// The view's parallel PERS is the shared camera's.
+static_assert(kParallelPERS == kParallelPers);
+
 constexpr int kBehindEye = -15000;
 constexpr double kMaxZoom = 99;
 constexpr double kMinZoom = 0.1;
 constexpr double kDxfFill = 0.707106;
 constexpr double kHalfWindow = 320;
 constexpr const char* kSection = "Q1_ENV";
-
-double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-
-Vec3 ToCamera(const DerivedCamera& camera, const Vec3& world) {
-  const Vec3 d{world[0] - camera.eye[0], world[1] - camera.eye[1], world[2] - camera.eye[2]};
-  return {Dot(d, camera.axes[0]), Dot(d, camera.axes[1]), Dot(d, camera.axes[2])};
-}
 
 std::string Format(const char* format, double a, double b = 0, double c = 0) {
   char text[128];
@@ -38,13 +31,7 @@ std::string Format(const char* format, double a, double b = 0, double c = 0) {
 }  // namespace
 
 DerivedCamera DeriveCamera(const ViewCamera& view) {
-  DerivedCamera camera;
-  camera.D = view.PERS * kDistancePerPers;
-  camera.F = camera.D * kFocalFactor / (view.zoom > 0 ? view.zoom : 1.0);
-  Rotate(camera.axes, Axis::Y, view.TH * kDegree);
-  Rotate(camera.axes, Axis::X, view.PH * kDegree);
-  for (int i = 0; i < 3; ++i) camera.eye[i] = view.CIBLE[i] + camera.F * camera.axes[2][i];
-  return camera;
+  return CameraFromView(view.TH, view.PH, view.zoom, view.PERS, view.CIBLE);
 }
 
 DerivedCamera DeriveCamera(ViewCamera& view) {
@@ -54,35 +41,23 @@ DerivedCamera DeriveCamera(ViewCamera& view) {
   return camera;
 }
 
-ProjectedPoint Project(const ViewCamera& view, const DerivedCamera& camera, const WindowMapping& window,
+// The camera carries the view's zoom and projection: the view itself is not
+// consulted again.
+ProjectedPoint Project(const ViewCamera& /*view*/, const DerivedCamera& camera, const WindowMapping& window,
                        const Vec3& origin, const Mat3& orientation, const Vec3& p) {
-  const Vec3 c = ToCamera(camera, ToWorld(origin, orientation, p));
-  double a;
-  if (view.PERS != kParallelPERS) {
-    if (c[2] >= camera.D) return {kBehindEye, kBehindEye, false};
-    a = camera.D / (camera.D - c[2]);
-  } else {
-    if (c[2] > 0) return {kBehindEye, kBehindEye, false};
-    a = view.zoom * kParallelScale;
-  }
-  ProjectedPoint point;
-  point.x = static_cast<int>(a * c[0] * window.scaleX + window.centreX);
-  point.y = static_cast<int>(window.centreY - window.scaleY * a * c[1]);
-  point.visible = true;
-  return point;
+  const ScreenPoint s = ProjectToScreen(camera, window, ToWorld(origin, orientation, p));
+  if (!s.visible) return {kBehindEye, kBehindEye, false};
+  return {static_cast<int>(s.x), static_cast<int>(s.y), true};
 }
 
-Vec3 Unproject(const ViewCamera& view, const DerivedCamera& camera, const WindowMapping& window, double x,
+Vec3 Unproject(const ViewCamera& /*view*/, const DerivedCamera& camera, const WindowMapping& window, double x,
                double y, const Vec3& reference) {
-  const Vec3 r = ToCamera(camera, reference);
-  double a = view.zoom * kParallelScale;
-  if (view.PERS != kParallelPERS && r[2] < camera.D) a = camera.D / (camera.D - r[2]);
-  const Vec3 c{(x - window.centreX) / window.scaleX / a, (window.centreY - y) / window.scaleY / a, r[2]};
-  Vec3 world = camera.eye;
-  for (int j = 0; j < 3; ++j) {
-    for (int i = 0; i < 3; ++i) world[j] += c[i] * camera.axes[i][j];
-  }
-  return world;
+  const double depth = ViewCoordinates(camera, reference)[2];
+  // A perspective reference at or behind the eye keeps the parallel scale.
+  double a = camera.zoom * kParallelScale;
+  if (!camera.parallel && depth < camera.D) a = camera.D / (camera.D - depth);
+  return WorldFromView(camera,
+                       {(x - window.centreX) / window.scaleX / a, (window.centreY - y) / window.scaleY / a, depth});
 }
 
 double ZoomIn(double zoom) { return std::min(zoom * 2, kMaxZoom); }

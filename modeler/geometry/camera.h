@@ -1,31 +1,27 @@
-// The camera of a modeler view: the derived camera (viewing distance, focal
-// value, orientation, eye) recomputed from TH, PH, zoom, PERS and CIBLE, and
-// the projection of model points into the view's window and back.
+// The camera of a modeler view: the camera shared with the renderer
+// (scene/camera.h) derived from TH, PH, zoom, PERS and CIBLE, and the
+// projection of model points into the view's window and back.
 #pragma once
 
 #include <string_view>
 
+#include "scene/camera.h"
 #include "scene/view.h"
 
 namespace tessaran {
 
-struct DerivedCamera {
-  double D = 0;  // viewing distance, PERS × 0.02
-  double F = 0;  // focal value, D × 25 / zoom
-  Mat3 axes = IdentityMatrix();  // the camera's axes, one per row
-  Vec3 eye{};
-};
+// The view's derived camera: D, F, axes and eye, with the zoom and the
+// parallel flag it was derived with.
+using DerivedCamera = Camera;
 
 // Recomputes the derived camera, and stores D and F in the view too.
 DerivedCamera DeriveCamera(ViewCamera& view);
 DerivedCamera DeriveCamera(const ViewCamera& view);
 
-// A view window's mapping of camera units to pixels.
-struct WindowMapping {
-  double centreX = 320;
-  double centreY = 120;  // 120 × the window's aspect value
-  double scaleX = 36;
-  double scaleY = 36;
+// A view window's mapping of camera units to pixels: the modeler's window
+// is 640 wide with its centre 120 × the window's aspect value down.
+struct WindowMapping : ScreenMapping {
+  constexpr WindowMapping() : ScreenMapping{320, 120, 36, 36} {}
 };
 
 struct ProjectedPoint {
@@ -35,7 +31,8 @@ struct ProjectedPoint {
 };
 
 // Window position of a point given in the axes of a frame (origin,
-// orientation). A point behind the eye lands at (-15000, -15000), invisible.
+// orientation), truncated to whole pixels. A point behind the eye lands at
+// (-15000, -15000), invisible. `camera` is DeriveCamera(view).
 ProjectedPoint Project(const ViewCamera& view, const DerivedCamera& camera, const WindowMapping& window,
                        const Vec3& origin, const Mat3& orientation, const Vec3& p);
 
