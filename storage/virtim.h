@@ -60,4 +60,9 @@ int VimFinalAntialias(int source, int destination);
 // The packed DIB of a slot: header, palette (not for 24-bit), pixels.
 Bytes VimPackedDib(int slot);
 
+// The memory figure VimCreate checks an image against before it allocates
+// (and zero-fills) it; null: the platform's AvailableMemory. Tests and the
+// fuzz target lower it to exercise the shortage path quickly.
+void SetVimMemoryForTesting(std::uint64_t (*availableMemory)());
+
 }  // namespace tessaran

@@ -1,0 +1,54 @@
+#include "imaging/format_io.h"
+
+#include <system_error>
+
+namespace tessaran {
+
+bool ReadPictureFile(const std::filesystem::path& path, Bytes& bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error) || !ReadWholeFile(path, bytes)) {
+    ShowMessage(MessageKind::Warning, kMsgOpenError, path.string().c_str());
+    return false;
+  }
+  return true;
+}
+
+bool WritePictureFile(const std::filesystem::path& file, ByteSpan bytes, int failureMessage) {
+  if (WriteFileAtomically(file, bytes)) return true;
+  ShowMessage(MessageKind::Warning, failureMessage, file.string().c_str());
+  return false;
+}
+
+std::filesystem::path OutputName(const std::filesystem::path& baseName, int frame,
+                                 std::string_view extension) {
+  return MakeOutputName(baseName.string(), frame, extension);
+}
+
+bool TargetTakesTrueColour(PictureTarget& target) {
+  const VirtIm* image = target.Image();
+  if (image == nullptr || image->bytesPerPixel == 3) return true;
+  ShowMessage(MessageKind::Error, kMsgNot24Bits);
+  return false;
+}
+
+const VirtIm* TrueColourSource(int slot) {
+  if (slot >= 0 && slot < kVirtImSlots) {
+    const VirtIm& image = VimSlot(slot);
+    if (!image.Empty() && image.bytesPerPixel == 3) return &image;
+  }
+  ShowMessage(MessageKind::Error, kMsgNot24Bits);
+  return nullptr;
+}
+
+bool FileHoldsPicture(const std::filesystem::path& path, std::uint64_t needed,
+                      std::uint64_t available) {
+  if (needed <= available) return true;
+  ReportTruncated(path, MessageKind::Error);
+  return false;
+}
+
+void ReportTruncated(const std::filesystem::path& path, MessageKind kind) {
+  ShowMessage(kind, kMsgTruncated, path.filename().string().c_str());
+}
+
+}  // namespace tessaran

@@ -1,0 +1,66 @@
+// What the TGA, PCX, BMP, raw RGB and PPM readers and writers share beyond
+// the picture loader's target: reading a picture file whole, replacing an
+// output file in one step, and the messages they have in common.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <new>
+#include <string>
+
+#include "imaging/picture.h"
+#include "platform/bytes.h"
+#include "platform/report.h"
+
+namespace tessaran {
+
+enum FormatMessage {
+  kMsgNot24Bits = 258,  // "Erreur VIRTIM NON 24 BITS"
+  // Added to the message table after its last original entry (325).
+  kMsgTruncated = 328,  // "Fichier [%s] incomplet : la fin de l'image manque."
+};
+
+// Reads a whole picture file. Shows message 208 with the file name and
+// answers false when it cannot be read.
+bool ReadPictureFile(const std::filesystem::path& path, Bytes& bytes);
+
+// Replaces `file` with `bytes` in one step (temporary name, then rename), so
+// a failure never leaves a half-written picture. Shows `failureMessage`
+// with the file name and answers false on failure.
+bool WritePictureFile(const std::filesystem::path& file, ByteSpan bytes, int failureMessage);
+
+// The output name of a writer as a path.
+std::filesystem::path OutputName(const std::filesystem::path& baseName, int frame,
+                                 std::string_view extension);
+
+// True-colour pixels go only into a 24-bit image: answers false after
+// message 258 when the target's image holds palette indices.
+bool TargetTakesTrueColour(PictureTarget& target);
+
+// The 24-bit virtual image a writer drains: null after message 258 when the
+// slot is empty, out of range or not 24-bit.
+const VirtIm* TrueColourSource(int slot);
+
+// Bytes a picture needs at least, compared with what the file holds: when
+// the file is shorter, message 328 with the file name and false. Guards
+// every allocation made from sizes read in a header.
+bool FileHoldsPicture(const std::filesystem::path& path, std::uint64_t needed,
+                      std::uint64_t available);
+
+// Reports a picture whose data ended before its last line (message 328):
+// a warning when the lines decoded so far are kept.
+void ReportTruncated(const std::filesystem::path& path, MessageKind kind = MessageKind::Warning);
+
+// Runs the work of a reader or writer. A memory shortage shows `message`
+// (252 when reading, 246 when writing) and gives `failure`.
+template <class Work>
+int GuardMemory(int message, int failure, Work&& work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    ShowMessage(MessageKind::Error, message);
+    return failure;
+  }
+}
+
+}  // namespace tessaran

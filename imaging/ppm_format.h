@@ -1,0 +1,22 @@
+// Binary PPM constants: the "P6" magic, the header of whitespace-separated
+// decimal fields (comments from '#' to the end of the line), the sample
+// range read and the one written.
+#pragma once
+
+#include <cstdint>
+
+namespace tessaran::ppm {
+
+constexpr char kMagic[] = "P6";
+constexpr std::uint32_t kLargestMaxval = 65535;  // samples above 255 take two bytes, high first
+constexpr std::uint32_t kWrittenMaxval = 255;
+constexpr std::uint32_t kLargestSide = 65535;  // image coordinates are 16-bit
+
+enum Message {
+  // Added to the message table after its last original entry (325).
+  kMsgFormat = 327,        // "Format PPM non reconnu."
+  kMsgReadTitle = 330,     // "PPM->VirtIm(%02d) "
+  kMsgWriteCaption = 331,  // "Enregistrement PPM "
+};
+
+}  // namespace tessaran::ppm
