@@ -10,6 +10,9 @@
 
 #include "renderer/engine/frame_setup.h"
 #include "renderer/engine/octree.h"
+#include "renderer/engine/raytrace.h"
+
+#include <thread>
 
 namespace tessaran {
 namespace {
@@ -134,6 +137,65 @@ void BM_Prepare50CurvedObjects(benchmark::State& state) { Prepare(state, CurvedS
 
 BENCHMARK(BM_Prepare100kFacets)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Prepare50CurvedObjects)->Unit(benchmark::kMillisecond);
+
+// Rays per second over a prepared scene: the primary rays of a 160 × 120
+// image, or shadow casts from each primary hit towards a lamp, on
+// state.range(0) threads, each with its own ray state.
+void Rays(benchmark::State& state, const MaqScene& scene, bool shadows) {
+  FrameTables frame = Frame(scene);
+  EngineHooks hooks;
+  PreparedScene prepared;
+  RenderSettings settings;
+  if (PrepareScene(frame, settings, hooks, prepared) != 1) {
+    state.SkipWithError("preparation failed");
+    return;
+  }
+  TraceScene ts{&frame, &prepared, &settings, nullptr, {}};
+  const int W = 160, H = 120, threads = static_cast<int>(state.range(0));
+  const ScreenMapping mapping = ImageMapping(W, H, 1000);
+  const Vec3 lamp{300, 400, 0};
+  std::vector<long> hitsPerThread(threads);
+  for (auto _ : state) {
+    std::vector<std::thread> pool;
+    for (int n = 0; n < threads; ++n) {
+      pool.emplace_back([&, n] {
+        RayState rs(ts);
+        HitList shadowList;
+        long hits = 0;
+        for (int y = n; y < H; y += threads) {
+          for (int x = 0; x < W; ++x) {
+            const CameraRay r = PrimaryRay(frame.camera, mapping, x, y);
+            if (RayCast(ts, rs, r.origin, r.direction, rs.hits, false) == 0) continue;
+            ++hits;
+            if (!shadows) continue;
+            const Vec3 p = rs.hits.Nearest().point;
+            const Vec3 d{lamp[0] - p[0], lamp[1] - p[1], lamp[2] - p[2]};
+            const double l = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            RayCast(ts, rs, p, {d[0] / l, d[1] / l, d[2] / l}, shadowList, true, l);
+          }
+        }
+        hitsPerThread[n] = hits;
+      });
+    }
+    for (auto& t : pool) t.join();
+  }
+  long hits = 0;
+  for (long h : hitsPerThread) hits += h;
+  const double rays = shadows ? static_cast<double>(W * H + hits) : W * H;
+  state.counters["rays_per_s"] = benchmark::Counter(rays, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["hit_fraction"] = static_cast<double>(hits) / (W * H);
+}
+
+void BM_PrimaryRays100kFacets(benchmark::State& state) { Rays(state, FacetScene(), false); }
+void BM_ShadowRays100kFacets(benchmark::State& state) { Rays(state, FacetScene(), true); }
+void BM_PrimaryRaysCurved(benchmark::State& state) { Rays(state, CurvedScene(), false); }
+void BM_ShadowRaysCurved(benchmark::State& state) { Rays(state, CurvedScene(), true); }
+
+const int kAllThreads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+BENCHMARK(BM_PrimaryRays100kFacets)->Arg(1)->Arg(kAllThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShadowRays100kFacets)->Arg(1)->Arg(kAllThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PrimaryRaysCurved)->Arg(1)->Arg(kAllThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShadowRaysCurved)->Arg(1)->Arg(kAllThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace tessaran

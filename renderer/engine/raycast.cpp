@@ -1,0 +1,344 @@
+// `RayCast`: every intersection of one ray with the ground plane, the
+// facets, the curved patches and the preview spheres.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/console.h"
+#include "platform/report.h"
+#include "renderer/engine/mapping.h"
+#include "renderer/engine/raytrace.h"
+#include "renderer/engine/vecmath.h"
+
+namespace tessaran {
+
+namespace {
+
+constexpr int kMsgRayFrame = 270;
+constexpr double kMinDistance = 0.001;  // hits nearer than this are the surface the ray starts on
+constexpr int kPreviewSpheres = 10;
+
+struct Caster {
+  const TraceScene& scene;
+  const FrameTables& f;
+  const PreparedScene& p;
+  RayState& state;
+  const Vec3& O;
+  const Vec3& D;
+  HitList& hits;
+  bool shadow;
+  double maxDistance;
+  bool opaqueHit = false;
+
+  bool Opaque(int object) const {
+    if (object >= static_cast<int>(f.TabMAT.size())) return true;
+    if (f.TabMAT[object].transmission != 0) return false;
+    return !(scene.maps && scene.maps->Image(object, kOpacityMap));
+  }
+
+  void Add(const RayHit& h) {
+    // A shadow ray only cares for what lies between the point and the light.
+    if (shadow && h.t >= maxDistance) return;
+    hits.Add(h);
+    if (shadow && Opaque(h.object)) opaqueHit = true;
+  }
+
+  void Ground() {
+    const double y0 = ScenePoint(f.camera, O)[1];
+    const double dy = SceneDirection(f.camera, D)[1];
+    if (dy == 0) return;
+    const double t = -y0 / dy;
+    if (!(t > kMinDistance) || !std::isfinite(t)) return;
+    RayHit h;
+    h.object = f.objectCount;
+    h.t = t;
+    h.point = O + t * D;
+    const Vec3 s = ScenePoint(f.camera, h.point);
+    h.u = s[0];
+    h.v = s[2];
+    h.normal = {f.camera.axes[0][1], f.camera.axes[1][1], f.camera.axes[2][1]};
+    Add(h);
+  }
+
+  void Facet(int k, int index, double tfar) {
+    const tessaran::Facet& fa = p.facets[index];
+    if (IsDegenerate(fa) || fa.a < 0) return;
+    const Vec3 A = ToVec3(f.points[fa.a]);
+    const Vec3 B = ToVec3(f.points[fa.b]);
+    const Vec3 C = ToVec3(f.points[fa.c]);
+    const Vec3& n = fa.normal;
+    const Vec3 end = O + tfar * D;
+    const double r = Dot(n, O - A);
+    const double w = Dot(n, end - A);
+    Vec3 hit;
+    if (r * w >= 0) {
+      if (r == 0 || w != 0) return;
+      hit = end;
+    } else {
+      const double ar = std::fabs(r), aw = std::fabs(w);
+      hit = (1 / (ar + aw)) * (aw * O + ar * end);
+    }
+    // Points on an edge count as inside, so a ray through a shared edge
+    // hits both facets.
+    if (Dot(Cross(fa.e0, hit - A), n) < 0) return;
+    if (Dot(Cross(fa.e1, hit - B), n) < 0) return;
+    if (Dot(Cross(fa.e2, hit - C), n) < 0) return;
+    const double t = Dot(hit - O, D);
+    if (!(t > kMinDistance)) return;
+    RayHit h;
+    h.object = k;
+    h.t = t;
+    h.point = hit;
+    h.normal = n;
+    const ObjectEntry& e = f.objects[k];
+    if (e.IsSmooth() && e.firstPhong >= 0) h.normal = PhongBlend(e, fa, A, hit);
+    Add(h);
+  }
+
+  // The barycentric blend of the vertex normals, in the facet's plane.
+  Vec3 PhongBlend(const ObjectEntry& e, const tessaran::Facet& fa, const Vec3& A, const Vec3& hit) const {
+    auto normalAt = [&](int point) { return p.NPhong[e.firstPhong + point - e.firstPoint]; };
+    const Vec3 v0 = fa.e0;
+    const Vec3 v1 = -1.0 * fa.e2;  // C − A
+    const Vec3 v2 = hit - A;
+    const double d00 = Dot(v0, v0), d01 = Dot(v0, v1), d11 = Dot(v1, v1);
+    const double d20 = Dot(v2, v0), d21 = Dot(v2, v1);
+    const double denom = d00 * d11 - d01 * d01;
+    if (denom < 0.00001) return Normalise(normalAt(fa.a));
+    const double wb = (d11 * d20 - d01 * d21) / denom;
+    const double wc = (d00 * d21 - d01 * d20) / denom;
+    const double wa = 1 - wb - wc;
+    const Vec3 blend = wa * normalAt(fa.a) + wb * normalAt(fa.b) + wc * normalAt(fa.c);
+    const double l = Length(blend);
+    return l > 0 ? (1 / l) * blend : fa.normal;
+  }
+
+  // One quarter of a patch cell, its centre at grid parameters (s0, t0).
+  void Patch(int k, double s0, double t0) {
+    const ObjectEntry& e = f.objects[k];
+    const int i = std::clamp(static_cast<int>(std::floor(s0)), 0, e.nu - 3);
+    const int j = std::clamp(static_cast<int>(std::floor(t0)), 0, e.nv - 3);
+    LoadPatchCell(f, k, i, j, state.patch);
+    const double cs = s0 - i, ct = t0 - j;
+    // The ray as the meet of two planes through it.
+    int axis = 0;
+    for (int a = 1; a < 3; ++a) {
+      if (std::fabs(D[a]) < std::fabs(D[axis])) axis = a;
+    }
+    Vec3 ex{};
+    ex[axis] = 1;
+    const Vec3 n1 = Normalise(Cross(D, ex));
+    const Vec3 n2 = Normalise(Cross(D, n1));
+    const double d1 = Dot(n1, O), d2 = Dot(n2, O);
+    double s = cs, t = ct, previous = 0;
+    Vec3 P, Ps, Pt;
+    for (int step = 1;; ++step) {
+      PatchEval(state.patch.points, s, t, P, Ps, Pt);
+      const double r1 = Dot(n1, P) - d1, r2 = Dot(n2, P) - d2;
+      const double sum = std::fabs(r1) + std::fabs(r2);
+      if (!std::isfinite(sum)) return;
+      if (sum < 0.001) break;
+      if (step >= 5 && sum > previous) return;
+      if (step >= 4 && (std::fabs(s - cs) > 0.25 || std::fabs(t - ct) > 0.25)) return;
+      if (step > 100) return;
+      const double a00 = Dot(n1, Ps), a01 = Dot(n1, Pt), a10 = Dot(n2, Ps), a11 = Dot(n2, Pt);
+      const double det = a00 * a11 - a01 * a10;
+      if (std::fabs(det) < 1e-14) return;
+      s += (-r1 * a11 + r2 * a01) / det;
+      t += (-r2 * a00 + r1 * a10) / det;
+      previous = sum;
+    }
+    // A root outside the quarter lies on the polynomial's continuation,
+    // not on this part of the surface (its own quarter finds it).
+    constexpr double kSlack = 1e-9;
+    if (std::fabs(s - cs) > 0.25 + kSlack || std::fabs(t - ct) > 0.25 + kSlack) return;
+    const double dist = Dot(P - O, D);
+    if (!(dist > kMinDistance)) return;
+    RayHit h;
+    h.object = k;
+    h.u = i + s;
+    h.v = j + t;
+    h.t = dist;
+    h.point = P;
+    h.normal = Normalise(Cross(Ps, Pt));
+    Add(h);
+  }
+
+  void Object(int k) {
+    const ObjectEntry& e = f.objects[k];
+    const ObjectBoxes& ob = p.TabOBJ[k];
+    if (!ob.hasBox) return;
+    const bool octree = p.UsesOctree();
+    if (octree && !e.IsFacetObject() && !state.marks.IsCandidate(k)) return;
+    double tnear, tfar;
+    if (!RayBox(O, D, ob.box, tnear, tfar)) return;
+    if (e.IsFacetObject()) {
+      for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+        if (octree && !state.marks.IsCandidate(p.FacetElement(i))) continue;
+        Facet(k, i, tfar);
+        if (shadow && opaqueHit) return;
+      }
+      return;
+    }
+    const bool curved = e.IsCurved();
+    DescendQuadTree(p, k, O, D, [&](const Boite& leaf, double, double leafFar) {
+      if (curved) {
+        Patch(k, leaf.cellU / 2.0, leaf.cellV / 2.0);
+      } else {
+        const int c = static_cast<int>(leaf.cellU), r = static_cast<int>(leaf.cellV);
+        const int first = e.firstFacet + 2 * (r * e.nu + c);
+        Facet(k, first, leafFar);
+        Facet(k, first + 1, leafFar);
+      }
+      return !(shadow && opaqueHit);
+    });
+  }
+
+  int Run() {
+    hits.Clear();
+    const bool groundOn = f.hasGround && scene.settings->groundOn && scene.settings->rayTracing &&
+                          f.objectCount < static_cast<int>(f.objects.size());
+    double tnear, tfar;
+    const bool inScene = f.previewMaterial || (p.hasSceneBox && RayBox(O, D, p.sceneBox, tnear, tfar));
+    if (groundOn) {
+      Ground();
+      if (shadow && opaqueHit) return hits.Count();
+    }
+    if (!inScene) return hits.Count();
+    if (p.UsesOctree() && !f.previewMaterial) {
+      state.marks.NewRay();
+      MarkCandidates(p, O, D, state.marks);
+    }
+    const int n = std::min(f.objectCount, static_cast<int>(p.TabOBJ.size()));
+    for (int k = 0; k < n; ++k) {
+      if (f.previewMaterial && k < kPreviewSpheres) {
+        if (k < static_cast<int>(p.spheres.size())) {
+          HitList local;
+          if (!SphereHits(O, D, p.spheres[k].centre, p.spheres[k].radius, k, local) && state.frameMessages++ == 0) {
+            ShowMessage(MessageKind::Error, kMsgRayFrame);
+          }
+          for (int i = 0; i < local.Count(); ++i) Add(local[i]);
+        }
+      } else {
+        Object(k);
+      }
+      if (shadow && opaqueHit) break;
+    }
+    return hits.Count();
+  }
+};
+
+}  // namespace
+
+void HitList::Add(const RayHit& hit) {
+  if (count_ < kMaxHits) {
+    hits_[count_++] = hit;
+    sorted_ = false;
+    if (count_ == kMaxHits) Sort();
+    return;
+  }
+  // Full and sorted: a nearer hit takes the farthest one's place.
+  if (!(hit.t < hits_[kMaxHits - 1].t)) return;
+  int i = kMaxHits - 1;
+  while (i > 0 && hits_[i - 1].t > hit.t) {
+    hits_[i] = hits_[i - 1];
+    --i;
+  }
+  hits_[i] = hit;
+}
+
+void HitList::Sort() {
+  if (sorted_) return;
+  std::stable_sort(hits_.begin(), hits_.begin() + count_, [](const RayHit& a, const RayHit& b) { return a.t < b.t; });
+  sorted_ = true;
+}
+
+const RayHit& HitList::Nearest() {
+  Sort();
+  return hits_[0];
+}
+
+Vec3 SceneDirection(const Camera& camera, const Vec3& d) {
+  const Mat3& a = camera.axes;
+  return {d[0] * a[0][0] + d[1] * a[1][0] + d[2] * a[2][0], d[0] * a[0][1] + d[1] * a[1][1] + d[2] * a[2][1],
+          d[0] * a[0][2] + d[1] * a[1][2] + d[2] * a[2][2]};
+}
+
+Vec3 ScenePoint(const Camera& camera, const Vec3& p) { return camera.centre + SceneDirection(camera, p); }
+
+void PatchEval(const std::array<Vec3, 9>& net, double s, double t, Vec3& point, Vec3& ds, Vec3& dt) {
+  const double bs[3] = {(1 - s) * (1 - s) / 2, (1 - s) * s + 0.5, s * s / 2};
+  const double bt[3] = {(1 - t) * (1 - t) / 2, (1 - t) * t + 0.5, t * t / 2};
+  const double gs[3] = {s - 1, 1 - 2 * s, s};
+  const double gt[3] = {t - 1, 1 - 2 * t, t};
+  point = ds = dt = Vec3{};
+  for (int b = 0; b < 3; ++b) {
+    for (int a = 0; a < 3; ++a) {
+      const Vec3& q = net[b * 3 + a];
+      point = point + (bs[a] * bt[b]) * q;
+      ds = ds + (gs[a] * bt[b]) * q;
+      dt = dt + (bs[a] * gt[b]) * q;
+    }
+  }
+}
+
+void LoadPatchCell(const FrameTables& frame, int k, int i, int j, PatchCache& cache) {
+  if (cache.object == k && cache.i == i && cache.j == j) return;
+  const ObjectEntry& e = frame.objects[k];
+  for (int b = 0; b < 3; ++b) {
+    for (int a = 0; a < 3; ++a) cache.points[b * 3 + a] = ToVec3(frame.points[e.firstPoint + (j + b) * e.nu + i + a]);
+  }
+  cache.object = k;
+  cache.i = i;
+  cache.j = j;
+}
+
+bool SphereHits(const Vec3& O, const Vec3& D, const Vec3& centre, double radius, int object, HitList& hits) {
+  // The ray's frame: its third axis along D.
+  static const Vec3 kAxes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  Vec3 X{};
+  bool found = false;
+  for (const Vec3& axis : kAxes) {
+    const Vec3 c = Cross(D, axis);
+    if (Length(c) >= 0.00001) {
+      X = Normalise(c);
+      found = true;
+      break;
+    }
+  }
+  if (!found) return false;
+  const Vec3 Y = Cross(D, X);
+  const Vec3 rel = centre - O;
+  const double x = Dot(rel, X), y = Dot(rel, Y), z = Dot(rel, D);
+  const double m = radius * radius - x * x - y * y;
+  auto add = [&](double t) {
+    RayHit h;
+    h.object = object;
+    h.t = t;
+    h.point = O + t * D;
+    const Vec3 r = h.point - centre;
+    const double l = Length(r);
+    if (std::fabs(l - radius) > 0.0001) Trace("Intersection Sphere VNorme=%f!=R=%f\n", l, radius);
+    h.normal = radius > 0 ? (1 / radius) * r : Vec3{0, 0, 1};
+    hits.Add(h);
+  };
+  if (m < 0 || !std::isfinite(m)) return true;
+  if (m == 0) {
+    if (z > kMinDistance) add(z);
+    return true;
+  }
+  const double root = std::sqrt(m);
+  if (z + root < kMinDistance) return true;
+  add(z + root);
+  if (z - root >= kMinDistance) add(z - root);
+  return true;
+}
+
+RayState::RayState(const TraceScene& scene) : marks(scene.prepared ? scene.prepared->NewMarks() : CandidateMarks()) {}
+
+int RayCast(const TraceScene& scene, RayState& state, const Vec3& origin, const Vec3& direction, HitList& hits,
+            bool shadow, double maxDistance) {
+  Caster caster{scene, *scene.frame, *scene.prepared, state, origin, direction, hits, shadow, maxDistance};
+  return caster.Run();
+}
+
+}  // namespace tessaran
