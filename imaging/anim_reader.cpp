@@ -1,10 +1,7 @@
 // IFF ANIM animated maps: the first ILBM picture into two plane sets, then
 // byte vertical deltas (DLTA operation 5) applied frame by frame, double
 // buffered or into one set as each ANHD says.
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <list>
 
@@ -14,7 +11,6 @@
 #include "imaging/ilbm.h"
 #include "platform/console.h"
 #include "platform/report.h"
-#include "platform/sysinfo.h"
 #include "storage/iff.h"
 
 namespace tessaran {
@@ -321,18 +317,9 @@ int LoadAnimFrame(const std::filesystem::path& path, int slot, int mode, Picture
     return 0;
   }
   // The frame goes through the ILBM reader, which turns planes into pixels
-  // for every picture kind; it reads files, so the frame is handed over as
-  // a temporary one.
-  std::filesystem::path temporary = TemporaryDirectory() / "tessaran-anim-XXXXXX";
-  std::string name = temporary.string();
-  int descriptor = mkstemp(name.data());
-  if (descriptor < 0) return 0;
+  // for every picture kind; the animation's file names it in messages.
   Bytes picture = AnimFrameAsIlbm(map);
-  bool written = write(descriptor, picture.data(), picture.size()) == static_cast<ssize_t>(picture.size());
-  close(descriptor);
-  int result = written ? ReadIlbm(name, slot, mode, header, sink) : 0;
-  unlink(name.c_str());
-  return result;
+  return ReadIlbmBytes(picture, path, slot, mode, header, sink);
 }
 
 }  // namespace tessaran

@@ -16,8 +16,7 @@ namespace tessaran {
 
 enum FormatMessage {
   kMsgNot24Bits = 258,  // "Erreur VIRTIM NON 24 BITS"
-  // Added to the message table after its last original entry (325).
-  kMsgTruncated = 328,  // "Fichier [%s] incomplet : la fin de l'image manque."
+  kMsgTruncated = 230,  // "Fichier [%s] incomplet : la fin de l'image manque."
 };
 
 // Reads a whole picture file. Shows message 208 with the file name and
@@ -42,12 +41,12 @@ bool TargetTakesTrueColour(PictureTarget& target);
 const VirtIm* TrueColourSource(int slot);
 
 // Bytes a picture needs at least, compared with what the file holds: when
-// the file is shorter, message 328 with the file name and false. Guards
+// the file is shorter, message 230 with the file name and false. Guards
 // every allocation made from sizes read in a header.
 bool FileHoldsPicture(const std::filesystem::path& path, std::uint64_t needed,
                       std::uint64_t available);
 
-// Reports a picture whose data ended before its last line (message 328):
+// Reports a picture whose data ended before its last line (message 230):
 // a warning when the lines decoded so far are kept.
 void ReportTruncated(const std::filesystem::path& path, MessageKind kind = MessageKind::Warning);
 

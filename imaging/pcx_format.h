@@ -23,8 +23,7 @@ enum Message {
   kMsgWriteCaption = 237,  // "Enregistrement PCX "
   kMsgCreateError = 239,   // "Erreur de création [%s]"
   kMsgReadTitle = 242,     // "PCX->VirtIm(%02d) "
-  // Added to the message table after its last original entry (325).
-  kMsgFormat = 326,  // "Format PCX non reconnu."
+  kMsgFormat = 219,        // "Format PCX non reconnu."
 };
 
 struct Header {

@@ -13,10 +13,9 @@ constexpr std::uint32_t kWrittenMaxval = 255;
 constexpr std::uint32_t kLargestSide = 65535;  // image coordinates are 16-bit
 
 enum Message {
-  // Added to the message table after its last original entry (325).
-  kMsgFormat = 327,        // "Format PPM non reconnu."
-  kMsgReadTitle = 330,     // "PPM->VirtIm(%02d) "
-  kMsgWriteCaption = 331,  // "Enregistrement PPM "
+  kMsgFormat = 221,        // "Format PPM non reconnu."
+  kMsgReadTitle = 231,     // "PPM->VirtIm(%02d) "
+  kMsgWriteCaption = 233,  // "Enregistrement PPM "
 };
 
 }  // namespace tessaran::ppm

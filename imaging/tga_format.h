@@ -19,8 +19,7 @@ constexpr int kMaxPacket = 128;               // pixels in one packet
 enum Message {
   kMsgFormat = 251,        // "Format TGA non reconnu."
   kMsgWriteCaption = 238,  // "Enregistrement TGA "
-  // Added to the message table after its last original entry (325).
-  kMsgReadTitle = 329,  // "TGA->VirtIm(%02d) "
+  kMsgReadTitle = 241,     // "TGA->VirtIm(%02d) "
 };
 
 struct Header {

@@ -1,65 +1,17 @@
 #include "player/batch.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <ostream>
 
-#include "imaging/bmp.h"
-#include "imaging/ilbm.h"
-#include "imaging/pcx.h"
 #include "imaging/picture.h"
-#include "imaging/ppm.h"
-#include "imaging/rawrgb.h"
-#include "imaging/tga.h"
 #include "messages/message_library.h"
+#include "player/anim_batch.h"
+#include "player/picture_output.h"
 #include "storage/virtim.h"
 
 namespace tessaran::player {
 namespace {
-
-// A palette picture widened to true colour for the 24-bit writers.
-constexpr int kTrueColourSlot = 3;
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Frees the player's slots whatever way an operation ends.
-struct SlotGuard {
-  ~SlotGuard() {
-    VimFree(kPictureSlot);
-    VimFree(kTrueColourSlot);
-  }
-};
-
-bool LoadSource(const std::filesystem::path& in, std::ostream& err) {
-  if (!std::filesystem::is_regular_file(in)) {
-    err << "tovix: no such picture file: " << in.string() << "\n";
-    return false;
-  }
-  PictureHeader header;
-  if (LoadPicture(in, kPictureSlot, kOpaqueLoad, &header, 0) != 1 || VimSlot(kPictureSlot).Empty()) {
-    err << "tovix: cannot read " << in.string() << " as a picture\n";
-    return false;
-  }
-  return true;
-}
-
-// The slot holding the picture as 24-bit pixels.
-int TrueColourSlot() {
-  const VirtIm& source = VimSlot(kPictureSlot);
-  if (source.bytesPerPixel == 3) return kPictureSlot;
-  if (VimCreate(kTrueColourSlot, int(source.width), int(source.height), 24) != 1) return -1;
-  std::vector<std::uint32_t> line(source.width);
-  for (std::uint32_t y = 0; y < source.height; ++y) {
-    for (std::uint32_t x = 0; x < source.width; ++x)
-      line[x] = std::uint32_t(VimGetPixel(kPictureSlot, y, x));
-    VimPutLine(kTrueColourSlot, line.data(), y, 1, 0);
-  }
-  return kTrueColourSlot;
-}
 
 // What the reader of the file's format is called, from its first bytes.
 std::string KindOf(const std::filesystem::path& file) {
@@ -85,52 +37,20 @@ std::string KindOf(const std::filesystem::path& file) {
 
 ExitStatus ConvertPicture(const std::filesystem::path& in, const std::filesystem::path& out,
                           int depth, std::ostream& err) {
-  std::string extension = Upper(out.extension().string());
-  static const std::vector<std::string> kWritable = {".LBM", ".I24", ".TGA", ".PCX",
-                                                      ".BMP", ".RGB", ".PPM"};
-  if (std::find(kWritable.begin(), kWritable.end(), extension) == kWritable.end()) {
-    err << "tovix: cannot write " << out.string()
-        << ": the output extension must be .LBM .I24 .TGA .PCX .BMP .RGB or .PPM\n";
+  const std::string extension = Upper(out.extension().string());
+  if (!IsWritableExtension(extension)) {
+    err << "tovix: cannot write " << out.string() << ": the output extension must be "
+        << kWritableExtensions << "\n";
     return kBadUsage;
   }
   if (depth != 0 && extension != ".PCX" && extension != ".BMP") {
     err << "tovix: --depth applies to .PCX and .BMP output only\n";
     return kBadUsage;
   }
-  SlotGuard guard;
-  if (!LoadSource(in, err)) return kFailure;
-  const VirtIm& source = VimSlot(kPictureSlot);
-  bool palette = source.bytesPerPixel != 3;
-  bool eightBit = extension == ".LBM" ||
-                  ((extension == ".PCX" || extension == ".BMP") && (depth == 8 || (depth == 0 && palette)));
-  if (eightBit && !palette) {
-    err << "tovix: " << in.string() << " is a 24-bit picture; writing it as 8-bit "
-        << extension << " needs the colour reduction, which is not available yet"
-        << (extension == ".LBM" ? " (write .I24 .TGA .PCX .BMP .RGB or .PPM)\n"
-                                : " (use --depth 24)\n");
-    return kFailure;
-  }
-  const std::string base = out.string();
-  bool written = false;
-  if (eightBit) {
-    if (extension == ".LBM") written = WriteLbm(base, -1, source) == 0;
-    else if (extension == ".PCX") written = WritePcx(base, -1, source) == 1;
-    else written = WriteBmp(base, -1, source) == 0;
-  } else {
-    int slot = TrueColourSlot();
-    if (slot < 0) {
-      err << "tovix: not enough memory for a 24-bit copy of " << in.string() << "\n";
-      return kFailure;
-    }
-    int w = int(source.width), h = int(source.height);
-    if (extension == ".I24") written = WriteI24(base, -1, w, h, slot) == 0;
-    else if (extension == ".TGA") written = WriteTga(base, -1, w, h, slot, false) == 0;
-    else if (extension == ".PCX") written = WritePcx(base, -1, slot) == 1;
-    else if (extension == ".BMP") written = WriteBmp(base, -1, slot, h) == 0;
-    else if (extension == ".RGB") written = WriteRawRgb(base, -2, w, h, slot) == 1;
-    else written = WritePpm(base, -1, slot) == 0;
-  }
-  if (!written) {
+  WorkSlots slots;
+  if (!LoadPictureSlot(in, err)) return kFailure;
+  // A true-colour source written 8-bit goes through the colour reduction.
+  if (!WritePictureAs(kPictureSlot, out.string(), -1, extension, depth)) {
     err << "tovix: could not write " << out.string() << "\n";
     return kFailure;
   }
@@ -144,8 +64,8 @@ ExitStatus PictureInfo(const std::filesystem::path& file, std::ostream& out, std
     err << "tovix: " << file.string() << " is not a picture file\n";
     return kFailure;
   }
-  SlotGuard guard;
-  if (!LoadSource(file, err)) return kFailure;
+  WorkSlots slots;
+  if (!LoadPictureSlot(file, err)) return kFailure;
   const VirtIm& image = VimSlot(kPictureSlot);
   out << "{\"kind\":\"" << KindOf(file) << "\",\"width\":" << image.width
       << ",\"height\":" << image.height << ",\"depth\":" << image.BitCount()
@@ -159,10 +79,23 @@ std::string HelpText() {
          "Operations:\n"
          "  --convert IN OUT   convert any readable picture (.LBM .I24 .TGA .PCX .BMP,\n"
          "                     binary .PPM, IFF of any name) to the format of OUT's\n"
-         "                     extension: .LBM .I24 .TGA .PCX .BMP .RGB .PPM\n"
+         "                     extension: .LBM .I24 .TGA .PCX .BMP .RGB .PPM; a 24-bit\n"
+         "                     picture written 8-bit is reduced to 256 colours\n"
          "  --depth 8|24       with --convert to .PCX or .BMP: the writer's depth\n"
          "                     (default: the source's; .LBM is always 8-bit)\n"
+         "  --frames ANIM PATTERN\n"
+         "                     every frame of an .ANM, .AVI or IFF ANIM file as a picture\n"
+         "                     named by PATTERN, which holds one printf %d (frames from 1)\n"
+         "                     and the extension of a --convert output\n"
+         "  --create OUT.ANM|OUT.AVI IMG...\n"
+         "                     build an animation from pictures, in order; the first\n"
+         "                     fixes the frame size\n"
+         "  --cut FILE FORMAT  every frame of an animation as a numbered picture named\n"
+         "                     after it; FORMAT TGA, TGA10, I24, RGB, PCX or BMP for\n"
+         "                     24-bit frames, LBM, PCX or BMP for palette frames\n"
+         "  --flip F.ANM       rewrite an .ANM in place, frame by frame\n"
          "  --info FILE        print {\"kind\",\"width\",\"height\",\"depth\",\"frames\"} as JSON\n"
+         "                     for a picture or an animation (frames counted)\n"
          "  --help             this text\n"
          "\n"
          "Exit status: 0 success, 1 failure (message on stderr), 2 bad usage.\n";
@@ -174,25 +107,41 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
     out << HelpText();
     return kSuccess;
   }
-  bool batch = false;
-  std::vector<std::string> convert, info;
-  int depth = 0;
   auto usage = [&err](const std::string& reason) {
     err << "tovix: " << reason << "\n" << "Try 'tovix --help'.\n";
     return kBadUsage;
   };
+  // The operation chosen and its operands.
+  std::string operation;
+  std::vector<std::string> operands;
+  bool batch = false;
+  int depth = 0;
+  struct Operation {
+    const char* name;
+    std::size_t operands;  // at least; --create takes all that follow
+    const char* needs;
+  };
+  static const Operation kOperations[] = {
+      {"--convert", 2, "IN and OUT"},        {"--info", 1, "FILE"},
+      {"--frames", 2, "ANIM and PATTERN"},   {"--create", 2, "OUT.ANM|OUT.AVI and pictures"},
+      {"--cut", 2, "FILE and FORMAT"},       {"--flip", 1, "F.ANM"}};
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
     std::size_t left = arguments.size() - i - 1;
+    const Operation* op = nullptr;
+    for (const Operation& o : kOperations)
+      if (a == o.name) op = &o;
     if (a == "--batch") {
       batch = true;
-    } else if (a == "--convert") {
-      if (left < 2) return usage("--convert needs IN and OUT");
-      convert = {arguments[i + 1], arguments[i + 2]};
-      i += 2;
-    } else if (a == "--info") {
-      if (left < 1) return usage("--info needs FILE");
-      info = {arguments[++i]};
+    } else if (op) {
+      if (!operation.empty()) return usage("give one operation, not " + operation + " and " + a);
+      std::size_t count = op->operands;
+      if (a == "--create")
+        while (count < left && arguments[i + 1 + count].rfind("--", 0) != 0) ++count;
+      if (left < count) return usage(a + " needs " + op->needs);
+      operation = a;
+      operands.assign(arguments.begin() + std::ptrdiff_t(i + 1), arguments.begin() + std::ptrdiff_t(i + 1 + count));
+      i += count;
     } else if (a == "--depth") {
       if (left < 1) return usage("--depth needs 8 or 24");
       const std::string& v = arguments[++i];
@@ -203,14 +152,27 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
     }
   }
   if (!batch) return usage("only the batch mode exists yet: give --batch");
-  if (convert.empty() == info.empty()) return usage("give one operation: --convert or --info");
-  if (depth != 0 && convert.empty()) return usage("--depth goes with --convert");
+  if (operation.empty())
+    return usage("give one operation: --convert, --frames, --create, --cut, --flip or --info");
+  if (depth != 0 && operation != "--convert") return usage("--depth goes with --convert");
 
   MessageLibrary messages(MessageProgram::Player);
   if (!messages.LoadConfigured()) return kFailure;
   InstallMessageText(&messages);
-  ExitStatus status = convert.empty() ? PictureInfo(info[0], out, err)
-                                      : ConvertPicture(convert[0], convert[1], depth, err);
+  ExitStatus status = kFailure;
+  if (operation == "--convert") {
+    status = ConvertPicture(operands[0], operands[1], depth, err);
+  } else if (operation == "--info") {
+    status = IsAnimationFile(operands[0]) ? AnimInfo(operands[0], out, err) : PictureInfo(operands[0], out, err);
+  } else if (operation == "--frames") {
+    status = AnimFrames(operands[0], operands[1], err);
+  } else if (operation == "--create") {
+    status = AnimCreate(operands[0], {operands.begin() + 1, operands.end()}, err);
+  } else if (operation == "--cut") {
+    status = AnimCut(operands[0], operands[1], err);
+  } else {
+    status = AnimFlip(operands[0], err);
+  }
   InstallMessageText(nullptr);
   return status;
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "imaging/tests/format_support.h"
-#include "imaging/tests/picture_support.h"
+#include "imaging/testing/picture_support.h"
 #include "storage/virtim.h"
 
 namespace tessaran::testing_support {

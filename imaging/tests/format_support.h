@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "imaging/tests/picture_support.h"
+#include "imaging/testing/picture_support.h"
 #include "platform/bytes.h"
 #include "platform/report.h"
 #include "storage/virtim.h"

@@ -10,7 +10,7 @@
 #include "imaging/format_io.h"
 #include "imaging/ilbm.h"
 #include "imaging/picture.h"
-#include "imaging/tests/picture_support.h"
+#include "imaging/testing/picture_support.h"
 #include "platform/console.h"
 #include "platform/report.h"
 #include "storage/iff.h"
@@ -19,22 +19,6 @@ namespace tessaran {
 namespace {
 
 using namespace testing_support;
-
-class RecordingReporter : public MessageReporter {
- public:
-  void Report(MessageKind, int number, std::string_view) override { numbers.push_back(number); }
-  std::vector<int> numbers;
-};
-
-class QuietProgress : public ProgressDisplay {
- public:
-  void Open(std::string_view caption, std::string_view subtitle) override {
-    captions.emplace_back(std::string(caption) + "|" + std::string(subtitle));
-  }
-  void Set(double) override {}
-  void Close() override {}
-  std::vector<std::string> captions;
-};
 
 class IlbmTest : public testing::Test {
  protected:
@@ -56,7 +40,7 @@ class IlbmTest : public testing::Test {
     return path;
   }
   RecordingReporter reporter;
-  QuietProgress progress;
+  RecordingProgress progress;
   std::filesystem::path folder;
 };
 
@@ -375,7 +359,7 @@ TEST_F(IlbmWriterTest, OtherToolsDecodeWhatIsWritten) {
   }
   EXPECT_EQ(YAspect(folder / "p8.LBM"), 12);
   EXPECT_EQ(YAspect(folder / "deep0007.I24"), 11);
-  EXPECT_EQ(progress.captions.front(), MessageText(235) + "|[" + (folder / "p8.LBM").string() + "]");
+  EXPECT_EQ(progress.opened.front(), MessageText(235) + "|[" + (folder / "p8.LBM").string() + "]");
 }
 
 TEST_F(IlbmWriterTest, WidePicturesRoundTripThroughI24AndLbm) {

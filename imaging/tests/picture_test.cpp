@@ -5,29 +5,13 @@
 #include <map>
 
 #include "imaging/ilbm.h"
-#include "imaging/tests/picture_support.h"
+#include "imaging/testing/picture_support.h"
 #include "platform/report.h"
 
 namespace tessaran {
 namespace {
 
 using namespace testing_support;
-
-class RecordingReporter : public MessageReporter {
- public:
-  void Report(MessageKind, int number, std::string_view) override { numbers.push_back(number); }
-  std::vector<int> numbers;
-};
-
-class RecordingProgress : public ProgressDisplay {
- public:
-  void Open(std::string_view caption, std::string_view subtitle) override {
-    opened.emplace_back(std::string(caption) + "|" + std::string(subtitle));
-  }
-  void Set(double) override {}
-  void Close() override {}
-  std::vector<std::string> opened;
-};
 
 class LoadPictureTest : public testing::Test {
  protected:

@@ -85,13 +85,13 @@ TEST(TgaReader, BadFilesGiveANumberedMessageAndAValidSlot) {
       {"short header", Bytes(10), 0, 251},
       // A huge picture whose pixels are not in the file is refused before
       // any memory is taken for it.
-      {"huge raw", TgaFile(2, 65535, 65535, 0x20, {1, 2, 3}), 0, 328},
-      {"huge packed", TgaFile(10, 65535, 65535, 0x20, {0xFF, 1, 2, 3}), 0, 328},
+      {"huge raw", TgaFile(2, 65535, 65535, 0x20, {1, 2, 3}), 0, 230},
+      {"huge packed", TgaFile(10, 65535, 65535, 0x20, {0xFF, 1, 2, 3}), 0, 230},
       // Run-length data that ends early keeps the lines decoded.
       {"packets end early",
        TgaFile(10, 4, 2, 0x20, {0x03, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x03, 1, 2, 3}), 1,
-       328},
-      {"literal past the data", TgaFile(10, 200, 1, 0x20, {0x7F, 1, 2, 3, 4, 5, 6, 7, 8}), 1, 328},
+       230},
+      {"literal past the data", TgaFile(10, 200, 1, 0x20, {0x7F, 1, 2, 3, 4, 5, 6, 7, 8}), 1, 230},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);

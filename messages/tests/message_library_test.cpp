@@ -134,6 +134,21 @@ TEST_F(MessageLibraryTest, TextsAreTheSystemsOwn) {
   EXPECT_EQ(player->Caption(MessageKind::Error), "ERREUR PLAYER");
 }
 
+TEST_F(MessageLibraryTest, PictureReadersFindTheirMessagesInsideTheTable) {
+  // The PCX and PPM readers' messages sit among the picture messages, within
+  // the 326 numbers, in both languages and for the player as well.
+  auto french = Loaded(MessageProgram::Player, "TXLNGFRA.DLL");
+  EXPECT_EQ(french->Format(219), "Format PCX non reconnu.");
+  EXPECT_EQ(french->Format(221), "Format PPM non reconnu.");
+  EXPECT_EQ(french->Format(230, "A.PPM"), "Fichier [A.PPM] incomplet : la fin de l'image manque.");
+  EXPECT_EQ(french->Format(231, 7), "PPM->VirtIm(07) ");
+  EXPECT_EQ(french->Format(233), "Enregistrement PPM ");
+  EXPECT_EQ(french->Format(241, 7), "TGA->VirtIm(07) ");
+  auto english = Loaded(MessageProgram::Renderer, "RZLNGENG.DLL");
+  EXPECT_EQ(english->Format(230, "A.PPM"), "File [A.PPM] incomplete: the end of the image is missing.");
+  EXPECT_EQ(english->Format(231, 7), "PPM->VirtIm(07) ");
+}
+
 TEST_F(MessageLibraryTest, NumbersOutsideTheTableGiveTheFixedText) {
   auto modeler = Loaded(MessageProgram::Modeler, "QMXAN.DLL");
   auto renderer = Loaded(MessageProgram::Renderer, "RZLNGFRA.DLL");

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "imaging/picture.h"
-#include "imaging/tests/picture_support.h"
+#include "imaging/testing/picture_support.h"
 #include "platform/report.h"
 #include "storage/virtim.h"
 
@@ -78,14 +80,32 @@ TEST_F(BatchTest, ConvertsBetweenEveryFormat) {
   }
 }
 
+// A 24-bit binary PPM of `colours` distinct colours, each channel a 6-bit
+// value widened as palettes are (v << 2 | v >> 4), so a palette can hold
+// every one of them exactly.
+std::filesystem::path WriteManyColourPpm(const std::filesystem::path& file, int colours) {
+  const int width = 20, height = (colours + width - 1) / width;
+  std::string bytes = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  auto widen = [](int v) { return char(v << 2 | v >> 4); };
+  for (int i = 0; i < width * height; ++i) {
+    int c = i % colours;
+    bytes += widen(c % 64), bytes += widen((c * 7) % 64), bytes += widen(c / 64 * 16 + 3);
+  }
+  std::ofstream(file, std::ios::binary) << bytes;
+  return file;
+}
+
 TEST_F(BatchTest, DepthRulesOfEightBitFormats) {
   const std::string deep = TestData("ilbm/gen_deep24_17x9_u.iff").string();
   const std::string palette = TestData("ilbm/gen_p4_3x7_u.iff").string();
-  EXPECT_EQ(Run({"--batch", "--convert", deep, (folder / "A.LBM").string()}), kFailure);
-  EXPECT_NE(err.str().find("24-bit"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(folder / "A.LBM"));
-  EXPECT_EQ(Run({"--batch", "--depth", "8", "--convert", deep, (folder / "A.BMP").string()}), kFailure);
-  EXPECT_FALSE(std::filesystem::exists(folder / "A.BMP"));
+  // A 24-bit source written 8-bit is reduced to 256 colours, never refused.
+  ASSERT_EQ(Run({"--batch", "--convert", deep, (folder / "A.LBM").string()}), kSuccess) << err.str();
+  ASSERT_EQ(Run({"--batch", "--info", (folder / "A.LBM").string()}), kSuccess);
+  EXPECT_EQ(out.str(), "{\"kind\":\"ILBM\",\"width\":17,\"height\":9,\"depth\":8,\"frames\":1}\n");
+  ASSERT_EQ(Run({"--batch", "--depth", "8", "--convert", deep, (folder / "A.BMP").string()}), kSuccess);
+  ASSERT_EQ(Run({"--batch", "--info", (folder / "A.BMP").string()}), kSuccess);
+  EXPECT_NE(out.str().find("\"depth\":8"), std::string::npos);
+  EXPECT_EQ(Load(folder / "A.BMP").rgb, Load(folder / "A.LBM").rgb);
 
   ASSERT_EQ(Run({"--batch", "--convert", palette, (folder / "P.PCX").string(), "--depth", "24"}), kSuccess);
   ASSERT_EQ(Run({"--batch", "--info", (folder / "P.PCX").string()}), kSuccess);
@@ -104,6 +124,77 @@ TEST_F(BatchTest, InfoDescribesPictures) {
   EXPECT_EQ(Run({"--batch", "--info", TestData("tga/refuse_t2_32bit_20x10.tga").string()}), kFailure);
   EXPECT_EQ(Run({"--batch", "--info", (folder / "none.bmp").string()}), kFailure);
   EXPECT_NE(err.str().find("none.bmp"), std::string::npos);
+}
+
+TEST_F(BatchTest, ReducedPicturesKeepTheirColours) {
+  // 200 colours fit a palette: they survive .LBM, and .PCX and .BMP at
+  // depth 8, exactly.
+  std::filesystem::path many = WriteManyColourPpm(folder / "MANY.PPM", 200);
+  RgbPicture original = Load(many);
+  ASSERT_EQ(original.rgb.size(), 200u);
+  for (const char* name : {"MANY.LBM", "MANY.PCX", "MANY.BMP"}) {
+    std::filesystem::path target = folder / name;
+    std::vector<std::string> arguments = {"--batch", "--convert", many.string(), target.string()};
+    if (target.extension() != ".LBM") arguments.insert(arguments.end(), {"--depth", "8"});
+    ASSERT_EQ(Run(arguments), kSuccess) << name << ": " << err.str();
+    ASSERT_EQ(Run({"--batch", "--info", target.string()}), kSuccess);
+    EXPECT_NE(out.str().find("\"depth\":8"), std::string::npos) << name;
+    EXPECT_EQ(Load(target).rgb, original.rgb) << name;
+  }
+  if (!HaveTool("ilbmtoppm")) GTEST_SKIP() << "ilbmtoppm (netpbm) is not installed";
+  // Another tool reads the reduced .LBM: the same 200 colours, and a picture
+  // of many more colours close to its source.
+  ASSERT_TRUE(RunTool("ilbmtoppm '" + (folder / "MANY.LBM").string() + "' > '" + (folder / "BACK.PPM").string() +
+                      "' 2>/dev/null"));
+  EXPECT_EQ(ReadPpmFile(folder / "BACK.PPM").rgb, original.rgb);
+  const std::string deep = TestData("ilbm/gen_deep24_70x46_c.iff").string();
+  RgbPicture source = Load(deep);
+  ASSERT_EQ(Run({"--batch", "--convert", deep, (folder / "DEEP.LBM").string()}), kSuccess) << err.str();
+  ASSERT_TRUE(RunTool("ilbmtoppm '" + (folder / "DEEP.LBM").string() + "' > '" + (folder / "DEEP.PPM").string() +
+                      "' 2>/dev/null"));
+  RgbPicture reduced = ReadPpmFile(folder / "DEEP.PPM");
+  ASSERT_EQ(reduced.rgb.size(), source.rgb.size());
+  int worst = 0;
+  for (std::size_t i = 0; i < source.rgb.size(); ++i)
+    worst = std::max(worst, ChannelDistance(reduced.rgb[i], source.rgb[i]));
+  EXPECT_LE(worst, 24) << "merged colours stay near their own";
+}
+
+TEST_F(BatchTest, AnimationOperationsFromTheCommandLine) {
+  std::vector<std::string> create = {"--batch", "--create", (folder / "CLIP.AVI").string()};
+  for (int f = 1; f <= 3; ++f)
+    create.push_back(TestData("avi/raw_bgr24_20x14.avi.f00" + std::to_string(f) + ".ref.ppm").string());
+  ASSERT_EQ(Run(create), kSuccess) << err.str();
+  ASSERT_EQ(Run({"--batch", "--info", (folder / "CLIP.AVI").string()}), kSuccess) << err.str();
+  EXPECT_EQ(out.str(), "{\"kind\":\"AVI\",\"width\":20,\"height\":14,\"depth\":24,\"frames\":3}\n");
+  ASSERT_EQ(Run({"--batch", "--frames", (folder / "CLIP.AVI").string(), (folder / "F%d.PPM").string()}), kSuccess);
+  EXPECT_EQ(ReadPpmFile(folder / "F3.PPM").rgb,
+            ReadPpmFile(TestData("avi/raw_bgr24_20x14.avi.f003.ref.ppm")).rgb);
+  ASSERT_EQ(Run({"--batch", "--cut", (folder / "CLIP.AVI").string(), "BMP"}), kSuccess) << err.str();
+  ASSERT_EQ(Run({"--batch", "--create", (folder / "CLIP.ANM").string(), (folder / "F1.PPM").string(),
+                 (folder / "F2.PPM").string()}),
+            kSuccess);
+  ASSERT_EQ(Run({"--batch", "--flip", (folder / "CLIP.ANM").string()}), kSuccess) << err.str();
+  ASSERT_EQ(Run({"--batch", "--info", (folder / "CLIP.ANM").string()}), kSuccess);
+  EXPECT_EQ(out.str(), "{\"kind\":\"ANM\",\"width\":20,\"height\":14,\"depth\":8,\"frames\":2}\n");
+  ASSERT_EQ(Run({"--batch", "--info", TestData("anim/color-balls.anim").string()}), kSuccess);
+  EXPECT_NE(out.str().find("\"frames\":13"), std::string::npos);
+
+  EXPECT_EQ(Run({"--batch", "--create", (folder / "X.ANM").string()}), kBadUsage);
+  EXPECT_FALSE(std::filesystem::exists(folder / "X.ANM"));
+  EXPECT_EQ(Run({"--batch", "--frames", (folder / "CLIP.AVI").string()}), kBadUsage);
+  EXPECT_EQ(Run({"--batch", "--cut", (folder / "CLIP.AVI").string()}), kBadUsage);
+  EXPECT_EQ(Run({"--batch", "--flip"}), kBadUsage);
+  EXPECT_EQ(Run({"--batch", "--flip", (folder / "CLIP.ANM").string(), "--info", (folder / "CLIP.ANM").string()}),
+            kBadUsage);
+  EXPECT_EQ(Run({"--batch", "--depth", "8", "--cut", (folder / "CLIP.AVI").string(), "BMP"}), kBadUsage);
+  EXPECT_EQ(Run({"--batch", "--create", (folder / "Y.AVI").string(), (folder / "none.ppm").string()}), kFailure);
+  EXPECT_NE(err.str().find("none.ppm"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder / "Y.AVI"));
+  EXPECT_EQ(Run({"--help"}), kSuccess);
+  for (const char* option : {"--frames ANIM PATTERN", "--create OUT.ANM|OUT.AVI IMG...", "--cut FILE FORMAT",
+                             "--flip F.ANM"})
+    EXPECT_NE(out.str().find(option), std::string::npos) << option;
 }
 
 TEST_F(BatchTest, BadUsageIsStatusTwo) {

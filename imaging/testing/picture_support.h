@@ -1,6 +1,9 @@
-// Helpers of the imaging tests: the shared sample files, their PPM reference
-// decodings, and pictures read back from a virtual image or another tool.
+// Helpers of the picture and animation tests of every folder: the shared
+// sample files, their PPM reference decodings, and pictures read back from a
+// virtual image or another tool.
 #pragma once
+
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdint>
@@ -8,9 +11,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/bytes.h"
+#include "platform/report.h"
 #include "storage/virtim.h"
 
 namespace tessaran::testing_support {
@@ -69,6 +74,25 @@ inline RgbPicture FromSlot(int slot) {
   return picture;
 }
 
+// Records the numbers of the messages shown while it is installed.
+class RecordingReporter : public MessageReporter {
+ public:
+  void Report(MessageKind, int number, std::string_view) override { numbers.push_back(number); }
+  std::vector<int> numbers;
+};
+
+// Records "caption|subtitle" of every progress display opened while it is
+// installed.
+class RecordingProgress : public ProgressDisplay {
+ public:
+  void Open(std::string_view caption, std::string_view subtitle) override {
+    opened.emplace_back(std::string(caption) + "|" + std::string(subtitle));
+  }
+  void Set(double) override {}
+  void Close() override {}
+  std::vector<std::string> opened;
+};
+
 // Largest channel difference between two colours.
 inline int ChannelDistance(std::uint32_t a, std::uint32_t b) {
   int worst = 0;
@@ -86,9 +110,11 @@ inline bool HaveTool(const std::string& name) {
   return RunTool("command -v " + name + " >/dev/null 2>&1");
 }
 
-// A fresh scratch folder for one test.
+// A fresh scratch folder for one test. CTest runs tests in parallel, each in
+// a process of its own, so the process number keeps their folders apart.
 inline std::filesystem::path ScratchFolder(const std::string& name) {
-  std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tessaran-" + name);
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("tessaran-" + name + "-" + std::to_string(getpid()));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;

@@ -1,0 +1,260 @@
+#include "player/anim_batch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+#include <system_error>
+
+#include "imaging/anim.h"
+#include "imaging/anm.h"
+#include "imaging/avi.h"
+#include "imaging/palette.h"
+#include "imaging/picture.h"
+#include "player/picture_output.h"
+#include "storage/virtim.h"
+
+namespace tessaran::player {
+namespace {
+
+// The frame as played or loaded goes into the player's picture slot.
+constexpr int kFrameSlot = kPictureSlot;
+
+bool IsIffAnim(const std::filesystem::path& file) {
+  std::FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return false;
+  std::uint8_t head[12] = {};
+  std::size_t got = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  return IsAnimFile(ByteSpan(reinterpret_cast<const std::byte*>(head), got));
+}
+
+// The frames of an ".ANM", ".AVI" or IFF ANIM file, one after the other,
+// into a virtual image.
+class FrameSource {
+ public:
+  bool Open(const std::filesystem::path& file, std::ostream& err) {
+    file_ = file;
+    std::string extension = Upper(file.extension().string());
+    if (extension == ".ANM") {
+      kind = "ANM";
+      if (!AnmOpenRead(anm_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
+      count = int(anm_.header.frames) - (anm_.header.hasLastDelta ? 1 : 0);
+      if (count <= 0) count = int(anm_.header.records);
+    } else if (extension == ".AVI") {
+      kind = "AVI";
+      if (!AviOpen(avi_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
+      count = int(avi_.index.size());
+    } else if (IsIffAnim(file)) {
+      kind = "ANIM";
+      Bytes bytes;
+      AnimMap map;
+      if (!ReadWholeFile(file, bytes) || !AnimLoad(map, bytes)) return Refuse(err, "cannot read");
+      count = map.frames;
+      width = map.bmhd.width;
+      height = map.bmhd.height;
+      FreeAnimMaps();
+      if (!LoadAnimFrame(file, kFrameSlot, kOpaqueLoad, nullptr, 0)) return Refuse(err, "cannot read");
+      bits = VimSlot(kFrameSlot).BitCount();
+    } else {
+      return Refuse(err, "is not an animation (.ANM, .AVI or IFF ANIM) in");
+    }
+    if (bits != 8 && bits != 24 && bits != 4) return Refuse(err, "has frames of a depth the player cannot show:");
+    return true;
+  }
+
+  // The next frame into kFrameSlot.
+  bool Next() {
+    int frame = next_++;
+    if (kind == "ANIM") return LoadAnimFrame(file_, kFrameSlot, kOpaqueLoad, nullptr, frame) == 1;
+    VirtIm& image = VimSlot(kFrameSlot);
+    if (image.Empty() || int(image.width) != width || int(image.height) != height || image.BitCount() != bits) {
+      if (!VimCreate(kFrameSlot, width, height, bits == 4 ? -4 : bits)) return false;
+    }
+    std::copy(palette_.begin(), palette_.end(), image.palette.begin());
+    if (kind == "ANM") return lpfTab(anm_, image.pixels.data()) >= 0;
+    return AviNextFrame(avi_, image.pixels.data()) > 0;
+  }
+
+  std::string kind;
+  int width = 0, height = 0, bits = 0, count = 0;
+
+ private:
+  bool Refuse(std::ostream& err, const char* what) {
+    err << "tovix: " << file_.string() << ": " << what << " " << file_.string() << "\n";
+    return false;
+  }
+  std::filesystem::path file_;
+  AnmReader anm_;
+  AviReader avi_;
+  std::vector<std::uint8_t> palette_ = std::vector<std::uint8_t>(1024, 0);
+  int next_ = 0;
+};
+
+// A printf pattern with exactly one %d (flags and width allowed).
+bool OneNumber(const std::string& pattern) {
+  std::size_t at = pattern.find('%');
+  if (at == std::string::npos || pattern.find('%', at + 1) != std::string::npos) return false;
+  std::size_t end = pattern.find_first_not_of("0123456789", at + 1);
+  return end != std::string::npos && pattern[end] == 'd';
+}
+
+bool SamePalette(const VirtIm& a, const VirtIm& b) { return a.palette == b.palette; }
+
+}  // namespace
+
+bool IsAnimationFile(const std::filesystem::path& file) {
+  std::string extension = Upper(file.extension().string());
+  return extension == ".ANM" || extension == ".AVI" || IsIffAnim(file);
+}
+
+ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& pattern, std::ostream& err) {
+  std::string extension = Upper(std::filesystem::path(pattern).extension().string());
+  if (!OneNumber(pattern) || !IsWritableExtension(extension)) {
+    err << "tovix: --frames needs a PATTERN with one %d and the extension " << kWritableExtensions << "\n";
+    return kBadUsage;
+  }
+  WorkSlots slots;
+  FrameSource source;
+  if (!source.Open(file, err)) return kFailure;
+  for (int f = 1; f <= source.count; ++f) {
+    char name[4096];
+    std::snprintf(name, sizeof name, pattern.c_str(), f);
+    if (!source.Next() || !WritePictureAs(kFrameSlot, name, -1, extension)) {
+      err << "tovix: frame " << f << " of " << file.string() << " could not be written to " << name << "\n";
+      return kFailure;
+    }
+  }
+  return kSuccess;
+}
+
+ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::filesystem::path>& pictures,
+                      std::ostream& err) {
+  std::string extension = Upper(out.extension().string());
+  if ((extension != ".ANM" && extension != ".AVI") || pictures.empty()) {
+    err << "tovix: --create needs OUT.ANM or OUT.AVI and at least one picture\n";
+    return kBadUsage;
+  }
+  WorkSlots slots;
+  auto load = [&](const std::filesystem::path& picture) { return LoadPictureSlot(picture, err); };
+  // Palette pictures of the first one's size and palette go in as they are.
+  bool asTheyAre = true;
+  VirtIm first;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    if (!load(pictures[i])) return kFailure;
+    const VirtIm& image = VimSlot(kFrameSlot);
+    if (i == 0) first = image;
+    asTheyAre = asTheyAre && image.bytesPerPixel == 1 && image.width == first.width &&
+                image.height == first.height && SamePalette(image, first);
+  }
+  const int width = int(first.width), height = int(first.height);
+  const bool anm = extension == ".ANM";
+  const bool indexed = anm || first.bytesPerPixel == 1;
+  AnmWriter anmWriter;
+  AviWriter aviWriter;
+  ColourReduction shared;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    if (!load(pictures[i])) return kFailure;
+    int frame = kFrameSlot;
+    if (!asTheyAre) {
+      if (!TrueColourCopy(kFrameSlot, width, height)) return kFailure;
+      frame = kTrueColourSlot;
+      if (indexed) {
+        // One palette for the whole animation: the first frame's.
+        if (VimCreate(kIndexedSlot, width, height, 8) != 1 ||
+            ImageTo8Bit(shared, kTrueColourSlot, VimSlot(kIndexedSlot), i > 0) != 1)
+          return kFailure;
+        frame = kIndexedSlot;
+      }
+    }
+    const VirtIm& image = VimSlot(frame);
+    bool added = false;
+    if (anm) {
+      if (i == 0 && !AnmOpen(anmWriter, out, image)) break;
+      added = AnmAddFrame(anmWriter, image.pixels.data()) == 1;
+    } else {
+      if (i == 0 && !AviCreate(aviWriter, out, int(pictures.size()), image)) break;
+      added = AviAddFrame(aviWriter, image.pixels.data()) == 1;
+    }
+    if (!added) {
+      err << "tovix: " << pictures[i].string() << " could not be added to " << out.string() << "\n";
+      return kFailure;
+    }
+  }
+  if ((anm ? AnmClose(anmWriter) : AviClose(aviWriter)) != 1) {
+    err << "tovix: could not write " << out.string() << "\n";
+    return kFailure;
+  }
+  return kSuccess;
+}
+
+ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format, std::ostream& err) {
+  std::string f = Upper(format);
+  static const std::vector<std::string> kTrueColour = {"TGA", "TGA10", "I24", "RGB", "PCX", "BMP"};
+  static const std::vector<std::string> kPalette = {"LBM", "PCX", "BMP"};
+  WorkSlots slots;
+  FrameSource source;
+  if (!source.Open(file, err)) return kFailure;
+  const auto& allowed = source.bits == 24 ? kTrueColour : kPalette;
+  if (std::find(allowed.begin(), allowed.end(), f) == allowed.end()) {
+    err << "tovix: --cut of " << (source.bits == 24 ? "true-colour" : "palette")
+        << " frames takes " << (source.bits == 24 ? "TGA, TGA10, I24, RGB, PCX or BMP" : "LBM, PCX or BMP")
+        << ", not " << format << "\n";
+    return kBadUsage;
+  }
+  std::string extension = "." + (f == "TGA10" ? std::string("TGA") : f);
+  std::filesystem::path base = file;
+  base.replace_extension();
+  for (int n = 1; n <= source.count; ++n) {
+    if (!source.Next() || !WritePictureAs(kFrameSlot, base.string(), n, extension, 0, f == "TGA10")) {
+      err << "tovix: frame " << n << " of " << file.string() << " could not be written\n";
+      return kFailure;
+    }
+  }
+  return kSuccess;
+}
+
+ExitStatus AnimFlip(const std::filesystem::path& file, std::ostream& err) {
+  if (Upper(file.extension().string()) != ".ANM") {
+    err << "tovix: --flip takes an .ANM file\n";
+    return kBadUsage;
+  }
+  WorkSlots slots;
+  FrameSource source;
+  if (!source.Open(file, err)) return kFailure;
+  std::filesystem::path flipped = file;
+  flipped.replace_extension(".FLP");
+  {
+    AnmWriter anm;
+    for (int n = 0; n < source.count; ++n) {
+      if (!source.Next() || (n == 0 && !AnmOpen(anm, flipped, VimSlot(kFrameSlot))) ||
+          !AnmAddFrame(anm, VimSlot(kFrameSlot).pixels.data())) {
+        err << "tovix: frame " << n + 1 << " of " << file.string() << " could not be rewritten\n";
+        return kFailure;
+      }
+    }
+    if (source.count == 0 || !AnmClose(anm)) {
+      err << "tovix: could not write " << flipped.string() << "\n";
+      return kFailure;
+    }
+  }
+  // The new file takes the old one's name in one step.
+  std::error_code error;
+  std::filesystem::rename(flipped, file, error);
+  if (error) {
+    err << "tovix: could not replace " << file.string() << ": " << error.message() << "\n";
+    std::filesystem::remove(flipped, error);
+    return kFailure;
+  }
+  return kSuccess;
+}
+
+ExitStatus AnimInfo(const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
+  WorkSlots slots;
+  FrameSource source;
+  if (!source.Open(file, err)) return kFailure;
+  out << "{\"kind\":\"" << source.kind << "\",\"width\":" << source.width << ",\"height\":" << source.height
+      << ",\"depth\":" << source.bits << ",\"frames\":" << source.count << "}\n";
+  return kSuccess;
+}
+
+}  // namespace tessaran::player
