@@ -1,0 +1,303 @@
+#include "renderer/app/batch.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <system_error>
+
+#include "imaging/picture.h"
+#include "platform/terminal.h"
+#include "renderer/app/output_settings.h"
+#include "renderer/app/render_poll.h"
+#include "renderer/app/renderer_shell.h"
+
+namespace tessaran {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Renderer questions and their answers in batch mode.
+constexpr int kMsgResumeLater = 312;
+
+bool ParseInt(const std::string& text, int& value) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// "WxH" with positive or absurd numbers alike; the size check comes later
+// so that an absurd size gets its own message.
+bool ParseSize(const std::string& text, int& width, int& height) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos) return false;
+  long long w = 0, h = 0;
+  const char* s = text.data();
+  auto [wEnd, wErr] = std::from_chars(s, s + x, w);
+  auto [hEnd, hErr] = std::from_chars(s + x + 1, s + text.size(), h);
+  if (wErr != std::errc() || hErr != std::errc() || wEnd != s + x || hEnd != s + text.size()) return false;
+  width = static_cast<int>(std::clamp<long long>(w, INT_MIN, INT_MAX));
+  height = static_cast<int>(std::clamp<long long>(h, INT_MIN, INT_MAX));
+  return true;
+}
+
+int ModeIndex(const std::string& name) {
+  static const char* const kModes[] = {"wireframe", "polygon", "pixel", "raytrace"};
+  for (int i = 0; i < 4; ++i) {
+    if (name == kModes[i]) return i;
+  }
+  return -1;
+}
+
+fs::path RunningProgramDirectory() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path{} : self.parent_path();
+}
+
+// Output files go to DIR: it is made when missing and must be writable.
+bool PrepareOutputDirectory(const fs::path& directory, std::ostream& err) {
+  std::error_code error;
+  fs::create_directories(directory, error);
+  if (!fs::is_directory(directory, error) || access(directory.c_str(), W_OK) != 0) {
+    err << "rz: the output directory " << directory.string() << " cannot be written\n";
+    return false;
+  }
+  return true;
+}
+
+void SetBatchAnswers(TerminalAsker& asker, const RendererBatchOptions& options) {
+  asker.SetDefault(Answer::Yes);
+  asker.SetAnswer(kMsgLoadMatching, Answer::Yes);
+  asker.SetAnswer(kMsgLoadDefault, Answer::Yes);
+  asker.SetAnswer(kMsgResumeProjectExists, Answer::Yes);
+  asker.SetAnswer(kMsgChangeResumed, Answer::Yes);
+  asker.SetAnswer(kMsgNoOutput, Answer::No);
+  // The user's projects are written only as resume projects.
+  asker.SetAnswer(kMsgSaveProject, Answer::No);
+  const Answer estimate = options.estimate ? Answer::Yes : Answer::No;
+  asker.SetAnswer(kMsgEstimateOne, estimate);
+  asker.SetAnswer(kMsgEstimateFirst, estimate);
+  asker.SetAnswer(kMsgResumeLater, options.noResume ? Answer::No : Answer::Yes);
+}
+
+// Project (or no file): start-up as the renderer does. Scene: attached to
+// its matching project or the default one.
+void StartBatch(RendererShell& shell, const std::string& file) {
+  const int kind = file.empty() ? -1 : ClassifyFile(file);
+  if (kind != 16) {
+    StartFromArgument(shell, file);
+    return;
+  }
+  StartFromArgument(shell, "");
+  const fs::path scene = fs::absolute(fs::path(NativePath(file)));
+  shell.project.SetSceneName("");
+  AttachScene(shell, scene, true);
+}
+
+int StatusOf(int result) {
+  if (result == kRenderDone) return kRzDone;
+  if (result == kRenderStopped) return kRzStopped;
+  return kRzFailed;
+}
+
+}  // namespace
+
+std::string RendererBatchHelp() {
+  return "usage: rz --batch [FILE] [options]\n"
+         "\n"
+         "Renders FILE without a window: a render project (.RPJ), or a scene (.MAQ)\n"
+         "under its matching project or DEFAUT.RPJ; without FILE the last or the\n"
+         "default project, which renders the bundled demo. The options override the\n"
+         "project for this run only:\n"
+         "  --out DIR            write the images, animation and resume files in DIR\n"
+         "  --size WxH           image size in pixels\n"
+         "  --mode M             wireframe, polygon, pixel or raytrace\n"
+         "  --aa N               antialiasing level 0 (none) to 3\n"
+         "  --format24 F         24-bit images: TGA, TGA10, I24, RGB, PCX24 or BMP24\n"
+         "  --format8 F          screen (palette) images: LBM, PCX or BMP\n"
+         "  --anim F             animation file: ANM or AVI\n"
+         "  --first N            first image number to compute (from 0)\n"
+         "  --last N             last image number to compute; the others are counted,\n"
+         "                       not computed, so that a farm can split an animation\n"
+         "  --threads N          worker threads (default: every core)\n"
+         "  --estimate           estimate the computing time before ray tracing\n"
+         "  --no-resume          on SIGINT or SIGTERM stop without saving resume files\n"
+         "  --help               this text\n"
+         "\n"
+         "Exit status: 0 done, 1 failed (message on stderr), 2 bad usage, 9 stopped.\n";
+}
+
+bool ParseRendererBatch(const std::vector<std::string>& args, RendererBatchOptions& o, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& v) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      v = args[++i];
+      return true;
+    };
+    auto number = [&](int low, int high, std::optional<int>& target) {
+      std::string v;
+      int n = 0;
+      if (!value(v)) return false;
+      if (!ParseInt(v, n) || n < low || n > high) {
+        error = a + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) + ", not " + v;
+        return false;
+      }
+      target = n;
+      return true;
+    };
+    auto keyword = [&](int (*index)(std::string_view), const char* choices, std::optional<int>& target) {
+      std::string v;
+      if (!value(v)) return false;
+      const int n = index(v);
+      if (n < 0) {
+        error = a + " takes " + choices + ", not " + v;
+        return false;
+      }
+      target = n;
+      return true;
+    };
+    std::string v;
+    bool ok = true;
+    if (a == "--batch") {
+    } else if (a == "--help") {
+      o.help = true;
+    } else if (a == "--out") {
+      ok = value(o.outDirectory) && (!o.outDirectory.empty() || (error = "--out needs a directory", false));
+    } else if (a == "--size") {
+      int w = 0, h = 0;
+      ok = value(v) && (ParseSize(v, w, h) || (error = "--size takes WxH, such as 640x480, not " + v, false));
+      if (ok) o.width = w, o.height = h;
+    } else if (a == "--mode") {
+      ok = value(v) && ((o.mode = ModeIndex(v)) >= 0 ||
+                        (error = "--mode takes wireframe, polygon, pixel or raytrace, not " + v, false));
+    } else if (a == "--aa") {
+      ok = number(0, 3, o.antialias);
+    } else if (a == "--format24") {
+      ok = keyword(Format24Index, "TGA, TGA10, I24, RGB, PCX24 or BMP24", o.format24);
+    } else if (a == "--format8") {
+      ok = keyword(Format8Index, "LBM, PCX or BMP", o.format8);
+    } else if (a == "--anim") {
+      ok = keyword(AnimFormatIndex, "ANM or AVI", o.animFormat);
+    } else if (a == "--first") {
+      ok = number(0, 32766, o.first);
+    } else if (a == "--last") {
+      ok = number(0, INT_MAX, o.last);
+    } else if (a == "--threads") {
+      std::optional<int> threads;
+      ok = number(1, 1024, threads);
+      if (ok) o.threads = *threads;
+    } else if (a == "--estimate") {
+      o.estimate = true;
+    } else if (a == "--no-resume") {
+      o.noResume = true;
+    } else if (!a.empty() && a[0] != '-' && o.file.empty()) {
+      o.file = a;
+    } else {
+      error = a.empty() || a[0] != '-' ? "more than one FILE: " + a : "unknown option " + a;
+      ok = false;
+    }
+    if (!ok) return false;
+  }
+  if (o.first && o.last && *o.last < *o.first) {
+    error = "--last " + std::to_string(*o.last) + " is before --first " + std::to_string(*o.first);
+    return false;
+  }
+  return true;
+}
+
+void ApplyOverrides(const RendererBatchOptions& o, RenderProject& p) {
+  if (o.width) p.width = static_cast<std::int16_t>(*o.width);
+  if (o.height) p.height = static_cast<std::int16_t>(*o.height);
+  if (o.mode) ChooseRenderMode(p, *o.mode, kBatchDisplayDepth);
+  if (o.antialias) {
+    p.antialias = static_cast<std::int16_t>(*o.antialias);
+    p.flags = static_cast<std::uint16_t>(*o.antialias ? p.flags | kFlagAntialias : p.flags & ~kFlagAntialias);
+  }
+  // Naming a format asks for that kind of output.
+  if (o.format24) {
+    p.format24 = static_cast<std::int16_t>(*o.format24);
+    p.SetOutput(kOut24BitImages | kOutImages, true);
+  }
+  if (o.format8) {
+    p.format8 = static_cast<std::int16_t>(*o.format8);
+    p.SetOutput(kOutScreenImages | kOutImages, true);
+  }
+  if (o.animFormat) {
+    p.animFormat = static_cast<std::int16_t>(*o.animFormat);
+    p.SetOutput(kOutAnimation, true);
+  }
+  if (o.first) p.firstImage = static_cast<std::int16_t>(*o.first + 1);
+  // Batch mode is a true-colour display: the engine works in true colour.
+  p.flags |= kFlagTrueColour;
+}
+
+int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  RendererBatchOptions options;
+  std::string error;
+  if (!ParseRendererBatch(args, options, error)) {
+    err << "rz: " << error << "\n\n" << RendererBatchHelp();
+    return kRzBadUsage;
+  }
+  if (options.help) {
+    out << RendererBatchHelp();
+    return kRzDone;
+  }
+  // An absurd size is refused before anything is read.
+  if (options.width && !ImageSizeUsable(*options.width, *options.height, &error)) {
+    err << "rz: " << error << "\n";
+    return kRzFailed;
+  }
+  TerminalAsker asker;
+  SetBatchAnswers(asker, options);
+  InstallAsker(&asker);
+  struct Uninstall {
+    ~Uninstall() { InstallAsker(nullptr); }
+  } uninstall;
+
+  RendererShell shell;
+  shell.settings = ReadRendererSettings();
+  ResolveDirectories(shell, RunningProgramDirectory());
+  // FILE is found from the current directory first, then in the data
+  // directory as the renderer's command line does.
+  std::string file = NativePath(options.file);
+  std::error_code fsError;
+  if (!file.empty() && fs::exists(file, fsError)) {
+    file = fs::absolute(file, fsError).string();
+  } else if (!file.empty() && ClassifyFile(file) != -2 && !fs::exists(shell.dataDirectory / file, fsError)) {
+    err << "rz: " << options.file << " does not exist\n";
+    return kRzFailed;
+  }
+  StartBatch(shell, file);
+
+  RenderProject copy = shell.project;
+  ApplyOverrides(options, copy);
+  TakeWorkingCopy(shell, copy);
+  shell.lastImage = options.last.value_or(-1);
+  shell.threads = options.threads;
+
+  if (!shell.project.Output(kOutImages) && !shell.project.Output(kOutAnimation) &&
+      AskQuestion(QuestionButtons::YesNo, kMsgNoOutput) != Answer::Yes) {
+    err << "rz: the project writes no image and no animation; choose --format24, --format8 or --anim\n";
+    return kRzFailed;
+  }
+  if (!options.outDirectory.empty()) {
+    if (!PrepareOutputDirectory(options.outDirectory, err)) return kRzFailed;
+    shell.redirect = options.outDirectory;
+    SetOutputDirectory(options.outDirectory);
+  }
+
+  InstallStopSignals();
+  if (TakeStopRequest()) return kRzStopped;
+  ShellRenderPoll poll(shell.settings.scrutePri, &Progress());
+  return StatusOf(RenderCommand(shell, poll));
+}
+
+}  // namespace tessaran

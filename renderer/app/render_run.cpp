@@ -1,0 +1,84 @@
+// RenderFrames: from a checked project to the frame loop. The scene file is
+// read with ReadMaq scene by scene before anything is computed, so a damaged
+// file is refused before the first image.
+#include <cstdio>
+#include <numeric>
+
+#include "platform/report.h"
+#include "renderer/app/frame_loop.h"
+#include "renderer/app/output_settings.h"
+#include "renderer/app/renderer_shell.h"
+#include "scene/maq_scene.h"
+
+namespace tessaran {
+namespace {
+
+constexpr int kMsgModelInvalid = 20;  // "Modele invalide ou incomplet"
+// Images between keyframe scenes given to a project that had no count for them.
+constexpr int kDefaultImagesPerInterval = 10;
+
+const char* ModeName(int mode) {
+  switch (mode) {
+    case kWireframe: return "wireframe";
+    case kPolygon: return "polygon";
+    case kPixel: return "pixel";
+    case kRayTracing: return "ray tracing";
+  }
+  return "unknown";
+}
+
+// Reads every keyframe scene once; false after the reader's message.
+bool ReadScenes(MaqSceneFile& file, const std::string& path) {
+  const MaqStatus opened = file.Open(path);
+  if (opened == MaqStatus::Missing) {
+    ShowMessage(MessageKind::Error, kMsgCannotOpen, path.c_str());
+    return false;
+  }
+  for (int number = 1; opened == MaqStatus::Ok && number <= file.SceneCount(); ++number) {
+    MaqScene scene;
+    if (ReadMaq(file, number, scene, number == 1) != MaqStatus::Ok) break;
+    if (number == file.SceneCount()) return true;
+  }
+  ShowMessage(MessageKind::Error, kMsgModelInvalid);
+  Reporter().Report(MessageKind::Information, -1, path + ": " + file.Problem());
+  return false;
+}
+
+}  // namespace
+
+int RenderFrames(RendererShell& shell, RenderPoll& /*poll*/) {
+  RenderProject& project = shell.project;
+  const std::string scenePath = NativePath(project.SceneName());
+  MaqSceneFile file;
+  if (!ReadScenes(file, scenePath)) return kRenderFailed;
+
+  // The animation needs one image count per interval of this file.
+  if (project.sceneCount != file.SceneCount()) {
+    SetSceneCount(project, file.SceneCount(), kDefaultImagesPerInterval);
+  }
+  const RenderSettings settings = EngineSettings(shell);
+  const std::vector<int> frames = IntervalFrames(settings, file.SceneCount());
+  const int images = std::accumulate(frames.begin(), frames.end(), 0);
+  const ImageRange range = RangeOf(project, shell.lastImage);
+  const int first = FirstImageNumber(project);
+  const int lastNumber = first + images - 1;
+  const int computeFrom = std::max(range.first, first);
+  const int computeTo = range.last < 0 ? lastNumber : std::min(range.last, lastNumber);
+
+  std::fprintf(stderr,
+               "rz: %s: %d keyframe scene(s), %d x %d ratio %d%%, %s mode, antialias %d, "
+               "%d image(s) numbered %d to %d, computing %d to %d\n",
+               scenePath.c_str(), file.SceneCount(), project.width, project.height, project.pixelRatio / 10,
+               ModeName(project.mode), (project.flags & kFlagAntialias) ? project.antialias : 0, images, first,
+               lastNumber, computeFrom, computeTo);
+
+  // The frame loop is called here once the render driver exists:
+  //   SceneLoop loop(settings, hooks);
+  //   FrameLoop frames(project, shell.lastImage, renderer, poll);
+  //   result = loop.Run(scenePath, frames);
+  Reporter().Report(MessageKind::Error, -1,
+                    "rendering is not built yet: the project and the scene were read, no image was computed");
+  return kRenderFailed;
+}
+
+}  // namespace tessaran

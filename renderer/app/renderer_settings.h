@@ -1,0 +1,51 @@
+// The renderer's settings in "TESSARAN.INI": its own section "RZ_ENV" and
+// the shared section "TESSARAN", read with their ranges and written back.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace tessaran {
+
+constexpr const char* kProfileFile = "TESSARAN.INI";
+constexpr const char* kRendererSection = "RZ_ENV";
+constexpr const char* kSharedSection = "TESSARAN";
+constexpr const char* kDefaultLastProject = "DEFAULT";
+
+struct RendererSettings {
+  std::string language = "ENG";            // "LANGUE", up to 19 characters
+  std::string programDirectory = "\\";     // "CHEMIN", 100 characters
+  std::string dataDirectory = "\\";        // "CHEMIN_DATA", 100 characters
+  std::array<int, 4> mainWindow{};         // right, top, left, bottom
+  int maxOctreeDepth = 4;                  // 1 … 8
+  int octreeMaxNodeElem = 8;               // 1 … 1000
+  int maxAntialiasDepth = 3;               // 2 … 5
+  bool redimWindow = true;
+  bool loupeWindow = false;
+  bool saveOptsOnQuit = true;
+  bool recapitulatif = true;
+  bool testRayTimeCost = true;
+  bool dither256 = false;
+  bool previewBmp = false;
+  int scrutePri = 1;                       // read only; at least 1
+  bool noRefresh = false;                  // read only
+  std::string lastProject = kDefaultLastProject;  // "LAST_RPJ", 255 characters
+
+  bool operator==(const RendererSettings&) const = default;
+};
+
+RendererSettings ReadRendererSettings();
+
+// Whether the saved main-window rectangle (right, top, left, bottom) fits a
+// desktop of that size; one that does not is discarded and the system
+// places the window.
+bool WindowRectangleFits(const std::array<int, 4>& rectangle, int desktopWidth, int desktopHeight);
+
+// Writes what the renderer writes back (never "SCRUTE_PRI" or "NO_REFRESH"):
+// the window rectangle, the switches and limits, "LAST_RPJ" (the project
+// path when that file exists, else "DEFAULT"), "PREVIEW_BMP", and "LANGUE"
+// from the library in use. False when the file cannot be written.
+bool WriteRendererSettings(const RendererSettings& settings, const std::string& projectPath,
+                           const std::string& languageCode);
+
+}  // namespace tessaran
