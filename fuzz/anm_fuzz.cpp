@@ -1,32 +1,16 @@
 // Feeds arbitrary bytes as an ".ANM" file to the reader and plays every
 // record, twice round, into a frame of exactly the announced size.
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "imaging/anm.h"
-#include "platform/bytes.h"
-#include "platform/report.h"
-
-namespace {
-
-class Silent : public tessaran::MessageReporter {
- public:
-  void Report(tessaran::MessageKind, int, std::string_view) override {}
-};
-
-}  // namespace
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Silent silent;
-  static const std::filesystem::path file = [] {
-    tessaran::InstallReporter(&silent);
-    return std::filesystem::temp_directory_path() / ("tessaran-anm-fuzz-" + std::to_string(getpid()));
-  }();
-  tessaran::WriteFileAtomically(file, {reinterpret_cast<const std::byte*>(data), size});
+  tessaran::fuzzing::SilenceTheUser();
+  const auto file = tessaran::fuzzing::InputFile("ANM", data, size);
   tessaran::AnmReader reader;
   std::vector<std::uint8_t> palette(1024);
   int width = 0, height = 0, bits = 0;

@@ -6,18 +6,10 @@
 
 #include "modeler/geometry/dxf_reader.h"
 #include "modeler/geometry/primitives.h"
-#include "platform/report.h"
-
-namespace {
-class Silent : public tessaran::MessageReporter {
- public:
-  void Report(tessaran::MessageKind, int, std::string_view) override {}
-};
-}  // namespace
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Silent silent;
-  tessaran::InstallReporter(&silent);
+  tessaran::fuzzing::SilenceTheUser();
   tessaran::SceneModel scene;
   tessaran::Plan(scene, 2, 2, 0, 0);
   const std::string_view text(reinterpret_cast<const char*>(data), size);

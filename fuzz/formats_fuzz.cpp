@@ -1,8 +1,6 @@
 // Feeds arbitrary bytes as a picture file to the Targa, PCX, BMP and PPM
 // readers, into a created slot, into the main image (straight or staged and
 // stretched, with a transparent key) and into a pixel sink.
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -11,19 +9,10 @@
 #include "imaging/pcx.h"
 #include "imaging/ppm.h"
 #include "imaging/tga.h"
-#include "platform/bytes.h"
-#include "platform/report.h"
+#include "fuzz/fuzz_support.h"
 #include "storage/virtim.h"
 
 namespace {
-
-class Silent : public tessaran::MessageReporter, public tessaran::ProgressDisplay {
- public:
-  void Report(tessaran::MessageKind, int, std::string_view) override {}
-  void Open(std::string_view, std::string_view) override {}
-  void Set(double) override {}
-  void Close() override {}
-};
 
 using Reader = int (*)(const std::filesystem::path&, int, int, tessaran::PictureHeader*,
                        const tessaran::PixelSink*);
@@ -31,14 +20,8 @@ using Reader = int (*)(const std::filesystem::path&, int, int, tessaran::Picture
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Silent silent;
-  static const std::filesystem::path file = [] {
-    tessaran::InstallReporter(&silent);
-    tessaran::InstallProgress(&silent);
-    return std::filesystem::temp_directory_path() /
-           ("tessaran-formats-fuzz-" + std::to_string(getpid()));
-  }();
-  tessaran::WriteFileAtomically(file, {reinterpret_cast<const std::byte*>(data), size});
+  tessaran::fuzzing::SilenceTheUser();
+  const auto file = tessaran::fuzzing::InputFile("PICTURE", data, size);
 
   std::uint32_t sum = 0;
   const tessaran::PixelSink sink = [&sum](std::uint32_t x, std::uint32_t y, std::uint32_t rgb) {

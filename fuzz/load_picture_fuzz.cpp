@@ -4,27 +4,16 @@
 // their reader. Each input is read header-only, then into a created slot,
 // into the main image (straight or staged and stretched, with a
 // transparent key) or into a pixel sink.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "imaging/picture.h"
-#include "platform/bytes.h"
-#include "platform/report.h"
+#include "fuzz/fuzz_support.h"
 #include "storage/virtim.h"
 
 namespace {
-
-class Silent : public tessaran::MessageReporter, public tessaran::ProgressDisplay {
- public:
-  void Report(tessaran::MessageKind, int, std::string_view) override {}
-  void Open(std::string_view, std::string_view) override {}
-  void Set(double) override {}
-  void Close() override {}
-};
 
 // Pictures are held to 64 MiB, so an absurd size is refused at once.
 std::uint64_t FuzzMemory() { return std::uint64_t(64) << 20; }
@@ -40,18 +29,9 @@ const char* ExtensionFor(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Silent silent;
-  static const std::filesystem::path folder = [] {
-    tessaran::InstallReporter(&silent);
-    tessaran::InstallProgress(&silent);
-    tessaran::SetVimMemoryForTesting(FuzzMemory);
-    std::filesystem::path f = std::filesystem::temp_directory_path() /
-                              ("tessaran-load-picture-fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(f);
-    return f;
-  }();
-  std::filesystem::path file = folder / (std::string("PICT") + ExtensionFor(data, size));
-  tessaran::WriteFileAtomically(file, {reinterpret_cast<const std::byte*>(data), size});
+  tessaran::fuzzing::SilenceTheUser();
+  tessaran::SetVimMemoryForTesting(FuzzMemory);
+  const auto file = tessaran::fuzzing::InputFile(std::string("PICT") + ExtensionFor(data, size), data, size);
 
   std::uint32_t sum = 0;
   const tessaran::PixelSink sink = [&sum](std::uint32_t x, std::uint32_t y, std::uint32_t rgb) {

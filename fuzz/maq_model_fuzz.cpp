@@ -6,28 +6,15 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/report.h"
+#include "fuzz/fuzz_support.h"
 #include "scene/maq_file.h"
 #include "scene/scene_model.h"
 
-namespace {
-
-class Silent : public tessaran::MessageReporter {
- public:
-  void Report(tessaran::MessageKind, int, std::string_view) override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaran;
-  static Silent silent;
-  static SceneModel& scene = [] () -> SceneModel& {
-    InstallReporter(&silent);
-    static SceneModel model;
-    return model;
-  }();
-  const ByteSpan bytes{reinterpret_cast<const std::byte*>(data), size};
+  fuzzing::SilenceTheUser();
+  static SceneModel scene;
+  const ByteSpan bytes = fuzzing::Input(data, size);
   scene.NewScene();
   if (ReadModelBytes(scene, bytes, ReadMode::Open) == 0) {
     const Bytes written = MaqFileBytes(scene);

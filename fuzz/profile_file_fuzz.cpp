@@ -6,18 +6,10 @@
 #include <string_view>
 
 #include "modeler/geometry/profile_file.h"
-#include "platform/report.h"
-
-namespace {
-class Silent : public tessaran::MessageReporter {
- public:
-  void Report(tessaran::MessageKind, int, std::string_view) override {}
-};
-}  // namespace
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Silent silent;
-  tessaran::InstallReporter(&silent);
+  tessaran::fuzzing::SilenceTheUser();
   tessaran::Profile2D profile;
   tessaran::ReadProfileText({reinterpret_cast<const char*>(data), size}, profile);
   if (profile.points.size() > tessaran::Profile2D::kMaxPoints) std::abort();
