@@ -156,6 +156,123 @@ bool BuildList(PreparedScene& s, const FrameTables& frame, PoolIndex node, int& 
   return true;
 }
 
+// The facet tree of facet object k over its facets that can be hit: leaves
+// of at most kTreeLeaf facets, split at the median of the facet centres
+// along the widest axis of the centres.
+constexpr int kTreeLeaf = 4;
+
+struct TreeBuilder {
+  PreparedScene& s;
+  const FrameTables& frame;
+
+  Vec3 Centre(int facet) const {
+    const Facet& f = s.facets[facet];
+    return ToVec3(frame.points[f.a]) + ToVec3(frame.points[f.b]) + ToVec3(frame.points[f.c]);
+  }
+
+  // Node over facetOrder[first, first + count); its index.
+  int Build(int first, int count) {
+    const int index = static_cast<int>(s.facetTree.size());
+    s.facetTree.emplace_back();
+    double lo[3] = {kInf, kInf, kInf}, hi[3] = {-kInf, -kInf, -kInf};
+    double clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
+    for (int i = first; i < first + count; ++i) {
+      const Facet& f = s.facets[s.facetOrder[i]];
+      for (const int v : {f.a, f.b, f.c}) {
+        for (int a = 0; a < 3; ++a) {
+          lo[a] = std::min<double>(lo[a], frame.points[v][a]);
+          hi[a] = std::max<double>(hi[a], frame.points[v][a]);
+        }
+      }
+      const Vec3 c = Centre(s.facetOrder[i]);
+      for (int a = 0; a < 3; ++a) {
+        clo[a] = std::min(clo[a], c[a]);
+        chi[a] = std::max(chi[a], c[a]);
+      }
+    }
+    // Widened by a millionth of the coordinates' size and rounded outwards
+    // to floats: rounding in the facet test cannot reach past it.
+    double size = 1;
+    for (int a = 0; a < 3; ++a) size = std::max({size, std::fabs(lo[a]), std::fabs(hi[a])});
+    FacetTreeNode node;
+    for (int a = 0; a < 3; ++a) {
+      node.lo[a] = std::nextafter(static_cast<float>(lo[a] - 1e-6 * size), -std::numeric_limits<float>::infinity());
+      node.hi[a] = std::nextafter(static_cast<float>(hi[a] + 1e-6 * size), std::numeric_limits<float>::infinity());
+    }
+    if (count <= kTreeLeaf) {
+      node.first = first;
+      node.count = count;
+      s.facetTree[index] = node;
+      return index;
+    }
+    int axis = 0;
+    for (int a = 1; a < 3; ++a) {
+      if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
+    }
+    const int half = count / 2;
+    std::nth_element(s.facetOrder.begin() + first, s.facetOrder.begin() + first + half,
+                     s.facetOrder.begin() + first + count, [&](int x, int y) {
+                       const double cx = Centre(x)[axis], cy = Centre(y)[axis];
+                       return cx < cy || (cx == cy && x < y);
+                     });
+    Build(first, half);
+    node.first = Build(first + half, count - half);
+    node.count = 0;
+    s.facetTree[index] = node;
+    return index;
+  }
+};
+
+// Nodes of a tree over `count` facets.
+std::size_t TreeNodes(std::size_t count) {
+  return count <= static_cast<std::size_t>(kTreeLeaf) ? 1 : 1 + TreeNodes(count / 2) + TreeNodes(count - count / 2);
+}
+
+bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
+
+void BuildFacetTrees(PreparedScene& s, const FrameTables& frame) {
+  // Both tables are reserved to their exact sizes.
+  std::size_t facets = 0, nodes = 0;
+  for (int k = 0; k < s.objectCount; ++k) {
+    const ObjectEntry& e = frame.objects[k];
+    if (!e.IsFacetObject() || !s.TabOBJ[k].hasBox) continue;
+    std::size_t count = 0;
+    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) count += TreeFacet(s.facets[i]) ? 1 : 0;
+    facets += count;
+    if (count > 0) nodes += TreeNodes(count);
+  }
+  try {
+    s.facetOrder.reserve(facets);
+    s.facetTree.reserve(nodes);
+  } catch (const std::bad_alloc&) {
+    s.facetOrder = {};
+    s.facetTree = {};
+    return;  // without trees every facet of an object is tested
+  }
+  TreeBuilder builder{s, frame};
+  for (int k = 0; k < s.objectCount; ++k) {
+    const ObjectEntry& e = frame.objects[k];
+    ObjectBoxes& ob = s.TabOBJ[k];
+    if (!e.IsFacetObject() || !ob.hasBox) continue;
+    const int first = static_cast<int>(s.facetOrder.size());
+    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+      const Facet& f = s.facets[i];
+      if (TreeFacet(f)) s.facetOrder.push_back(i);
+    }
+    const int count = static_cast<int>(s.facetOrder.size()) - first;
+    if (count > 0) ob.facetTreeRoot = builder.Build(first, count);
+  }
+}
+
+// The pools are reserved from estimates before the build and only read
+// after it: what the build left unused is given back.
+void TrimPools(PreparedScene& s) {
+  s.HBox.Trim();
+  s.HQN.Trim();
+  s.HON.Trim();
+  s.HRL.Trim();
+}
+
 void ReportPools(const char* when, const PreparedScene& s) {
   Trace("%s CountHON=%ld CountHONFREE=%ld; CountHBoite=%ld  CountHBoiteFREE=%ld CountHRL=%ld CountHRLF=%ld\n", when,
         s.HON.allocs, s.HON.frees, s.HBox.allocs, s.HBox.frees, s.HRL.allocs, s.HRL.frees);
@@ -166,7 +283,8 @@ void ReportPools(const char* when, const PreparedScene& s) {
 std::size_t PreparedScene::Bytes() const {
   return facets.capacity() * sizeof(Facet) + NPhong.capacity() * sizeof(Vec3) +
          TabOBJ.capacity() * sizeof(ObjectBoxes) + HBox.Bytes() + HQN.Bytes() + HON.Bytes() + HRL.Bytes() +
-         OctreeFlags.Bytes() + spheres.capacity() * sizeof(SphereDescription);
+         OctreeFlags.Bytes() + spheres.capacity() * sizeof(SphereDescription) +
+         facetTree.capacity() * sizeof(FacetTreeNode) + facetOrder.capacity() * sizeof(std::int32_t);
 }
 
 int EffectiveDepth(int elementCount, int maxOctreeDepth) {
@@ -297,6 +415,41 @@ void MarkCandidates(const PreparedScene& s, const Vec3& origin, const Vec3& dire
   }
 }
 
+bool ListedOnRay(const PreparedScene& s, const FrameTables& frame, int k, int element, const Vec3& origin,
+                 const Vec3& direction, NodeHits& hits) {
+  if (!s.octree || s.OctScene == kNoRecord) return false;
+  const ObjectBoxes& ob = s.TabOBJ[k];
+  const Facet* facet = element < 0 ? nullptr : &s.facets[element - s.objectCount - 1];
+  auto meets = [&](PoolIndex n) {
+    const int known = hits.Known(n);
+    if (known >= 0) return known == 1;
+    double tnear, tfar;
+    const bool hit = RayBox(origin, direction, s.HBox[s.HON[n].box], tnear, tfar);
+    hits.Set(n, hit);
+    return hit;
+  };
+  auto passes = [&](PoolIndex n) {
+    const Boite& box = s.HBox[s.HON[n].box];
+    return facet ? FacetMeetsBox(*facet, frame.points, box) : Overlap(ob.box, box);
+  };
+  // The root's list takes the objects whose boxes meet it, and of a facet
+  // object the facets that can be hit and meet it.
+  const Boite& rootBox = s.HBox[s.HON[s.OctScene].box];
+  if (!ob.hasBox || !Overlap(ob.box, rootBox) || (facet && IsDegenerate(*facet))) return false;
+  if (!meets(s.OctScene) || (facet && !passes(s.OctScene))) return false;
+  PoolIndex stack[8 * 9 + 1];
+  int top = 0;
+  stack[top++] = s.OctScene;
+  while (top > 0) {
+    const OctNode& node = s.HON[stack[--top]];
+    if (node.head != kNoRecord) return true;  // a leaf: its list holds the element
+    for (const PoolIndex child : node.child) {
+      if (child != kNoRecord && meets(child) && passes(child)) stack[top++] = child;
+    }
+  }
+  return false;
+}
+
 bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, EngineHooks& hooks) {
   ++s.depth;
   s.EffectMaxOctreeDepth = std::max(s.EffectMaxOctreeDepth, s.depth);
@@ -377,6 +530,7 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
     }
     if (hooks.Stop(static_cast<double>(k + 1) / std::max(n, 1))) return 0;
   }
+  BuildFacetTrees(s, frame);
   s.sceneBox.xmin = s.sceneBox.ymin = s.sceneBox.zmin = kInf;
   s.sceneBox.xmax = s.sceneBox.ymax = s.sceneBox.zmax = -kInf;
   for (int k = 0; k < n; ++k) {
@@ -405,7 +559,10 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
     s.spheres.push_back(sphere);
   }
 
-  if (s.D < 2 || !s.HON.Created() || !s.HRL.Created() || !s.flags || !s.hasSceneBox) return 1;
+  if (s.D < 2 || !s.HON.Created() || !s.HRL.Created() || !s.flags || !s.hasSceneBox) {
+    TrimPools(s);
+    return 1;
+  }
   Trace("Avant MakeOctree CountHBoite=%ld CountHBoiteFREE=%ld\n", s.HBox.allocs, s.HBox.frees);
   if (hooks.WantsPreview()) hooks.PreviewClear();
   s.OctScene = s.HON.Alloc();
@@ -433,6 +590,7 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
     return 1;
   }
   s.octree = filled;
+  TrimPools(s);
   return 1;
 }
 
@@ -450,6 +608,8 @@ void ReleaseScene(PreparedScene& s) {
   s.facets = {};
   s.NPhong = {};
   s.spheres.clear();
+  s.facetTree = {};
+  s.facetOrder = {};
   s.depth = s.EffectMaxOctreeDepth = 0;
 }
 

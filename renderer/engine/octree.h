@@ -55,6 +55,46 @@ struct ObjectBoxes {
   PoolIndex leaves = kNoRecord;    // first box of the leaf array in HBox
   int leafCount = 0;
   int leafStride = 0;              // leaf-array entries per row
+  int facetTreeRoot = -1;          // a facet object's `FacetTreeNode` root, −1 without
+};
+
+// A node of the bounding-volume tree over a facet object's facets, a
+// culling aid of the ray caster only: its boxes are widened a little past
+// the facets' own, so that a ray that misses a box cannot hit any facet
+// below it. A leaf (count > 0) names `count` entries of the facet order
+// from `first`; an inner node's children are the next node and `first`.
+struct FacetTreeNode {
+  float lo[3] = {0, 0, 0};
+  float hi[3] = {0, 0, 0};
+  std::int32_t first = 0;
+  std::int32_t count = 0;
+};
+
+// Memo of one tracing thread: which octree nodes the present ray meets, so
+// that the octree walk of one element tests each node box once per ray.
+class NodeHits {
+ public:
+  void Resize(std::size_t nodes) {
+    stamp_.assign(nodes, 0);
+    epoch_ = 0;
+  }
+  void NewRay() {
+    if (++epoch_ == 0x80000000u) {
+      std::fill(stamp_.begin(), stamp_.end(), 0);
+      epoch_ = 1;
+    }
+  }
+  // 1 or 0 when the node was tested for this ray, −1 when not yet.
+  int Known(PoolIndex node) const {
+    const std::uint32_t s = stamp_[node];
+    return (s >> 1) == epoch_ ? static_cast<int>(s & 1) : -1;
+  }
+  void Set(PoolIndex node, bool hit) { stamp_[node] = (epoch_ << 1) | (hit ? 1u : 0u); }
+  std::size_t Size() const { return stamp_.size(); }
+
+ private:
+  std::vector<std::uint32_t> stamp_;
+  std::uint32_t epoch_ = 0;
 };
 
 // Sphere descriptions of the first ten objects (used by the preview only).
@@ -114,6 +154,8 @@ struct PreparedScene {
   CandidateMarks OctreeFlags;  // the calling thread's flags
   std::vector<SphereDescription> spheres;
   ViewPyramid pyramid;
+  std::vector<FacetTreeNode> facetTree;  // the facet objects' trees, one after another
+  std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
 
   int FacetElement(int facet) const { return objectCount + 1 + facet; }
   bool UsesOctree() const { return octree; }
@@ -161,6 +203,13 @@ bool RayBox(const Vec3& origin, const Vec3& direction, const Boite& box, double&
 // Marks every element listed in an octree leaf whose box the ray hits.
 void MarkCandidates(const PreparedScene& prepared, const Vec3& origin, const Vec3& direction,
                     CandidateMarks& marks);
+
+// Whether the element (object k's facet element, or −1 for the whole
+// object) is listed in an octree leaf whose box the ray hits: the question
+// `MarkCandidates` answers for every element at once, here for one, by
+// following the element down the branches it was filed into.
+bool ListedOnRay(const PreparedScene& prepared, const FrameTables& frame, int k, int element, const Vec3& origin,
+                 const Vec3& direction, NodeHits& hits);
 
 // Visits, in child order, the leaves of object k's quadtree whose boxes the
 // ray hits: visit(leaf box, tnear, tfar) is handed each leaf (its cell in

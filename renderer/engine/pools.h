@@ -73,9 +73,24 @@ class Pool {
   T& operator[](PoolIndex i) { return records_[i]; }
   const T& operator[](PoolIndex i) const { return records_[i]; }
 
+  // Records handed out so far (free ones included): indices stay below it.
+  std::size_t Size() const { return records_.size(); }
+
   // The records in use and the bytes the pool holds.
   std::size_t Live() const { return records_.size() - free_.size(); }
   std::size_t Bytes() const { return records_.capacity() * sizeof(T) + free_.capacity() * sizeof(PoolIndex); }
+
+  // Gives back the reservation past the records handed out, for a pool
+  // that is only read from now on. Indices stay valid; the pool may still
+  // grow afterwards.
+  void Trim() {
+    try {
+      records_.shrink_to_fit();
+      free_.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+      // the reservation is kept
+    }
+  }
 
   void Destroy() {
     records_ = {};

@@ -2,6 +2,7 @@
 // facets, the curved patches and the preview spheres.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/console.h"
 #include "platform/report.h"
@@ -28,6 +29,8 @@ struct Caster {
   bool shadow;
   double maxDistance;
   bool opaqueHit = false;
+  double inverse[3] = {0, 0, 0};  // 1 / D where D is not 0
+  bool marked = false;            // whether state.marks hold this ray's candidates
 
   bool Opaque(int object) const {
     if (object >= static_cast<int>(f.TabMAT.size())) return true;
@@ -60,8 +63,14 @@ struct Caster {
   }
 
   void Facet(int k, int index, double tfar) {
+    RayHit h;
+    if (FacetHit(k, index, tfar, h)) Add(h);
+  }
+
+  // The facet test alone: whether facet `index` of object k is hit, into h.
+  bool FacetHit(int k, int index, double tfar, RayHit& h) const {
     const tessaran::Facet& fa = p.facets[index];
-    if (IsDegenerate(fa) || fa.a < 0) return;
+    if (IsDegenerate(fa) || fa.a < 0) return false;
     const Vec3 A = ToVec3(f.points[fa.a]);
     const Vec3 B = ToVec3(f.points[fa.b]);
     const Vec3 C = ToVec3(f.points[fa.c]);
@@ -71,7 +80,7 @@ struct Caster {
     const double w = Dot(n, end - A);
     Vec3 hit;
     if (r * w >= 0) {
-      if (r == 0 || w != 0) return;
+      if (r == 0 || w != 0) return false;
       hit = end;
     } else {
       const double ar = std::fabs(r), aw = std::fabs(w);
@@ -79,19 +88,18 @@ struct Caster {
     }
     // Points on an edge count as inside, so a ray through a shared edge
     // hits both facets.
-    if (Dot(Cross(fa.e0, hit - A), n) < 0) return;
-    if (Dot(Cross(fa.e1, hit - B), n) < 0) return;
-    if (Dot(Cross(fa.e2, hit - C), n) < 0) return;
+    if (Dot(Cross(fa.e0, hit - A), n) < 0) return false;
+    if (Dot(Cross(fa.e1, hit - B), n) < 0) return false;
+    if (Dot(Cross(fa.e2, hit - C), n) < 0) return false;
     const double t = Dot(hit - O, D);
-    if (!(t > kMinDistance)) return;
-    RayHit h;
+    if (!(t > kMinDistance)) return false;
     h.object = k;
     h.t = t;
     h.point = hit;
     h.normal = n;
     const ObjectEntry& e = f.objects[k];
     if (e.IsSmooth() && e.firstPhong >= 0) h.normal = PhongBlend(e, fa, A, hit);
-    Add(h);
+    return true;
   }
 
   // The barycentric blend of the vertex normals, in the facet's plane.
@@ -163,18 +171,110 @@ struct Caster {
     Add(h);
   }
 
+  // Appends the facets of the tree below `root` whose widened boxes the
+  // ray meets between its origin and tfar. The slack covers the rounding
+  // of the facet test's hit point, which grows with the coordinates.
+  void CollectFacets(int root, double tfar, std::vector<int>& out) const {
+    double slack = 1 + tfar;
+    for (int a = 0; a < 3; ++a) slack = std::max(slack, std::fabs(O[a]));
+    slack *= 1e-9;
+    double inv[3];
+    for (int a = 0; a < 3; ++a) inv[a] = D[a] != 0 ? 1 / D[a] : 0;
+    const double tmax = tfar + slack;
+    constexpr int kStack = 64;
+    int stack[kStack];
+    int top = 0;
+    stack[top++] = root;
+    while (top > 0) {
+      const int index = stack[--top];
+      const FacetTreeNode& node = p.facetTree[index];
+      double tn = -slack, tf = tmax;
+      bool hit = true;
+      for (int a = 0; a < 3 && hit; ++a) {
+        const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
+        if (D[a] == 0) {
+          hit = O[a] >= lo && O[a] <= hi;
+          continue;
+        }
+        double t1 = (lo - O[a]) * inv[a], t2 = (hi - O[a]) * inv[a];
+        if (t1 > t2) std::swap(t1, t2);
+        tn = std::max(tn, t1);
+        tf = std::min(tf, t2);
+        hit = tn <= tf;
+      }
+      if (!hit) continue;
+      if (node.count > 0) {
+        for (int i = node.first; i < node.first + node.count; ++i) out.push_back(p.facetOrder[i]);
+        continue;
+      }
+      if (top + 2 > kStack) {
+        // Deeper than a median-split tree of int-counted facets can be.
+        CollectFacets(index + 1, tfar, out);
+        CollectFacets(node.first, tfar, out);
+        continue;
+      }
+      stack[top++] = node.first;
+      stack[top++] = index + 1;
+    }
+  }
+
+  // A quicker, looser `RayBox` (reciprocals for divisions, a margin for
+  // their rounding): false only where `RayBox` would miss the box.
+  bool MayMeetBox(const Boite& box) const {
+    const double lo[3] = {box.xmin, box.ymin, box.zmin};
+    const double hi[3] = {box.xmax, box.ymax, box.zmax};
+    double tn = -std::numeric_limits<double>::infinity(), tf = std::numeric_limits<double>::infinity();
+    for (int a = 0; a < 3; ++a) {
+      if (D[a] == 0) {
+        if (O[a] < lo[a] || O[a] > hi[a]) return false;
+        continue;
+      }
+      double t1 = (lo[a] - O[a]) * inverse[a], t2 = (hi[a] - O[a]) * inverse[a];
+      if (t1 > t2) std::swap(t1, t2);
+      tn = std::max(tn, t1);
+      tf = std::min(tf, t2);
+    }
+    const double margin = 1e-9 * (std::fabs(tn) + std::fabs(tf));
+    return !(tf < tn - margin) && !(tf <= -margin);
+  }
+
   void Object(int k) {
     const ObjectEntry& e = f.objects[k];
     const ObjectBoxes& ob = p.TabOBJ[k];
     if (!ob.hasBox) return;
     const bool octree = p.UsesOctree();
-    if (octree && !e.IsFacetObject() && !state.marks.IsCandidate(k)) return;
     double tnear, tfar;
-    if (!RayBox(O, D, ob.box, tnear, tfar)) return;
+    if (!MayMeetBox(ob.box) || !RayBox(O, D, ob.box, tnear, tfar)) return;
+    if (octree && !e.IsFacetObject()) {
+      // Grids and curved objects: one marking pass over the octree serves
+      // all of them, made when the ray first reaches one.
+      if (!marked && !f.previewMaterial) {
+        MarkCandidates(p, O, D, state.marks);
+        marked = true;
+      }
+      if (!state.marks.IsCandidate(k)) return;
+    }
     if (e.IsFacetObject()) {
-      for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
-        if (octree && !state.marks.IsCandidate(p.FacetElement(i))) continue;
-        Facet(k, i, tfar);
+      if (ob.facetTreeRoot < 0) {
+        for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+          if (octree && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+          Facet(k, i, tfar);
+          if (shadow && opaqueHit) return;
+        }
+        return;
+      }
+      // The facets whose widened boxes the ray meets, tested in facet order
+      // like a pass over all of them: the others cannot be hit.
+      std::vector<int>& list = state.facetList;
+      list.clear();
+      CollectFacets(ob.facetTreeRoot, tfar, list);
+      std::sort(list.begin(), list.end());
+      for (const int i : list) {
+        // The octree is asked only about facets the ray hits.
+        RayHit h;
+        if (!FacetHit(k, i, tfar, h)) continue;
+        if (octree && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+        Add(h);
         if (shadow && opaqueHit) return;
       }
       return;
@@ -195,6 +295,8 @@ struct Caster {
 
   int Run() {
     hits.Clear();
+    marked = false;
+    for (int a = 0; a < 3; ++a) inverse[a] = D[a] != 0 ? 1 / D[a] : 0;
     const bool groundOn = f.hasGround && scene.settings->groundOn && scene.settings->rayTracing &&
                           f.objectCount < static_cast<int>(f.objects.size());
     double tnear, tfar;
@@ -204,9 +306,10 @@ struct Caster {
       if (shadow && opaqueHit) return hits.Count();
     }
     if (!inScene) return hits.Count();
-    if (p.UsesOctree() && !f.previewMaterial) {
-      state.marks.NewRay();
-      MarkCandidates(p, O, D, state.marks);
+    if (p.UsesOctree()) {
+      // Octree nodes are tested as elements ask for them, once per ray.
+      if (state.nodeHits.Size() < p.HON.Size()) state.nodeHits.Resize(p.HON.Size());
+      state.nodeHits.NewRay();
     }
     const int n = std::min(f.objectCount, static_cast<int>(p.TabOBJ.size()));
     for (int k = 0; k < n; ++k) {

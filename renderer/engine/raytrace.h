@@ -116,6 +116,8 @@ class RayState {
  public:
   explicit RayState(const TraceScene& scene);
   CandidateMarks marks;
+  NodeHits nodeHits;           // octree nodes the present ray meets
+  std::vector<int> facetList;  // a facet object's facets on the present ray
   HitList hits;        // shared by all traced rays of this thread
   HitList shadowHits;  // shadow casts
   PatchCache patch;
