@@ -158,7 +158,14 @@ bool BuildSelect(SceneModel& scene, std::string_view which, std::string& error) 
 bool BuildMove(SceneModel& scene, double x, double y, double z, std::string& error) {
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
+  const double d[3] = {x, y, z};
   for (int k : selected) {
+    // The object moves with its frame: its points and its origin.
+    std::vector<Point3> points = GetObjectPoints(scene, k);
+    for (Point3& p : points) {
+      for (int a = 0; a < 3; ++a) p[a] = static_cast<float>(p[a] + d[a]);
+    }
+    PutObjectPoints(scene, k, points);
     Vec3& origin = scene.Frames().AbsOrigin(k);
     origin = {origin[0] + x, origin[1] + y, origin[2] + z};
     RefreshRelative(scene.Frames(), k);
@@ -172,9 +179,24 @@ bool BuildRotate(SceneModel& scene, double ax, double ay, double az, std::string
   constexpr double kRadian = std::numbers::pi / 180;
   for (int k : selected) {
     Mat3& axes = scene.Frames().AbsOrientation(k);
+    const Mat3 before = axes;
     if (ax != 0) Rotate(axes, Axis::X, ax * kRadian);
     if (ay != 0) Rotate(axes, Axis::Y, ay * kRadian);
     if (az != 0) Rotate(axes, Axis::Z, az * kRadian);
+    // The points turn with the frame: the same coordinates along the new axes.
+    const Vec3 origin = scene.Frames().AbsOrigin(k);
+    std::vector<Point3> points = GetObjectPoints(scene, k);
+    for (Point3& p : points) {
+      double along[3];
+      for (int i = 0; i < 3; ++i) {
+        along[i] = 0;
+        for (int a = 0; a < 3; ++a) along[i] += (p[a] - origin[a]) * before[i][a];
+      }
+      for (int a = 0; a < 3; ++a) {
+        p[a] = static_cast<float>(origin[a] + along[0] * axes[0][a] + along[1] * axes[1][a] + along[2] * axes[2][a]);
+      }
+    }
+    PutObjectPoints(scene, k, points);
     RefreshRelative(scene.Frames(), k);
   }
   return true;
@@ -188,9 +210,10 @@ bool BuildSize(SceneModel& scene, double sx, double sy, double sz, std::string& 
   }
   const double factor[3] = {sx / 100, sy / 100, sz / 100};
   for (int k : selected) {
+    const Vec3 origin = scene.Frames().AbsOrigin(k);
     std::vector<Point3> points = GetObjectPoints(scene, k);
     for (Point3& p : points) {
-      for (int a = 0; a < 3; ++a) p[a] = static_cast<float>(p[a] * factor[a]);
+      for (int a = 0; a < 3; ++a) p[a] = static_cast<float>(origin[a] + (p[a] - origin[a]) * factor[a]);
     }
     PutObjectPoints(scene, k, points);
   }

@@ -2,11 +2,13 @@
 // read with ReadMaq scene by scene before anything is computed, so a damaged
 // file is refused before the first image.
 #include <cstdio>
+#include <filesystem>
 #include <numeric>
 
 #include "platform/report.h"
 #include "renderer/app/frame_loop.h"
 #include "renderer/app/output_settings.h"
+#include "renderer/app/raytrace_renderer.h"
 #include "renderer/app/renderer_shell.h"
 #include "scene/maq_scene.h"
 
@@ -46,7 +48,7 @@ bool ReadScenes(MaqSceneFile& file, const std::string& path) {
 
 }  // namespace
 
-int RenderFrames(RendererShell& shell, RenderPoll& /*poll*/) {
+int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   RenderProject& project = shell.project;
   const std::string scenePath = NativePath(project.SceneName());
   MaqSceneFile file;
@@ -72,13 +74,35 @@ int RenderFrames(RendererShell& shell, RenderPoll& /*poll*/) {
                ModeName(project.mode), (project.flags & kFlagAntialias) ? project.antialias : 0, images, first,
                lastNumber, computeFrom, computeTo);
 
-  // The frame loop is called here once the render driver exists:
-  //   SceneLoop loop(settings, hooks);
-  //   FrameLoop frames(project, shell.lastImage, renderer, poll);
-  //   result = loop.Run(scenePath, frames);
-  Reporter().Report(MessageKind::Error, -1,
-                    "rendering is not built yet: the project and the scene were read, no image was computed");
-  return kRenderFailed;
+  if (project.mode != kRayTracing) {
+    Reporter().Report(MessageKind::Error, -1,
+                      std::string("the ") + ModeName(project.mode) +
+                          " mode is not built yet; render with --mode raytrace");
+    return kRenderFailed;
+  }
+  EngineHooks hooks;
+  RenderSettings engine = settings;
+  engine.groundColour = GroundColourOf(project);
+  // The output files are named after the scene file.
+  const std::string base = std::filesystem::path(scenePath).replace_extension().string();
+  RayTraceRenderer renderer(project, base, shell.threads, shell.settings.maxAntialiasDepth, hooks, poll);
+  SceneLoop loop(engine, hooks);
+  FrameLoop frameLoop(project, shell.lastImage, renderer, poll);
+  const int result = loop.Run(scenePath, frameLoop);
+
+  // Full paths, so that a user of the batch mode finds the files.
+  for (const auto& written : renderer.Written()) {
+    std::error_code ec;
+    const auto shown = std::filesystem::absolute(written, ec);
+    std::fprintf(stderr, "rz: wrote %s\n", (ec ? written : shown).string().c_str());
+  }
+  std::fprintf(stderr, "rz: %d image(s) computed, %zu file(s) written, %llu rays, %llu supplementary rays\n",
+               frameLoop.ComputedImages(), renderer.Written().size(),
+               static_cast<unsigned long long>(renderer.Counters().rays),
+               static_cast<unsigned long long>(renderer.Counters().supplementary));
+  if (result == 9) return kRenderStopped;
+  if (result != 1 || renderer.Failures() > 0) return kRenderFailed;
+  return kRenderDone;
 }
 
 }  // namespace tessaran

@@ -302,8 +302,15 @@ bool ImageSizeUsable(int width, int height, std::string* reason) {
 }
 
 int RenderCommand(RendererShell& shell, RenderPoll& poll) {
-  // 1. The project must name a scene file that can be opened.
-  const std::string scene = shell.project.SceneName();
+  // 1. The project must name a scene file that can be opened. A bare name
+  // not found in the working directory is the data directory's, as names on
+  // the command line are (the default project names the bundled demo so).
+  std::string scene = shell.project.SceneName();
+  if (!scene.empty() && scene.find_first_of("\\/:") == std::string::npos && !Exists(NativePath(scene)) &&
+      Exists(shell.dataDirectory / NativePath(scene))) {
+    scene = (shell.dataDirectory / NativePath(scene)).string();
+    shell.project.SetSceneName(scene);
+  }
   if (scene.empty()) {
     ShowMessage(MessageKind::Information, kMsgNoScene);
     return kRenderFailed;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "modeler/geometry/mesh_object.h"
 #include "modeler/geometry/text3d.h"
 
 namespace tessaran {
@@ -144,6 +145,42 @@ TEST(BuildOps, CommandLineWordsAndOptionalValues) {
   }
   EXPECT_TRUE(IsBuildOption("--rendering"));
   EXPECT_FALSE(IsBuildOption("--save"));
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// Moving and turning an object carries its points with its frame, so the
+// renderer (which reads the points) sees it where the modeler put it.
+TEST(BuildOps, PointsFollowMoveAndRotate) {
+  SceneModel scene;
+  std::string error;
+  ASSERT_TRUE(BuildPrimitive(scene, "box", 2, 2, -1, error)) << error;
+  const std::vector<Point3> start = GetObjectPoints(scene, 0);
+  ASSERT_TRUE(BuildMove(scene, 100, -60, 5, error));
+  const std::vector<Point3> moved = GetObjectPoints(scene, 0);
+  ASSERT_EQ(moved.size(), start.size());
+  for (std::size_t i = 0; i < start.size(); ++i) {
+    EXPECT_FLOAT_EQ(moved[i][0], start[i][0] + 100);
+    EXPECT_FLOAT_EQ(moved[i][1], start[i][1] - 60);
+    EXPECT_FLOAT_EQ(moved[i][2], start[i][2] + 5);
+  }
+  // A half turn about the vertical through the object's own origin: the
+  // points mirror about that origin in x and z, and y stays.
+  ASSERT_TRUE(BuildRotate(scene, 0, 180, 0, error));
+  const std::vector<Point3> turned = GetObjectPoints(scene, 0);
+  for (std::size_t i = 0; i < start.size(); ++i) {
+    EXPECT_NEAR(turned[i][0], 100 - start[i][0], 1e-3);
+    EXPECT_NEAR(turned[i][1], start[i][1] - 60, 1e-3);
+    EXPECT_NEAR(turned[i][2], 5 - start[i][2], 1e-3);
+  }
+  // Sizes are taken about the object's origin, which stays put.
+  ASSERT_TRUE(BuildSize(scene, 50, 50, 50, error));
+  const std::vector<Point3> sized = GetObjectPoints(scene, 0);
+  for (std::size_t i = 0; i < start.size(); ++i) EXPECT_NEAR(sized[i][1], -60 + start[i][1] / 2, 1e-3);
 }
 
 }  // namespace

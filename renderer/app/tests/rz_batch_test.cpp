@@ -139,26 +139,86 @@ TEST_F(RzProgram, BadUsageAndAbsurdSizesGiveTheirStatus) {
   EXPECT_NE(r.err.find("does not exist"), std::string::npos);
 }
 
-TEST_F(RzProgram, WithoutAFileTheRunEndsCleanly) {
-  const Result r = Rz("--batch");
-  EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_FALSE(r.err.empty());
+// The 24-bit Targa the renderer wrote: its size and its pixels.
+struct Targa {
+  int width = 0;
+  int height = 0;
+  Bytes bytes;
+  bool AnyLit() const {
+    for (std::size_t i = 18; i < bytes.size(); ++i) {
+      if (bytes[i] != std::byte{0}) return true;
+    }
+    return false;
+  }
+};
+
+Targa ReadTarga(const fs::path& file) {
+  Targa t;
+  if (!ReadWholeFile(file, t.bytes) || t.bytes.size() < 18) return t;
+  t.width = std::to_integer<int>(t.bytes[12]) | std::to_integer<int>(t.bytes[13]) << 8;
+  t.height = std::to_integer<int>(t.bytes[14]) | std::to_integer<int>(t.bytes[15]) << 8;
+  return t;
 }
 
-TEST_F(RzProgram, ASceneIsAttachedReadAndReportedNotRenderedYet) {
+TEST_F(RzProgram, WithoutAFileTheBundledDemoIsRendered) {
+  const Result r = Rz("--batch --size 40x30 --last 0 --format24 TGA --out " + Path("demo"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The files are named after the demo scene and listed at the end.
+  EXPECT_NE(r.err.find("wrote " + (dir_ / "demo" / "DEMO0000.TGA").string()), std::string::npos) << r.err;
+  const Targa image = ReadTarga(dir_ / "demo" / "DEMO0000.TGA");
+  EXPECT_EQ(image.width, 40);
+  EXPECT_EQ(image.height, 30);
+  EXPECT_EQ(image.bytes.size(), 18u + 40u * 30u * 3u);
+  EXPECT_TRUE(image.AnyLit());
+  // Images outside --first … --last are counted, not computed.
+  EXPECT_FALSE(fs::exists(dir_ / "demo" / "DEMO0001.TGA"));
+}
+
+TEST_F(RzProgram, OneThreadAndTwoThreadsWriteTheSameFile) {
+  WriteSampleScenes(dir_ / "S.MAQ", 1);
+  for (const char* threads : {"1", "2"}) {
+    const Result r = Rz("--batch " + Path("S.MAQ") + " --mode raytrace --aa 2 --size 40x30 --format24 TGA" +
+                        " --threads " + threads + " --out " + Path(std::string("t") + threads));
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  const Targa one = ReadTarga(dir_ / "t1" / "S0000.TGA");
+  const Targa two = ReadTarga(dir_ / "t2" / "S0000.TGA");
+  EXPECT_EQ(one.width, 40);
+  EXPECT_EQ(one.height, 30);
+  EXPECT_TRUE(one.AnyLit());
+  EXPECT_EQ(one.bytes, two.bytes);
+}
+
+TEST_F(RzProgram, ASceneIsAttachedReadAndRenderedInItsRange) {
   WriteSampleScenes(dir_ / "S.MAQ", 3);
-  const Result r = Rz("--batch " + Path("S.MAQ") + " --size 64x48 --first 4 --last 6 --out " + Path("out"));
-  EXPECT_EQ(r.status, 1) << r.err;
+  const Result r = Rz("--batch " + Path("S.MAQ") + " --mode raytrace --size 64x48 --first 1 --last 3 --out " +
+                      Path("out"));
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("3 keyframe scene(s), 64 x 48"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("computing 4 to 6"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("not built yet"), std::string::npos) << r.err;
-  EXPECT_TRUE(fs::is_directory(dir_ / "out"));
+  // The default project asks for 2 images per interval: 2 + 3 images.
+  EXPECT_NE(r.err.find("5 image(s) numbered 0 to 4, computing 1 to 3"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("3 image(s) computed"), std::string::npos) << r.err;
+  ASSERT_TRUE(fs::is_directory(dir_ / "out"));
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir_ / "out")) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name.starts_with("S0001.") || name.starts_with("S0002.") || name.starts_with("S0003.")) << name;
+    ++files;
+  }
+  EXPECT_GE(files, 3);
 
   // A damaged scene file is refused before rendering.
   std::ofstream(dir_ / "BAD.MAQ") << "FORM....junk";
   const Result bad = Rz("--batch " + Path("BAD.MAQ"));
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.err.find("not built yet"), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.err.find("image(s) computed"), std::string::npos) << bad.err;
+}
+
+TEST_F(RzProgram, ModesNotBuiltYetAreRefusedClearly) {
+  WriteSampleScenes(dir_ / "S.MAQ", 1);
+  const Result r = Rz("--batch " + Path("S.MAQ") + " --mode wireframe --size 40x30 --out " + Path("w"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("not built yet"), std::string::npos) << r.err;
 }
 
 }  // namespace
