@@ -69,7 +69,9 @@ bool BuildDemo(SceneModel& scene, std::string& error) {
       .Do([](S& s, E& e) { return BuildRotate(s, 0, 30, 0, e); })
       .Do([](S& s, E& e) { return BuildMove(s, 40, 45, -70, e); })
       .Do([](S& s, E& e) { return BuildColour(s, 15, 7, 2, e); })
-      .Do([](S& s, E& e) { return BuildMaterial(s, 0, 0, 0, 40, 30, e); });
+      .Do([](S& s, E& e) { return BuildMaterial(s, 0, 0, 0, 40, 30, e); })
+      // Flat facets: a new primitive is a curved surface, which rounds a box.
+      .Do([](S& s, E& e) { return BuildRendering(s, "angular", e); });
   // A white key light and a blue fill light.
   LampSettings white;
   white.position = Vec3{250, 400, 250};
