@@ -108,10 +108,14 @@ struct NeverStop : RenderPoll {
 class FrameNumbering : public testing::Test {
  protected:
   void SetUp() override {
-    file_ = std::filesystem::temp_directory_path() / ("tessaran-frames-" + std::to_string(getpid()) + ".MAQ");
+    // A folder of this process: the scene-list edits write "qmx.tmp" beside
+    // the file, which other test processes must not share.
+    dir_ = std::filesystem::temp_directory_path() / ("tessaran-frames-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+    file_ = dir_ / "FRAMES.MAQ";
     WriteSampleScenes(file_, 3);
   }
-  void TearDown() override { std::filesystem::remove(file_); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Runs the scene loop over the file with n = 4 in both intervals.
   std::vector<int> Run(RenderProject project, int lastImage, Recorder& recorder) {
@@ -127,6 +131,7 @@ class FrameNumbering : public testing::Test {
     next_ = frames.NextImageNumber();
     return frames.Computed();
   }
+  std::filesystem::path dir_;
   std::filesystem::path file_;
   int result_ = -1;
   int next_ = -1;
