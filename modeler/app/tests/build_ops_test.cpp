@@ -1,5 +1,7 @@
 #include "modeler/app/build_ops.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -60,7 +62,7 @@ TEST(BuildOps, DxfImportAndSplineRenderingOfFacetedObjects) {
 }
 
 TEST(BuildOps, ProfileSweepsAndText) {
-  const auto dir = std::filesystem::temp_directory_path() / "tessaran_build_ops";
+  const auto dir = std::filesystem::temp_directory_path() / ("tessaran_build_ops-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "P.TXT") << "Listepoint 4\n0 0\n40 0\n40 40\n0 40\nFinListe\n";
   std::ofstream(dir / "TWO.TXT") << "Listepoint 2\n0 0\n40 0\nFinListe\n";

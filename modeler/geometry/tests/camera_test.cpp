@@ -1,5 +1,7 @@
 #include "modeler/geometry/camera.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -96,7 +98,7 @@ TEST(Camera, ZoomLimits) {
 }
 
 TEST(Camera, SettingsKeysRoundTrip) {
-  const auto dir = std::filesystem::temp_directory_path() / "tessaran_camera_test";
+  const auto dir = std::filesystem::temp_directory_path() / ("tessaran_camera_test-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   setenv("TESSARAN_CONFIG", dir.c_str(), 1);
   ViewCamera defaults;

@@ -1,5 +1,7 @@
 #include "modeler/geometry/profile_file.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -85,7 +87,7 @@ TEST(ProfileFile, WritesTheFourPartsAndReadsThemBack) {
             "100   -20  \n"
             "-3   45  \n"
             "FinListe   \n");
-  const auto dir = std::filesystem::temp_directory_path() / "tessaran_profile_test";
+  const auto dir = std::filesystem::temp_directory_path() / ("tessaran_profile_test-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const auto file = dir / "PROFIL.TXT";
   ASSERT_EQ(WriteProfileFile(file, profile), 1);
