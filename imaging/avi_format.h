@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/bmp_format.h"
+
 namespace tessaran::avi {
 
 constexpr std::uint32_t kMicrosecondsPerFrame = 66666;
@@ -35,20 +37,8 @@ constexpr std::size_t kLargestFormat = 64 * 1024;
 // Frames beyond this many bytes are refused rather than allocated.
 constexpr std::size_t kLargestFrame = 256u << 20;
 
-// The fields of a BITMAPINFOHEADER the reader and writer use.
-struct BitmapHeader {
-  std::uint32_t size = kBitmapHeaderBytes;
-  std::int32_t width = 0;
-  std::int32_t height = 0;  // negative: top line first
-  std::uint16_t planes = 1;
-  std::uint16_t bitCount = 0;
-  std::uint32_t compression = kRgb;
-  std::uint32_t sizeImage = 0;
-  std::int32_t xPelsPerMeter = 0;
-  std::int32_t yPelsPerMeter = 0;
-  std::uint32_t clrUsed = 0;
-  std::uint32_t clrImportant = 0;
-};
+// The frames' BITMAPINFOHEADER: the same record as a BMP file's.
+using BitmapHeader = bmp::InfoHeader;
 
 // Bytes of one stored line of a bitmap: rounded up to a multiple of 4.
 inline std::size_t DibStride(std::size_t width, unsigned bitCount) {

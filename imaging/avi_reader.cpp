@@ -23,19 +23,7 @@ int Damaged(const std::filesystem::path& file) {
 
 BitmapHeader ParseFormat(ByteSpan bytes) {
   ByteReader r(bytes);
-  BitmapHeader h;
-  h.size = r.U32LE();
-  h.width = r.I32LE();
-  h.height = r.I32LE();
-  h.planes = r.U16LE();
-  h.bitCount = r.U16LE();
-  h.compression = r.U32LE();
-  h.sizeImage = r.U32LE();
-  h.xPelsPerMeter = r.I32LE();
-  h.yPelsPerMeter = r.I32LE();
-  h.clrUsed = r.U32LE();
-  h.clrImportant = r.U32LE();
-  return h;
+  return bmp::ReadInfoHeader(r);
 }
 
 bool KnownBitCount(unsigned bits) {

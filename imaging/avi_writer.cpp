@@ -25,17 +25,7 @@ avi::BitmapHeader FrameFormat(const VirtIm& dib) {
 Bytes FormatBytes(const BitmapHeader& h, const VirtIm& dib) {
   Bytes out;
   ByteWriter w(out);
-  w.U32LE(h.size);
-  w.U32LE(static_cast<std::uint32_t>(h.width));
-  w.U32LE(static_cast<std::uint32_t>(h.height));
-  w.U16LE(h.planes);
-  w.U16LE(h.bitCount);
-  w.U32LE(h.compression);
-  w.U32LE(h.sizeImage);
-  w.U32LE(static_cast<std::uint32_t>(h.xPelsPerMeter));
-  w.U32LE(static_cast<std::uint32_t>(h.yPelsPerMeter));
-  w.U32LE(h.clrUsed);
-  w.U32LE(h.clrImportant);
+  bmp::WriteInfoHeader(w, h);
   std::size_t colours = PaletteColours(h);
   for (std::size_t i = 0; i < colours * 4; ++i)
     w.U8(i < dib.palette.size() ? dib.palette[i] : 0);
