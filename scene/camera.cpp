@@ -19,8 +19,10 @@ Camera Build(double D, double F, double zoom, bool parallel, double THradians, d
   camera.F = F;
   camera.zoom = zoom;
   camera.parallel = parallel;
+  // Turned about the world's Y by TH, then tilted by PH about its own X
+  // axis: the right axis stays level, so the horizon is never rolled.
   Rotate(camera.axes, Axis::Y, THradians);
-  Rotate(camera.axes, Axis::X, PHradians);
+  camera.axes = Multiply(ElementaryRotation(Axis::X, PHradians), camera.axes);
   for (int i = 0; i < 3; ++i) {
     camera.eye[i] = target[i] + F * camera.axes[2][i];
     camera.centre[i] = camera.eye[i] + D * camera.axes[2][i];

@@ -47,6 +47,20 @@ TEST(Camera, DerivedAsTheViewDerivesIt) {
   }
 }
 
+TEST(Camera, TurnedAndTiltedCameraKeepsTheHorizonLevel) {
+  // Turned 25° and looking 16° down: the right axis stays horizontal, the
+  // eye is above the target and the up axis leans away from the eye.
+  const Camera c = CameraFromView(25, -16, 1, 2000, {0, 40, 0});
+  EXPECT_NEAR(c.axes[0][1], 0, 1e-12);
+  EXPECT_GT(c.eye[1], 40);
+  EXPECT_GT(c.axes[1][1], 0.9);
+  const double degree = 0.01745329252;
+  EXPECT_NEAR(std::asin(c.axes[2][1]), 16 * degree, 1e-9);
+  // Top view: looking straight down.
+  const Camera top = CameraFromView(0, -90, 1, 2000, {0, 0, 0});
+  EXPECT_NEAR(top.axes[2][1], 1, 1e-9);
+}
+
 TEST(Camera, ViewMagnifiesByDistanceOverDepth) {
   // A point at c.z = D − 1 is magnified D times (PERS 2000, zoom 1).
   const Camera c = CameraFromView(0, 0, 1, 2000, {0, 0, 0});
