@@ -26,10 +26,11 @@ constexpr const char* kDemoScene = "DEMO.MAQ";
 constexpr const char* kDefaultProjectFile = "DEFAUT.RPJ";
 
 // The camera of each keyframe scene: angle about the vertical and elevation
-// (negative: from above).
-constexpr double kCameraTurns[][2] = {{25, -16}, {40, -20}, {55, -24}};
+// (negative: from above). A wider lens than the default view shows the sky
+// above the horizon.
+constexpr double kCameraTurns[][2] = {{25, -7}, {40, -8}, {55, -9}};
 constexpr double kCameraZoom = 1;
-constexpr int kCameraPerspective = 2000;
+constexpr int kCameraPerspective = 1400;
 // Images between two keyframe scenes in the default project.
 constexpr int kImagesPerInterval = 2;
 
@@ -129,7 +130,13 @@ bool WriteDefaultProject(const fs::path& file) {
   p.output = kOutImages | kOut24BitImages | kOutScreenImages;
   p.format24 = 5;  // BMP
   p.format8 = 0;   // LBM
-  p.ambient = 15;
+  p.ambient = 25;
+  // A high sun in the scene's axes lights the ground out to the horizon,
+  // where the lamps no longer reach.
+  p.sunIntensity = 90;
+  p.sunV = 30;
+  p.sunH = 50;
+  p.sunRelative = 0;
   p.recursion = 5;
   p.raySwitches = kSwitchSky | kSwitchGround;
   // Zenith up, horizon up, horizon down, zenith down, ground.

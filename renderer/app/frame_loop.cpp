@@ -38,10 +38,12 @@ std::vector<int> IntervalFrames(const RenderSettings& settings, int sceneCount) 
   return frames;
 }
 
-FrameLoop::FrameLoop(const RenderProject& project, int lastImage, ImageRenderer& renderer, RenderPoll& poll)
+FrameLoop::FrameLoop(const RenderProject& project, int lastImage, ImageRenderer& renderer, ImageOutput& output,
+                     RenderPoll& poll)
     : project_(project),
       range_(RangeOf(project, lastImage)),
       renderer_(renderer),
+      output_(output),
       poll_(poll),
       number_(FirstImageNumber(project)) {}
 
@@ -65,7 +67,7 @@ int FrameLoop::RunInterval(SceneLoop& loop, int n, bool last) {
     // The files of an image carry its own number; a finished image is
     // written before a stop between images is looked at.
     if (WantsOutput() && (project_.flags & kFlagTrueColour)) {
-      renderer_.OutputImage(image, !animationOpen_);
+      output_.OutputImage(image, !animationOpen_);
       animationOpen_ = true;
     }
     if (result == 1 && WantsOutput() && poll_.Poll(1.0)) return 9;

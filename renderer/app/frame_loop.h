@@ -9,18 +9,26 @@
 #include "platform/report.h"
 #include "renderer/app/render_project.h"
 #include "renderer/engine/engine.h"
+#include "renderer/engine/render_screen.h"
 #include "renderer/engine/scene_loop.h"
 
 namespace tessaran {
 
-// What computes and writes one image; the render modes implement it.
+// What computes one image into the result slot; the render modes implement it.
 class ImageRenderer {
  public:
   virtual ~ImageRenderer() = default;
   // Computes the frame set up in `loop`: 1 finished, 0 abandoned, 9 stopped
   // (saved for resume when asked).
   virtual int RenderImage(SceneLoop& loop, int imageNumber) = 0;
-  // The output stage: image files and the animation frame of that image.
+  // Rays traced so far, for the summary; modes that trace none report 0.
+  virtual ScreenCounters Counters() const { return {}; }
+};
+
+// The output stage: image files and the animation frame of a computed image.
+class ImageOutput {
+ public:
+  virtual ~ImageOutput() = default;
   // `firstOfAnimation` opens the animation file.
   virtual void OutputImage(int imageNumber, bool firstOfAnimation) = 0;
 };
@@ -45,7 +53,8 @@ std::vector<int> IntervalFrames(const RenderSettings& settings, int sceneCount);
 
 class FrameLoop final : public IntervalSink {
  public:
-  FrameLoop(const RenderProject& project, int lastImage, ImageRenderer& renderer, RenderPoll& poll);
+  FrameLoop(const RenderProject& project, int lastImage, ImageRenderer& renderer, ImageOutput& output,
+            RenderPoll& poll);
 
   int RunInterval(SceneLoop& loop, int n, bool last) override;
 
@@ -60,6 +69,7 @@ class FrameLoop final : public IntervalSink {
   const RenderProject& project_;
   ImageRange range_;
   ImageRenderer& renderer_;
+  ImageOutput& output_;
   RenderPoll& poll_;
   int number_;
   int computed_ = 0;

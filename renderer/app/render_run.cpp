@@ -3,12 +3,15 @@
 // file is refused before the first image.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <numeric>
 
 #include "platform/report.h"
 #include "renderer/app/frame_loop.h"
 #include "renderer/app/output_settings.h"
+#include "renderer/app/output_stage.h"
 #include "renderer/app/raytrace_renderer.h"
+#include "renderer/app/render_modes.h"
 #include "renderer/app/renderer_shell.h"
 #include "scene/maq_scene.h"
 
@@ -18,16 +21,6 @@ namespace {
 constexpr int kMsgModelInvalid = 20;  // "Modele invalide ou incomplet"
 // Images between keyframe scenes given to a project that had no count for them.
 constexpr int kDefaultImagesPerInterval = 10;
-
-const char* ModeName(int mode) {
-  switch (mode) {
-    case kWireframe: return "wireframe";
-    case kPolygon: return "polygon";
-    case kPixel: return "pixel";
-    case kRayTracing: return "ray tracing";
-  }
-  return "unknown";
-}
 
 // Reads every keyframe scene once; false after the reader's message.
 bool ReadScenes(MaqSceneFile& file, const std::string& path) {
@@ -74,34 +67,30 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
                ModeName(project.mode), (project.flags & kFlagAntialias) ? project.antialias : 0, images, first,
                lastNumber, computeFrom, computeTo);
 
-  if (project.mode != kRayTracing) {
-    Reporter().Report(MessageKind::Error, -1,
-                      std::string("the ") + ModeName(project.mode) +
-                          " mode is not built yet; render with --mode raytrace");
-    return kRenderFailed;
-  }
   EngineHooks hooks;
+  const std::unique_ptr<ImageRenderer> renderer = MakeModeRenderer(shell, hooks, poll);
+  if (!renderer) return kRenderFailed;
   RenderSettings engine = settings;
   engine.groundColour = GroundColourOf(project);
   // The output files are named after the scene file.
   const std::string base = std::filesystem::path(scenePath).replace_extension().string();
-  RayTraceRenderer renderer(project, base, shell.threads, shell.settings.maxAntialiasDepth, hooks, poll);
+  OutputStage output(project, base);
   SceneLoop loop(engine, hooks);
-  FrameLoop frameLoop(project, shell.lastImage, renderer, poll);
+  FrameLoop frameLoop(project, shell.lastImage, *renderer, output, poll);
   const int result = loop.Run(scenePath, frameLoop);
 
   // Full paths, so that a user of the batch mode finds the files.
-  for (const auto& written : renderer.Written()) {
+  for (const auto& written : output.Written()) {
     std::error_code ec;
     const auto shown = std::filesystem::absolute(written, ec);
     std::fprintf(stderr, "rz: wrote %s\n", (ec ? written : shown).string().c_str());
   }
   std::fprintf(stderr, "rz: %d image(s) computed, %zu file(s) written, %llu rays, %llu supplementary rays\n",
-               frameLoop.ComputedImages(), renderer.Written().size(),
-               static_cast<unsigned long long>(renderer.Counters().rays),
-               static_cast<unsigned long long>(renderer.Counters().supplementary));
+               frameLoop.ComputedImages(), output.Written().size(),
+               static_cast<unsigned long long>(renderer->Counters().rays),
+               static_cast<unsigned long long>(renderer->Counters().supplementary));
   if (result == 9) return kRenderStopped;
-  if (result != 1 || renderer.Failures() > 0) return kRenderFailed;
+  if (result != 1 || output.Failures() > 0) return kRenderFailed;
   return kRenderDone;
 }
 

@@ -90,7 +90,7 @@ TEST(OutputSettings, TotalImagesCountsTheIntervals) {
 }
 
 // Records the numbers the frame loop computes and writes.
-struct Recorder : ImageRenderer {
+struct Recorder : ImageRenderer, ImageOutput {
   std::vector<int> outputs;
   std::vector<bool> opens;
   int stopAt = -1;
@@ -126,7 +126,7 @@ class FrameNumbering : public testing::Test {
     EngineHooks hooks;
     SceneLoop loop(settings, hooks);
     NeverStop poll;
-    FrameLoop frames(project, lastImage, recorder, poll);
+    FrameLoop frames(project, lastImage, recorder, recorder, poll);
     result_ = loop.Run(file_, frames);
     next_ = frames.NextImageNumber();
     return frames.Computed();
