@@ -100,7 +100,11 @@ int AppendFacetedObjects(SceneModel& scene, const std::vector<FacetedMesh>& mesh
     group.firstFace = faceIndex;
     scene.State(k).faceGroup = static_cast<std::int16_t>(scene.AddFaceGroup(group));
     for (const Face& face : mesh.faces) scene.Faces().Put(faceIndex++, face);
-    PutObjectPoints(scene, k, mesh.points);
+    std::vector<Point3> placed = mesh.points;
+    for (Point3& p : placed) {
+      for (int a = 0; a < 3; ++a) p[a] = static_cast<float>(p[a] + mesh.origin[a]);
+    }
+    PutObjectPoints(scene, k, placed);
     scene.Frames().AbsOrigin(k) = mesh.origin;
   }
   return n;

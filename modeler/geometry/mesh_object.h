@@ -33,10 +33,10 @@ std::vector<Point3> GetObjectPoints(const SceneModel& scene, int k);
 // Moves the points of object k so that their mean lies at the origin.
 void CentreObjectPoints(SceneModel& scene, int k);
 
-// A faceted object before it enters the scene: its points (in its own
-// frame), its faces (1-based point numbers within the object, negated where
-// the edge after the corner is invisible, 0 for unused corners), its colour
-// word and the origin of its frame.
+// A faceted object before it enters the scene: its points (relative to the
+// origin of its frame), its faces (1-based point numbers within the object,
+// negated where the edge after the corner is invisible, 0 for unused
+// corners), its colour word and the origin of its frame.
 struct FacetedMesh {
   std::vector<Point3> points;
   std::vector<Face> faces;
@@ -51,7 +51,10 @@ constexpr int kMaxFacetedFaces = 32767;
 
 // Appends every mesh as a faceted object (mesh sizes 0 × 0, its own face
 // group), selected. Capacities for all of them are secured first, so either
-// every object is added or, after message 31, none. Returns the number of
+// every object is added or, after message 31, none. The points enter the
+// scene at their scene positions (origin + point), as the renderer and the
+// modeler's operations read them; the origin becomes the object's frame
+// origin, the reference its mappings and turns use. Returns the number of
 // the first new object or -1.
 int AppendFacetedObjects(SceneModel& scene, const std::vector<FacetedMesh>& meshes);
 

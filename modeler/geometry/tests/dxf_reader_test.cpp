@@ -26,11 +26,11 @@ std::string Face3D(const std::string& layer, std::initializer_list<double> corne
 
 std::string Entities(const std::string& body) { return "0\nSECTION\n2\nENTITIES\n" + body + "0\nENDSEC\n0\nEOF\n"; }
 
-// World position of point p (1-based within object k).
+// Scene position of point p (1-based within object k): the points table
+// holds scene positions, which the renderer reads as they are.
 Vec3 World(const SceneModel& scene, int k, int p) {
   const auto xyz = scene.Points().Get(scene.Object(k).FirstPoint() + p - 1);
-  const Vec3& origin = scene.Frames().AbsOrigin(k);
-  return {origin[0] + xyz[0], origin[1] + xyz[1], origin[2] + xyz[2]};
+  return {xyz[0], xyz[1], xyz[2]};
 }
 
 Face FaceOf(const SceneModel& scene, int k, int f) {

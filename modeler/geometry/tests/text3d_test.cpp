@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "message_recorder.h"
@@ -107,6 +108,17 @@ TEST_F(Text3DTest, TextBecomesCentredFacetedObjects) {
   source.Shape(U'O', oh);
   EXPECT_NEAR(left, -(i.advance + oh.advance) * kTextScale / 2, 1e-9);
   EXPECT_NEAR(scene.Frames().AbsOrigin(3)[0], left + i.advance * kTextScale, 1e-9);
+  // The points stand where the letters do, not each about its own frame: the
+  // O lies right of the I.
+  float rightOfI = -1e9f;
+  float leftOfO = 1e9f;
+  for (int p = 0; p < scene.ObjectPointCount(0); ++p) {
+    rightOfI = std::max(rightOfI, scene.Points().Get(scene.Object(0).FirstPoint() + p)[0]);
+  }
+  for (int p = 0; p < scene.ObjectPointCount(3); ++p) {
+    leftOfO = std::min(leftOfO, scene.Points().Get(scene.Object(3).FirstPoint() + p)[0]);
+  }
+  EXPECT_GT(leftOfO, rightOfI);
   for (int k = 0; k < scene.Header().objectCount; ++k) EXPECT_EQ(scene.State(k).selection, 1);
 }
 
