@@ -29,9 +29,15 @@ Bytes MaqFileBytes(const SceneModel& scene, const MaqWriteOptions& options = {})
 void WriteSceneGroup(IffWriter& iff, const SceneModel& scene, bool withFaces,
                      const MaqWriteOptions& options = {});
 
+// The file stores a faceted object's first face in 16 bits: a scene whose
+// faces before some faceted object number more than 65535 cannot be
+// written. False with the reason.
+bool SceneFitsTheFile(const SceneModel& scene, std::string* reason);
+
 // "Save": writes the file in place of any file of that name, never leaving
 // a half-written one. 1 on success; 0 after message 32 ("Sorry, I can't
-// open this file ! ") or, when the disk is full, 33.
+// open this file ! ") or, when the disk is full, 33; 0 with a clear error,
+// writing nothing, for a scene the file cannot hold.
 int WriteMaq(const SceneModel& scene, const std::filesystem::path& file,
              const MaqWriteOptions& options = {});
 

@@ -54,7 +54,9 @@ struct MaqObject {
 
   int FaceCount() const { return words[1]; }
   int FacePointCount() const { return words[2]; }
-  int FirstFace() const { return words[3]; }
+  // Stored in 16 bits and read unsigned: files reach 65535 faces before the
+  // last faceted object.
+  int FirstFace() const { return static_cast<std::uint16_t>(words[3]); }
   int FaceGroup() const { return words[4]; }
 };
 
@@ -78,6 +80,18 @@ struct MaqCamera {
   Vec3 target{};
 };
 
+// What the renderer keeps of a map record besides its entry in the map
+// list: the repeats with their decimals (the list's combined value holds
+// whole repeats only) and the bump strength k, whose factor is
+// (k + 50) / 50. Maps of the older per-object list repeat once and have
+// strength 0.
+struct MaqMapDetail {
+  double repeatX = 1;
+  double repeatY = 1;
+  int bumpStrength = 0;
+  bool operator==(const MaqMapDetail&) const = default;
+};
+
 // Everything one scene group holds.
 struct MaqScene {
   std::array<std::int16_t, 10> sceneWords{};  // "SCEN" as stored
@@ -95,6 +109,7 @@ struct MaqScene {
   // indices into `maps`); the renderer reads them with the first scene.
   std::vector<MapEntry> maps;
   std::vector<Assignment> assignments;
+  std::vector<MaqMapDetail> mapDetails;  // one per entry of `maps`
 
   int FreeFrameCount() const {
     return hasFrames ? static_cast<int>(frames.size()) - objectCount : 0;

@@ -60,6 +60,46 @@ void NormaliseLamp(MaqLamp& lamp) {
   lamp.aperture = std::min<int>(lamp.stored.aperture, 360);
 }
 
+// Offsets within a MAPX record of what the map list leaves out.
+constexpr std::size_t kMapDecimalsX = 104;
+constexpr std::size_t kMapDecimalsY = 108;
+constexpr std::size_t kMapRepeatX = 120;
+constexpr std::size_t kMapRepeatY = 124;
+constexpr std::size_t kMapBumpStrength = 128;
+// More decimals than this no repeat needs: a larger count (or a negative
+// one) is a damaged record, whose repeat is then taken as written.
+constexpr std::int32_t kMaxMapDecimals = 9;
+
+double MapRepeat(std::int32_t value, std::int32_t decimals) {
+  if (decimals < 0 || decimals > kMaxMapDecimals) {
+    Trace("ReadMaq MAPX decimales %d ignorees\n", decimals);
+    decimals = 0;
+  }
+  double divisor = 1;
+  for (std::int32_t i = 0; i < decimals; ++i) divisor *= 10;
+  return value / divisor;
+}
+
+std::int32_t WordAt(ByteSpan record, std::size_t offset) {
+  ByteReader r(record.subspan(offset, 4));
+  return r.I32BE();
+}
+
+// One detail per map entry: the MAPX records first (as the map list holds
+// them), then the older list's maps.
+void DecodeMapDetails(const std::optional<ByteSpan>& mapx, MaqScene& scene) {
+  scene.mapDetails.assign(scene.maps.size(), MaqMapDetail{});
+  if (!mapx) return;
+  const std::size_t records = std::min(mapx->size() / kMapSize, scene.maps.size());
+  for (std::size_t i = 0; i < records; ++i) {
+    const ByteSpan record = mapx->subspan(i * kMapSize, kMapSize);
+    MaqMapDetail& d = scene.mapDetails[i];
+    d.repeatX = MapRepeat(WordAt(record, kMapRepeatX), WordAt(record, kMapDecimalsX));
+    d.repeatY = MapRepeat(WordAt(record, kMapRepeatY), WordAt(record, kMapDecimalsY));
+    d.bumpStrength = WordAt(record, kMapBumpStrength);
+  }
+}
+
 }  // namespace
 
 MaqStatus MaqSceneFile::Open(const std::filesystem::path& file) {
@@ -124,6 +164,7 @@ MaqStatus MaqSceneFile::ReadNext(MaqScene& scene, bool withMaps) {
 
   if (!DecodeScene(chunks, first ? nullptr : &firstFaces_, scene, problem_)) return MaqStatus::Invalid;
   if (first) firstFaces_ = scene.faces;
+  if (first && withMaps) DecodeMapDetails(chunks.mapx, scene);
   if (!scene.hasCamera) CameraFromScene(scene);
   // A focal value of 0 or less describes no camera: the zoom of SCEN's.
   if (!(scene.camera.focal > 0)) scene.camera.focal = FocalFromScene(scene, scene.camera.distance);

@@ -14,6 +14,8 @@ namespace {
 using namespace maq;
 
 constexpr int kCantOpenMessage = 32;
+// The largest first-face index the 16-bit field holds.
+constexpr int kMaxFirstFace = 65535;
 constexpr int kDiskFullMessage = 33;
 
 void PutVec(ByteWriter& w, const Vec3& v) {
@@ -203,7 +205,27 @@ Bytes MaqFileBytes(const SceneModel& scene, const MaqWriteOptions& options) {
   return out;
 }
 
+bool SceneFitsTheFile(const SceneModel& scene, std::string* reason) {
+  for (int k = 0; k < scene.Header().objectCount; ++k) {
+    if (!IsFaceted(scene, k)) continue;
+    const FaceGroup& group = scene.FaceGroupEntry(scene.State(k).faceGroup);
+    if (group.firstFace > kMaxFirstFace) {
+      if (reason) {
+        *reason = "object " + std::to_string(k) + " starts at face " + std::to_string(group.firstFace) +
+                  "; a scene file holds at most " + std::to_string(kMaxFirstFace + 1) +
+                  " faces before its last faceted object";
+      }
+      return false;
+    }
+  }
+  return true;
+}
+
 int WriteMaq(const SceneModel& scene, const std::filesystem::path& file, const MaqWriteOptions& options) {
+  if (std::string why; !SceneFitsTheFile(scene, &why)) {
+    Reporter().Report(MessageKind::Error, -1, file.string() + ": " + why);
+    return 0;
+  }
   const Bytes bytes = MaqFileBytes(scene, options);
   std::filesystem::path temporary = file;
   temporary += ".tmp";

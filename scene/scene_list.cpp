@@ -161,9 +161,18 @@ int Write(const std::filesystem::path& path, SceneFile& file) {
   return 0;
 }
 
+// A scene the file cannot hold is refused before the file is touched.
+bool Fits(const std::filesystem::path& path, const SceneModel& scene) {
+  std::string why;
+  if (SceneFitsTheFile(scene, &why)) return true;
+  Reporter().Report(MessageKind::Error, -1, path.string() + ": " + why);
+  return false;
+}
+
 }  // namespace
 
 int InsertScene(const std::filesystem::path& path, int position, const SceneModel& scene) {
+  if (!Fits(path, scene)) return 0;
   SceneFile file;
   if (!Read(path, file)) return 0;
   const int count = static_cast<int>(file.scenes.size());
@@ -187,6 +196,7 @@ int DeleteScene(const std::filesystem::path& path, int number) {
 }
 
 int ReplaceScene(const std::filesystem::path& path, int number, const SceneModel& scene) {
+  if (!Fits(path, scene)) return 0;
   SceneFile file;
   if (!Read(path, file)) return 0;
   if (number < 1 || number > static_cast<int>(file.scenes.size())) return 0;

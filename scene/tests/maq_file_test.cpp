@@ -240,6 +240,52 @@ TEST(MaqFile, FilesWithoutFramesTakeTheRotationWordsOfTheirObjects) {
   EXPECT_EQ(read.objects[0].words[4], -6);
 }
 
+// A faceted object of one triangle repeated `faces` times.
+int AddFaceted(SceneModel& scene, int faces) {
+  const int k = scene.AppendObject(3, 1);
+  scene.Object(k).SetMesh(0, 0);
+  const int first = scene.Object(k).FirstPoint();
+  for (int i = 0; i < 3; ++i) scene.Points().Put(first + i, {float(i), float(i == 1), 0});
+  const int firstFace = scene.Faces().Count();
+  scene.Faces().Resize(firstFace + faces);
+  for (int i = 0; i < faces; ++i) scene.Faces().Put(firstFace + i, {1, 2, 3, 0});
+  scene.State(k).faceGroup = static_cast<std::int16_t>(scene.AddFaceGroup({static_cast<std::int16_t>(faces), 3, firstFace}));
+  return k;
+}
+
+TEST(MaqFile, FacesPastTheSignedRangeRoundTripAndAFileTooSmallForTheSceneIsRefused) {
+  TempDir dir;
+  SceneModel scene;
+  AddFaceted(scene, 30000);
+  AddFaceted(scene, 30000);
+  AddFaceted(scene, 10);  // starts at face 60 000
+  ASSERT_EQ(WriteMaq(scene, dir / "BIG.MAQ"), 1);
+
+  SceneModel opened;
+  ASSERT_EQ(ReadModel(opened, dir / "BIG.MAQ", ReadMode::Open), 0);
+  EXPECT_EQ(opened.FaceGroupEntry(opened.State(2).faceGroup).firstFace, 60000);
+  MaqSceneFile file;
+  ASSERT_EQ(file.Open(dir / "BIG.MAQ"), MaqStatus::Ok);
+  MaqScene read;
+  ASSERT_EQ(ReadMaq(file, 1, read), MaqStatus::Ok);
+  EXPECT_EQ(read.objects[2].FirstFace(), 60000);
+
+  // A fourth object would start past what 16 bits hold: nothing is written
+  // and the file already there stays.
+  AddFaceted(scene, 10000);
+  AddFaceted(scene, 1);
+  MessageLog log;
+  EXPECT_FALSE(SceneFitsTheFile(scene, nullptr));
+  EXPECT_EQ(WriteMaq(scene, dir / "BIG.MAQ"), 0);
+  EXPECT_EQ(WriteMaq(scene, dir / "NEW.MAQ"), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "NEW.MAQ"));
+  ASSERT_EQ(file.Open(dir / "BIG.MAQ"), MaqStatus::Ok);
+  EXPECT_EQ(file.SceneCount(), 1);
+  EXPECT_EQ(ReadModel(opened, dir / "BIG.MAQ", ReadMode::Open), 0);
+  EXPECT_EQ(opened.Header().objectCount, 3);
+  EXPECT_EQ(log.kinds, (std::vector<MessageKind>{MessageKind::Error, MessageKind::Error}));
+}
+
 TEST(MaqFile, OpeningGrowsTheTablesAndAGrowthRefusedChangesNothing) {
   SceneModel big;
   for (int k = 0; k < 150; ++k) AddGrid(big, 1, 1, float(k));
