@@ -165,7 +165,7 @@ void Rays(benchmark::State& state, const MaqScene& scene, bool shadows) {
         for (int y = n; y < H; y += threads) {
           for (int x = 0; x < W; ++x) {
             const CameraRay r = PrimaryRay(frame.camera, mapping, x, y);
-            if (RayCast(ts, rs, r.origin, r.direction, rs.hits, false) == 0) continue;
+            if (RayCastNearest(ts, rs, r.origin, r.direction, rs.hits) == 0) continue;
             ++hits;
             if (!shadows) continue;
             const Vec3 p = rs.hits.Nearest().point;

@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <array>
+#include <fstream>
 #include <new>
 
+#include "imaging/anim.h"
 #include "imaging/picture.h"
 #include "platform/console.h"
 #include "platform/report.h"
@@ -34,18 +37,71 @@ double Repeat(int value, int decimals = 0) {
   return r > 0 ? r : 1;
 }
 
-std::filesystem::path MapPath(const std::string& name, const std::filesystem::path& directory) {
-  std::string s = name;
-  std::replace(s.begin(), s.end(), '\\', '/');
-  std::filesystem::path p(s);
-  if (!p.has_parent_path() && !directory.empty()) {
-    std::error_code ec;
-    if (std::filesystem::exists(directory / p, ec)) return directory / p;
-  }
-  return p;
+bool IsFile(const std::filesystem::path& p) {
+  std::error_code ec;
+  return !p.empty() && std::filesystem::is_regular_file(p, ec);
+}
+
+// Whether a file is an IFF ANIM (its frames follow the image number).
+bool IsAnimated(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::array<char, 12> start{};
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  const auto n = static_cast<std::size_t>(in.gcount());
+  return IsAnimFile(ByteSpan(reinterpret_cast<const std::byte*>(start.data()), n));
 }
 
 }  // namespace
+
+std::filesystem::path ResolveMapPath(const std::string& name, const std::filesystem::path& directory,
+                                     const std::filesystem::path& dataDirectory) {
+  std::string s = name;
+  std::replace(s.begin(), s.end(), '\\', '/');
+  const std::filesystem::path p(s);
+  if (p.empty()) return p;
+  if (IsFile(p)) return p;
+  const std::filesystem::path file = p.filename();
+  if (!directory.empty()) {
+    if (p.is_relative() && IsFile(directory / p)) return directory / p;
+    if (IsFile(directory / file)) return directory / file;
+  }
+  if (!dataDirectory.empty() && IsFile(dataDirectory / file)) return dataDirectory / file;
+  return p;
+}
+
+void MapImageCache::Clear() {
+  for (auto& [path, entry] : entries_) {
+    if (entry.slot >= kFirstMapSlot && entry.slot < kVirtImSlots) VimFree(entry.slot);
+  }
+  entries_.clear();
+  nextSlot_ = kFirstMapSlot;
+}
+
+MapImageCache::Entry* MapImageCache::Find(const std::string& path) {
+  const auto it = entries_.find(path);
+  return it == entries_.end() ? nullptr : &it->second;
+}
+
+void GridFacetParameters(const ObjectEntry& object, int a, int b, int c, const Vec3& A, const Vec3& B,
+                         const Vec3& C, const Vec3& hit, double& u, double& v) {
+  if (object.nu < 1) return;
+  const Vec3 v0 = B - A, v1 = C - A, v2 = hit - A;
+  const double d00 = Dot(v0, v0), d01 = Dot(v0, v1), d11 = Dot(v1, v1);
+  const double d20 = Dot(v2, v0), d21 = Dot(v2, v1);
+  const double denom = d00 * d11 - d01 * d01;
+  if (!(std::fabs(denom) > 1e-12)) return;
+  const double wb = (d11 * d20 - d01 * d21) / denom;
+  const double wc = (d00 * d21 - d01 * d20) / denom;
+  const double wa = 1 - wb - wc;
+  const auto column = [&](int p) { return static_cast<double>((p - object.firstPoint) % object.nu); };
+  const auto row = [&](int p) { return static_cast<double>((p - object.firstPoint) / object.nu); };
+  const double pu = wa * column(a) + wb * column(b) + wc * column(c);
+  const double pv = wa * row(a) + wb * row(b) + wc * row(c);
+  if (!std::isfinite(pu) || !std::isfinite(pv)) return;
+  // Edges count as inside the facet: keep the blend within the grid.
+  u = std::clamp(pu, 0.0, static_cast<double>(object.nu - 1));
+  v = std::clamp(pv, 0.0, static_cast<double>(std::max(object.nv - 1, 0)));
+}
 
 double MapLuminance(std::uint32_t rgb) {
   return 0.00097265625 * ((rgb >> 16) & 255) + 0.00244921875 * ((rgb >> 8) & 255) + 0.000484375 * (rgb & 255);
@@ -109,9 +165,12 @@ bool SphericalTexel(const Vec3& d, double repeatX, double repeatY, bool sky, int
 // ------------------------------------------------------------ the list
 
 void TextureMaps::Release() {
-  for (const MappName& n : names_) {
-    if (n.slot >= kFirstMapSlot) VimFree(n.slot);
+  if (!cacheSlots_) {
+    for (const MappName& n : names_) {
+      if (n.slot >= kFirstMapSlot) VimFree(n.slot);
+    }
   }
+  cacheSlots_ = false;
   names_.clear();
   slots_.clear();
   sky_ = -1;
@@ -141,6 +200,12 @@ void TextureMaps::Bind(int object, int role, int map, const MappPropriety& prop)
 
 void TextureMaps::InitListeMap(const std::vector<MapEntry>& maps, const std::vector<Assignment>& assignments,
                                const FrameTables& frame, const MapSettings& settings) {
+  InitListeMap(maps, {}, assignments, frame, settings);
+}
+
+void TextureMaps::InitListeMap(const std::vector<MapEntry>& maps, const std::vector<MaqMapDetail>& details,
+                               const std::vector<Assignment>& assignments, const FrameTables& frame,
+                               const MapSettings& settings) {
   Release();
   settings_ = settings;
   slots_.assign(frame.objects.size(), {});
@@ -158,8 +223,15 @@ void TextureMaps::InitListeMap(const std::vector<MapEntry>& maps, const std::vec
       prop.type = e.type == 1 ? kSphericalMapping : e.type == 3 ? 3 : kParametricMapping;
       // The preview sphere is mapped round its centre.
       if (frame.previewMaterial && a.object == 0) prop.type = kSphericalMapping;
-      prop.repeatX = Repeat(e.RepetitionX());
-      prop.repeatY = Repeat(e.RepetitionY());
+      if (static_cast<std::size_t>(ref) <= details.size()) {
+        const MaqMapDetail& d = details[ref - 1];
+        prop.repeatX = d.repeatX > 0 && std::isfinite(d.repeatX) ? d.repeatX : 1;
+        prop.repeatY = d.repeatY > 0 && std::isfinite(d.repeatY) ? d.repeatY : 1;
+        prop.bumpFactor = (d.bumpStrength + 50.0) / 50.0;
+      } else {
+        prop.repeatX = Repeat(e.RepetitionX());
+        prop.repeatY = Repeat(e.RepetitionY());
+      }
       Bind(a.object, role, PutNextMapp(e.name), prop);
     }
   }
@@ -200,46 +272,95 @@ void TextureMaps::RemoveMap(int map) {
   if (sky_ == map) sky_ = -1;
 }
 
-void TextureMaps::LoadMaps() {
-  if (!settings_.mappingOn) return;
-  std::vector<char> used(names_.size(), 0);
-  for (const auto& object : slots_) {
+// Reads the entry's image into `slot` and keeps it as texels; the slot is
+// freed again when the picture is unusable (empty).
+bool TextureMaps::LoadImage(MappName& entry, int slot) {
+  if (slot < kFirstMapSlot || slot >= kVirtImSlots) return false;
+  PictureHeader header;
+  const std::filesystem::path path = ResolveMapPath(entry.name, settings_.directory, settings_.dataDirectory);
+  if (LoadPicture(path, slot, kOpaqueLoad, &header, settings_.frameNumber) != 1) return false;
+  const VirtIm& im = VimSlot(slot);
+  if (im.Empty() || im.width == 0 || im.height == 0) {
+    VimFree(slot);
+    return false;
+  }
+  auto image = std::make_shared<MapImage>();
+  image->width = static_cast<int>(im.width);
+  image->height = static_cast<int>(im.height);
+  image->texels.resize(static_cast<std::size_t>(im.width) * im.height);
+  for (std::uint32_t y = 0; y < im.height; ++y) {
+    for (std::uint32_t x = 0; x < im.width; ++x) {
+      image->texels[y * im.width + x] = static_cast<std::uint32_t>(VimGetPixel(slot, y, x)) & 0xFFFFFF;
+    }
+  }
+  entry.image = std::move(image);
+  entry.slot = slot;
+  return true;
+}
+
+namespace {
+
+// Which names the slots (and the sky) use: only those are loaded.
+std::vector<char> UsedMaps(const std::vector<std::array<MapSlot, 3>>& slots, int sky, std::size_t names) {
+  std::vector<char> used(names, 0);
+  for (const auto& object : slots) {
     for (const MapSlot& s : object) {
       if (s.map >= 0) used[s.map] = 1;
     }
   }
-  if (sky_ >= 0) used[sky_] = 1;
+  if (sky >= 0) used[sky] = 1;
+  return used;
+}
+
+}  // namespace
+
+void TextureMaps::LoadMaps() {
+  if (!settings_.mappingOn) return;
+  const std::vector<char> used = UsedMaps(slots_, sky_, names_.size());
   for (std::size_t m = 0; m < names_.size(); ++m) {
     MappName& entry = names_[m];
     if (!used[m] || entry.image) continue;
-    bool loaded = false;
-    const int slot = nextSlot_;
-    if (slot < kVirtImSlots) {
-      PictureHeader header;
-      const std::filesystem::path path = MapPath(entry.name, settings_.directory);
-      if (LoadPicture(path, slot, kOpaqueLoad, &header, settings_.frameNumber) == 1) {
-        const VirtIm& im = VimSlot(slot);
-        if (!im.Empty() && im.width > 0 && im.height > 0) {
-          auto image = std::make_shared<MapImage>();
-          image->width = static_cast<int>(im.width);
-          image->height = static_cast<int>(im.height);
-          image->texels.resize(static_cast<std::size_t>(im.width) * im.height);
-          for (std::uint32_t y = 0; y < im.height; ++y) {
-            for (std::uint32_t x = 0; x < im.width; ++x) {
-              image->texels[y * im.width + x] = static_cast<std::uint32_t>(VimGetPixel(slot, y, x)) & 0xFFFFFF;
-            }
-          }
-          entry.image = std::move(image);
-          entry.slot = slot;
-          ++nextSlot_;
-          loaded = true;
-        } else {
-          VimFree(slot);
-        }
+    if (LoadImage(entry, nextSlot_)) {
+      ++nextSlot_;
+    } else {
+      ShowMessage(MessageKind::Warning, kMsgMapUnusable);
+      RemoveMap(static_cast<int>(m));
+    }
+  }
+}
+
+void TextureMaps::LoadMaps(MapImageCache& cache) {
+  if (!settings_.mappingOn) return;
+  cacheSlots_ = true;
+  const std::vector<char> used = UsedMaps(slots_, sky_, names_.size());
+  for (std::size_t m = 0; m < names_.size(); ++m) {
+    MappName& entry = names_[m];
+    if (!used[m] || entry.image) continue;
+    const std::string path =
+        ResolveMapPath(entry.name, settings_.directory, settings_.dataDirectory).lexically_normal().string();
+    MapImageCache::Entry* cached = cache.Find(path);
+    const bool known = cached != nullptr;
+    if (!known) cached = &cache.Add(path);
+    const bool stale = cached->image && cached->animated && cached->frame != settings_.frameNumber;
+    if (!known || stale) {
+      if (!known) {
+        cached->animated = IsAnimated(path);
+        cached->slot = cache.NextSlot();
+      }
+      if (cached->slot < kVirtImSlots) VimFree(cached->slot);
+      cache.CountLoad();
+      if (LoadImage(entry, cached->slot)) {
+        cached->image = entry.image;
+        cached->frame = settings_.frameNumber;
+      } else {
+        cached->image = nullptr;
+        ShowMessage(MessageKind::Warning, kMsgMapUnusable);
       }
     }
-    if (!loaded) {
-      ShowMessage(MessageKind::Warning, kMsgMapUnusable);
+    if (cached->image) {
+      entry.image = cached->image;
+      entry.slot = cached->slot;
+    } else {
       RemoveMap(static_cast<int>(m));
     }
   }
@@ -249,6 +370,14 @@ const MapSlot& TextureMaps::Slot(int object, int role) const {
   static const MapSlot kNone;
   if (object < 0 || object >= static_cast<int>(slots_.size()) || role < 0 || role > 2) return kNone;
   return slots_[object][role];
+}
+
+bool TextureMaps::UsesParameters(int object) const {
+  if (!settings_.mappingOn || object < 0 || object >= static_cast<int>(slots_.size())) return false;
+  for (const MapSlot& s : slots_[object]) {
+    if (s.map >= 0 && s.prop.type == kParametricMapping && names_[s.map].image) return true;
+  }
+  return false;
 }
 
 const MapImage* TextureMaps::Image(int object, int role) const {
@@ -275,7 +404,17 @@ bool TextureMaps::Texel(int object, int role, double u, double v, const Vec3& po
     return SphericalTexel(d, prop.repeatX, prop.repeatY, false, image->width, image->height, x, y);
   }
   const ObjectEntry& e = frame.objects[object];
-  return ParametricTexel(u, v, e.nu - 2, e.nv - 2, prop, image->width, image->height, x, y);
+  if (u < 0 || v < 0) {
+    // A surface without parameters (the facets of a faceted object) takes
+    // the spherical projection round its frame, with the map's repeats.
+    const Vec3 rel = ScenePoint(frame.camera, point) - e.frameOrigin;
+    const Vec3 d{Dot(rel, e.frameOrientation[0]), Dot(rel, e.frameOrientation[1]), Dot(rel, e.frameOrientation[2])};
+    return SphericalTexel(d, prop.repeatX, prop.repeatY, false, image->width, image->height, x, y);
+  }
+  // A polygon grid's parameters run over its grid points, a curved
+  // surface's over its patch cells.
+  const int cells = e.IsPolygonGrid() ? 1 : 2;
+  return ParametricTexel(u, v, e.nu - cells, e.nv - cells, prop, image->width, image->height, x, y);
 }
 
 // Texture smoothing averages a square of texels whose side is the texels

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 
 #include "renderer/engine/engine.h"
 #include "scene/maps.h"
+#include "scene/maq_scene.h"
 
 namespace tessaran {
 
@@ -65,7 +67,8 @@ struct PreviewMap {
 
 // What the mapping reads of the render project.
 struct MapSettings {
-  std::filesystem::path directory;  // where names without a directory are looked for
+  std::filesystem::path directory;  // the scene's directory: map names are resolved there first
+  std::filesystem::path dataDirectory;  // then the bare file name is looked for here
   bool mappingOn = true;
   bool rayTracing = true;           // slots 10 and up
   bool smoothing = false;           // texture smoothing
@@ -80,6 +83,52 @@ struct MapSettings {
 
 // The first virtual image slot of the maps in the "Ray-Tracing" mode.
 constexpr int kFirstMapSlot = 10;
+
+// The file a map name stands for: the name as written (the system's "\\"
+// read as "/") when it exists, else beside the scene (the name, then its
+// bare file name), else the bare file name in the data directory. The name
+// as written when none exists (the load then fails and reports it).
+std::filesystem::path ResolveMapPath(const std::string& name, const std::filesystem::path& directory,
+                                     const std::filesystem::path& dataDirectory);
+
+// The map images of a whole render, so that each still image is read once
+// however many frames use it; an IFF ANIM map is read again whenever the
+// frame changes, and a map that failed is reported once and not retried.
+// Owns the virtual image slots the images were loaded into (10 and up).
+class MapImageCache {
+ public:
+  MapImageCache() = default;
+  MapImageCache(const MapImageCache&) = delete;
+  MapImageCache& operator=(const MapImageCache&) = delete;
+  ~MapImageCache() { Clear(); }
+  void Clear();
+
+  struct Entry {
+    std::shared_ptr<const MapImage> image;  // null: the file could not be used
+    int slot = -1;
+    bool animated = false;
+    int frame = 0;  // the frame an animated map holds
+  };
+  // The entry of a resolved path; null when the path was never asked for.
+  Entry* Find(const std::string& path);
+  Entry& Add(const std::string& path) { return entries_[path]; }
+  int NextSlot() { return nextSlot_++; }
+  std::size_t Loads() const { return loads_; }  // files read since the cache was made
+  void CountLoad() { ++loads_; }
+
+ private:
+  std::map<std::string, Entry> entries_;
+  int nextSlot_ = kFirstMapSlot;
+  std::size_t loads_ = 0;
+};
+
+// The grid parameters of a point on a facet of a polygon grid object:
+// (column, row) of the grid points blended barycentrically from the
+// facet's three vertices (point-table indices a, b, c at A, B, C), so
+// that a parametric map covers the grid as it covers the curved surface
+// the grid stands for. u and v are left as they are for a degenerate facet.
+void GridFacetParameters(const ObjectEntry& object, int a, int b, int c, const Vec3& A, const Vec3& B,
+                         const Vec3& C, const Vec3& hit, double& u, double& v);
 
 // Luminance of a packed colour (0 … about 0.996).
 double MapLuminance(std::uint32_t rgb);
@@ -100,13 +149,22 @@ class TextureMaps {
   // scene's map records, the ground map, the preview's maps and the sky.
   void InitListeMap(const std::vector<MapEntry>& maps, const std::vector<Assignment>& assignments,
                     const FrameTables& frame, const MapSettings& settings);
+  // The same with the records' repeats (decimals included) and bump
+  // strengths, one per map entry (entries without one: whole repeats of
+  // the map list, strength 0).
+  void InitListeMap(const std::vector<MapEntry>& maps, const std::vector<MaqMapDetail>& details,
+                    const std::vector<Assignment>& assignments, const FrameTables& frame,
+                    const MapSettings& settings);
   // Adds a name once; its map number. −1 after message 295.
   int PutNextMapp(std::string_view name);
   // Loads every image a slot uses into its virtual image slot; an image
   // that cannot be loaded is reported (message 325) and removed from every
   // slot that used it.
   void LoadMaps();
-  // Frees the list and the map slots.
+  // The same through a render's cache: images already read are taken from
+  // it and new ones added; the cache keeps the slots.
+  void LoadMaps(MapImageCache& cache);
+  // Frees the list and the map slots (those of a cache stay its own).
   void Release();
 
   int NameCount() const { return static_cast<int>(names_.size()); }
@@ -114,6 +172,9 @@ class TextureMaps {
   const MapSlot& Slot(int object, int role) const;
   // The slot's image, null when the slot has none (or mapping is off).
   const MapImage* Image(int object, int role) const;
+  // Whether a slot of the object holds a parametric map (which needs the
+  // hit's surface parameters).
+  bool UsesParameters(int object) const;
   bool HasSky() const { return sky_ >= 0 && settings_.mappingOn && names_[sky_].image != nullptr; }
   const MapSettings& Settings() const { return settings_; }
 
@@ -136,7 +197,10 @@ class TextureMaps {
   void Bind(int object, int role, int map, const MappPropriety& prop);
   void RemoveMap(int map);
 
+  bool LoadImage(MappName& entry, int slot);
+
   MapSettings settings_;
+  bool cacheSlots_ = false;  // the loaded slots belong to a MapImageCache
   std::vector<MappName> names_;
   std::vector<std::array<MapSlot, 3>> slots_;  // per object, the ground last
   int sky_ = -1;

@@ -164,11 +164,12 @@ constexpr int kTreeLeaf = 4;
 struct TreeBuilder {
   PreparedScene& s;
   const FrameTables& frame;
+  std::vector<Vec3> centres;  // of every facet (three times the centre), made once
 
-  Vec3 Centre(int facet) const {
-    const Facet& f = s.facets[facet];
+  static Vec3 CentreOf(const Facet& f, const FrameTables& frame) {
     return ToVec3(frame.points[f.a]) + ToVec3(frame.points[f.b]) + ToVec3(frame.points[f.c]);
   }
+  const Vec3& Centre(int facet) const { return centres[facet]; }
 
   // Node over facetOrder[first, first + count); its index.
   int Build(int first, int count) {
@@ -184,7 +185,7 @@ struct TreeBuilder {
           hi[a] = std::max<double>(hi[a], frame.points[v][a]);
         }
       }
-      const Vec3 c = Centre(s.facetOrder[i]);
+      const Vec3& c = Centre(s.facetOrder[i]);
       for (int a = 0; a < 3; ++a) {
         clo[a] = std::min(clo[a], c[a]);
         chi[a] = std::max(chi[a], c[a]);
@@ -249,7 +250,17 @@ void BuildFacetTrees(PreparedScene& s, const FrameTables& frame) {
     s.facetTree = {};
     return;  // without trees every facet of an object is tested
   }
-  TreeBuilder builder{s, frame};
+  TreeBuilder builder{s, frame, {}};
+  try {
+    builder.centres.resize(s.facets.size());
+  } catch (const std::bad_alloc&) {
+    s.facetOrder = {};
+    s.facetTree = {};
+    return;
+  }
+  for (std::size_t i = 0; i < s.facets.size(); ++i) {
+    if (TreeFacet(s.facets[i])) builder.centres[i] = TreeBuilder::CentreOf(s.facets[i], frame);
+  }
   for (int k = 0; k < s.objectCount; ++k) {
     const ObjectEntry& e = frame.objects[k];
     ObjectBoxes& ob = s.TabOBJ[k];
@@ -432,6 +443,20 @@ bool ListedOnRay(const PreparedScene& s, const FrameTables& frame, int k, int el
     const Boite& box = s.HBox[s.HON[n].box];
     return facet ? FacetMeetsBox(*facet, frame.points, box) : Overlap(ob.box, box);
   };
+  // A facet meets only boxes its own box overlaps: that cheap test first
+  // spares the ray's box test of most children of a node.
+  Boite own = ob.box;
+  if (facet) {
+    const Vec3 v[3] = {ToVec3(frame.points[facet->a]), ToVec3(frame.points[facet->b]),
+                       ToVec3(frame.points[facet->c])};
+    own.xmin = std::min({v[0][0], v[1][0], v[2][0]});
+    own.ymin = std::min({v[0][1], v[1][1], v[2][1]});
+    own.zmin = std::min({v[0][2], v[1][2], v[2][2]});
+    own.xmax = std::max({v[0][0], v[1][0], v[2][0]});
+    own.ymax = std::max({v[0][1], v[1][1], v[2][1]});
+    own.zmax = std::max({v[0][2], v[1][2], v[2][2]});
+  }
+  auto near = [&](PoolIndex n) { return Overlap(own, s.HBox[s.HON[n].box]); };
   // The root's list takes the objects whose boxes meet it, and of a facet
   // object the facets that can be hit and meet it.
   const Boite& rootBox = s.HBox[s.HON[s.OctScene].box];
@@ -444,7 +469,7 @@ bool ListedOnRay(const PreparedScene& s, const FrameTables& frame, int k, int el
     const OctNode& node = s.HON[stack[--top]];
     if (node.head != kNoRecord) return true;  // a leaf: its list holds the element
     for (const PoolIndex child : node.child) {
-      if (child != kNoRecord && meets(child) && passes(child)) stack[top++] = child;
+      if (child != kNoRecord && near(child) && meets(child) && passes(child)) stack[top++] = child;
     }
   }
   return false;

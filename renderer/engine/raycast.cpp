@@ -31,6 +31,19 @@ struct Caster {
   bool opaqueHit = false;
   double inverse[3] = {0, 0, 0};  // 1 / D where D is not 0
   bool marked = false;            // whether state.marks hold this ray's candidates
+  // Nearest mode (a traced ray): only the nearest hit is kept. Of hits at
+  // the same distance it keeps the one a full cast lists first: the earlier
+  // object, and in one object the lower facet number.
+  bool nearestOnly = false;
+  bool haveBest = false;
+  RayHit best{};
+  int bestFacet = -1;
+
+  // How far past `t` a hit computed from a box's span may still lie: the
+  // rounding of the facet test, with a wide margin.
+  static double Margin(double t) { return 1e-6 * (1 + std::fabs(t)); }
+  // Whether nothing at distance t or beyond can matter any more.
+  bool BeyondBest(double t) const { return haveBest && t > best.t + Margin(best.t); }
 
   bool Opaque(int object) const {
     if (object >= static_cast<int>(f.TabMAT.size())) return true;
@@ -38,7 +51,16 @@ struct Caster {
     return !(scene.maps && scene.maps->Image(object, kOpacityMap));
   }
 
-  void Add(const RayHit& h) {
+  void Add(const RayHit& h, int facet = -1) {
+    if (nearestOnly) {
+      if (!haveBest || h.t < best.t ||
+          (h.t == best.t && facet >= 0 && h.object == best.object && facet < bestFacet)) {
+        best = h;
+        bestFacet = facet;
+        haveBest = true;
+      }
+      return;
+    }
     // A shadow ray only cares for what lies between the point and the light.
     if (shadow && h.t >= maxDistance) return;
     hits.Add(h);
@@ -99,6 +121,10 @@ struct Caster {
     h.normal = n;
     const ObjectEntry& e = f.objects[k];
     if (e.IsSmooth() && e.firstPhong >= 0) h.normal = PhongBlend(e, fa, A, hit);
+    // A polygon grid's facets carry the grid parameters for its parametric maps.
+    if (scene.maps && e.IsPolygonGrid() && scene.maps->UsesParameters(k)) {
+      GridFacetParameters(e, fa.a, fa.b, fa.c, A, B, C, hit, h.u, h.v);
+    }
     return true;
   }
 
@@ -171,16 +197,121 @@ struct Caster {
     Add(h);
   }
 
-  // Appends the facets of the tree below `root` whose widened boxes the
-  // ray meets between its origin and tfar. The slack covers the rounding
-  // of the facet test's hit point, which grows with the coordinates.
-  void CollectFacets(int root, double tfar, std::vector<int>& out) const {
+  // The ray as the facet tree's slab test takes it: boxes are widened by
+  // `slack` (which covers the rounding of the facet test's hit point, and
+  // grows with the coordinates) and met between −slack and tmax.
+  struct SlabRay {
+    double inv[3] = {0, 0, 0};
+    bool highFirst[3] = {false, false, false};  // the box's high bound is met first
+    bool parallel = false;                      // a direction component is 0
+    double slack = 0;
+    double tmax = 0;
+  };
+
+  SlabRay Slabs(double tfar) const {
+    SlabRay ray;
     double slack = 1 + tfar;
     for (int a = 0; a < 3; ++a) slack = std::max(slack, std::fabs(O[a]));
-    slack *= 1e-9;
-    double inv[3];
-    for (int a = 0; a < 3; ++a) inv[a] = D[a] != 0 ? 1 / D[a] : 0;
-    const double tmax = tfar + slack;
+    ray.slack = slack * 1e-9;
+    ray.tmax = tfar + ray.slack;
+    for (int a = 0; a < 3; ++a) {
+      ray.parallel = ray.parallel || D[a] == 0;
+      ray.inv[a] = D[a] != 0 ? 1 / D[a] : 0;
+      ray.highFirst[a] = D[a] < 0;
+    }
+    return ray;
+  }
+
+  // Whether the ray meets the node's widened box, and from where (tn). The
+  // bound met first along each axis is known from the direction's sign, so
+  // no swap is needed; the values are those of the textbook slab test.
+  bool NodeSpan(const FacetTreeNode& node, const SlabRay& ray, double& tn) const {
+    double tf = ray.tmax;
+    tn = -ray.slack;
+    if (ray.parallel) {
+      for (int a = 0; a < 3; ++a) {
+        const double lo = node.lo[a] - ray.slack, hi = node.hi[a] + ray.slack;
+        if (D[a] == 0) {
+          if (!(O[a] >= lo && O[a] <= hi)) return false;
+          continue;
+        }
+        double t1 = (lo - O[a]) * ray.inv[a], t2 = (hi - O[a]) * ray.inv[a];
+        if (t1 > t2) std::swap(t1, t2);
+        tn = std::max(tn, t1);
+        tf = std::min(tf, t2);
+      }
+      return tn <= tf;
+    }
+    for (int a = 0; a < 3; ++a) {
+      const double lo = node.lo[a] - ray.slack, hi = node.hi[a] + ray.slack;
+      const double first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
+      tn = std::max(tn, (first - O[a]) * ray.inv[a]);
+      tf = std::min(tf, (last - O[a]) * ray.inv[a]);
+    }
+    return tn <= tf;
+  }
+
+  // Facet object k through its facet tree, nearer boxes first, for a cast
+  // that needs one hit: the nearest (nearest mode), or any opaque one that
+  // blocks a shadow ray. Boxes beyond what is already found are skipped.
+  // Every facet is tested with the object's tfar, as in a full cast, so a
+  // hit found here is the very record a full cast makes.
+  void NearFirst(int k, double tfar, int root) {
+    const SlabRay ray = Slabs(tfar);
+    struct Entry {
+      int node;
+      double tn;
+    };
+    constexpr int kStack = 128;
+    Entry stack[kStack];
+    int top = 0;
+    double tn;
+    if (!NodeSpan(p.facetTree[root], ray, tn)) return;
+    stack[top++] = {root, tn};
+    while (top > 0) {
+      // Field by field: a copy of the whole entry would read its padding
+      // with the fields, which stalls the load on the two stores before it.
+      --top;
+      const double entryNear = stack[top].tn;
+      const int entryNode = stack[top].node;
+      if (nearestOnly ? BeyondBest(entryNear) : entryNear > maxDistance + Margin(maxDistance)) continue;
+      const FacetTreeNode& node = p.facetTree[entryNode];
+      if (node.count > 0) {
+        for (int n = node.first; n < node.first + node.count; ++n) {
+          const int i = p.facetOrder[n];
+          RayHit h;
+          if (!FacetHit(k, i, tfar, h)) continue;
+          if (nearestOnly && BeyondBest(h.t)) continue;
+          if (!nearestOnly && h.t >= maxDistance) continue;
+          if (p.UsesOctree() && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+          Add(h, i);
+          if (shadow && opaqueHit) return;
+        }
+        continue;
+      }
+      const int children[2] = {entryNode + 1, node.first};
+      double spans[2];
+      bool meets[2];
+      for (int c = 0; c < 2; ++c) meets[c] = NodeSpan(p.facetTree[children[c]], ray, spans[c]);
+      if (top + 2 > kStack) {
+        // Deeper than a median-split tree of int-counted facets can be.
+        for (int c = 0; c < 2; ++c) {
+          if (meets[c]) NearFirst(k, tfar, children[c]);
+        }
+        continue;
+      }
+      // The farther child goes first on the stack, so the nearer is taken next.
+      const int nearer = meets[1] && (!meets[0] || spans[1] < spans[0]) ? 1 : 0;
+      if (meets[1 - nearer]) stack[top++] = {children[1 - nearer], spans[1 - nearer]};
+      if (meets[nearer]) stack[top++] = {children[nearer], spans[nearer]};
+    }
+  }
+
+  // Appends the facets of object k below tree node `root` that the ray
+  // hits (tested with the object's tfar) and that the octree lists on the
+  // ray; only the facets of boxes the ray meets can be hit.
+  void CollectHits(int k, int root, double tfar, std::vector<int>& out) const {
+    const SlabRay ray = Slabs(tfar);
     constexpr int kStack = 64;
     int stack[kStack];
     int top = 0;
@@ -188,29 +319,23 @@ struct Caster {
     while (top > 0) {
       const int index = stack[--top];
       const FacetTreeNode& node = p.facetTree[index];
-      double tn = -slack, tf = tmax;
-      bool hit = true;
-      for (int a = 0; a < 3 && hit; ++a) {
-        const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
-        if (D[a] == 0) {
-          hit = O[a] >= lo && O[a] <= hi;
-          continue;
-        }
-        double t1 = (lo - O[a]) * inv[a], t2 = (hi - O[a]) * inv[a];
-        if (t1 > t2) std::swap(t1, t2);
-        tn = std::max(tn, t1);
-        tf = std::min(tf, t2);
-        hit = tn <= tf;
-      }
-      if (!hit) continue;
+      double tn;
+      if (!NodeSpan(node, ray, tn)) continue;
       if (node.count > 0) {
-        for (int i = node.first; i < node.first + node.count; ++i) out.push_back(p.facetOrder[i]);
+        for (int n = node.first; n < node.first + node.count; ++n) {
+          const int i = p.facetOrder[n];
+          RayHit h;
+          if (!FacetHit(k, i, tfar, h)) continue;
+          // The octree is asked only about facets the ray hits.
+          if (p.UsesOctree() && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+          out.push_back(i);
+        }
         continue;
       }
       if (top + 2 > kStack) {
         // Deeper than a median-split tree of int-counted facets can be.
-        CollectFacets(index + 1, tfar, out);
-        CollectFacets(node.first, tfar, out);
+        CollectHits(k, index + 1, tfar, out);
+        CollectHits(k, node.first, tfar, out);
         continue;
       }
       stack[top++] = node.first;
@@ -245,6 +370,7 @@ struct Caster {
     const bool octree = p.UsesOctree();
     double tnear, tfar;
     if (!MayMeetBox(ob.box) || !RayBox(O, D, ob.box, tnear, tfar)) return;
+    if (nearestOnly && BeyondBest(tnear)) return;
     if (octree && !e.IsFacetObject()) {
       // Grids and curved objects: one marking pass over the octree serves
       // all of them, made when the ray first reaches one.
@@ -263,27 +389,36 @@ struct Caster {
         }
         return;
       }
-      // The facets whose widened boxes the ray meets, tested in facet order
-      // like a pass over all of them: the others cannot be hit.
+      // One hit settles a nearest cast, and a shadow cast through an opaque
+      // object (while the hit list has room, so the hit is kept).
+      if (nearestOnly || (shadow && Opaque(k) && hits.Count() < HitList::kMaxHits)) {
+        NearFirst(k, tfar, ob.facetTreeRoot);
+        return;
+      }
+      // Every hit, added in facet order like a pass over all the facets:
+      // the tree finds the facets hit, which are then tested again in order
+      // (the test gives the same record each time).
       std::vector<int>& list = state.facetList;
       list.clear();
-      CollectFacets(ob.facetTreeRoot, tfar, list);
+      CollectHits(k, ob.facetTreeRoot, tfar, list);
       std::sort(list.begin(), list.end());
       for (const int i : list) {
-        // The octree is asked only about facets the ray hits.
         RayHit h;
-        if (!FacetHit(k, i, tfar, h)) continue;
-        if (octree && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+        FacetHit(k, i, tfar, h);
         Add(h);
         if (shadow && opaqueHit) return;
       }
       return;
     }
     const bool curved = e.IsCurved();
-    DescendQuadTree(p, k, O, D, [&](const Boite& leaf, double, double leafFar) {
+    DescendQuadTree(p, k, O, D, [&](const Boite& leaf, double leafNear, double leafFar) {
       if (curved) {
         Patch(k, leaf.cellU / 2.0, leaf.cellV / 2.0);
       } else {
+        // A cell's two facets lie in its leaf box: a box beyond the nearest
+        // hit holds none nearer. (A patch's Newton point may stray from the
+        // ray by its tolerance, so patch cells are all tried.)
+        if (nearestOnly && BeyondBest(leafNear)) return true;
         const int c = static_cast<int>(leaf.cellU), r = static_cast<int>(leaf.cellV);
         const int first = e.firstFacet + 2 * (r * e.nu + c);
         Facet(k, first, leafFar);
@@ -294,6 +429,15 @@ struct Caster {
   }
 
   int Run() {
+    Cast();
+    if (nearestOnly) {
+      hits.Clear();
+      if (haveBest) hits.Add(best);
+    }
+    return hits.Count();
+  }
+
+  int Cast() {
     hits.Clear();
     marked = false;
     for (int a = 0; a < 3; ++a) inverse[a] = D[a] != 0 ? 1 / D[a] : 0;
@@ -437,6 +581,13 @@ bool SphereHits(const Vec3& O, const Vec3& D, const Vec3& centre, double radius,
 }
 
 RayState::RayState(const TraceScene& scene) : marks(scene.prepared ? scene.prepared->NewMarks() : CandidateMarks()) {}
+
+int RayCastNearest(const TraceScene& scene, RayState& state, const Vec3& origin, const Vec3& direction,
+                   HitList& hits) {
+  Caster caster{scene, *scene.frame, *scene.prepared, state, origin, direction, hits, false, 1e300};
+  caster.nearestOnly = true;
+  return caster.Run();
+}
 
 int RayCast(const TraceScene& scene, RayState& state, const Vec3& origin, const Vec3& direction, HitList& hits,
             bool shadow, double maxDistance) {

@@ -375,7 +375,7 @@ int RayTrace(const TraceScene& s, RayState& state, RayNode& node, bool transmitt
     if (transmitted) Trace("RAYDEPTHTR ATTEINT \n");
     return finish();
   }
-  if (RayCast(s, state, node.origin, node.direction, state.hits, false) == 0) {
+  if (RayCastNearest(s, state, node.origin, node.direction, state.hits) == 0) {
     node.colour = Background(s, node.direction);
     return finish();
   }
@@ -421,6 +421,19 @@ std::uint32_t TracePrimary(const TraceScene& scene, RayState& state, const Vec3&
   root.direction = direction;
   RayTrace(scene, state, root, false);
   return root.packed;
+}
+
+std::array<float, 3> ShadeSurface(const TraceScene& scene, RayState& state, int object, double u, double v,
+                                  const Vec3& P, const Vec3& N, const Vec3& E) {
+  const Surface surf = MakeCurrent(scene, object, u, v, P);
+  const LightSums sums = Shade(scene, state, P, N, E, surf);
+  Colour c;
+  for (int ch = 0; ch < 3; ++ch) c[ch] = surf.colour[ch] / 255 * sums.diffuse[ch] + sums.specular[ch];
+  return c;
+}
+
+std::array<float, 3> BackgroundColour(const TraceScene& scene, const Vec3& direction) {
+  return Background(scene, direction);
 }
 
 }  // namespace tessaran

@@ -133,6 +133,11 @@ class RayState {
 int RayCast(const TraceScene& scene, RayState& state, const Vec3& origin, const Vec3& direction, HitList& hits,
             bool shadow, double maxDistance = 1e300);
 
+// The nearest hit alone, as the only record of `hits` (the record a full
+// cast's Nearest() gives, to the bit); the number of hits, 0 or 1.
+int RayCastNearest(const TraceScene& scene, RayState& state, const Vec3& origin, const Vec3& direction,
+                   HitList& hits);
+
 // Traces `node` (origin, direction and stack set): fills its colour and
 // children. When both depth counters are back at zero the colour is also
 // packed into node.packed. 1 normally, 0 when the trace ended early.
@@ -171,6 +176,16 @@ bool SphereHits(const Vec3& origin, const Vec3& direction, const Vec3& centre, d
 
 // The index of refraction of a refraction percentage.
 inline double RefractionIndex(int percentage) { return (2.0 * percentage + 100) / 100; }
+
+// The ray tracer's colour of one surface point, without the rays it sends
+// on: object k's material made current at (u, v), shaded at P with normal N
+// seen from E (lamps, sun, ambient, specular, and shadow casts where the
+// lights cast shadows); channels 0 … 1. For the render modes that find
+// their visible surfaces themselves.
+std::array<float, 3> ShadeSurface(const TraceScene& scene, RayState& state, int object, double u, double v,
+                                  const Vec3& P, const Vec3& N, const Vec3& E);
+// The colour of a ray that meets nothing: the sky map or the sky gradient.
+std::array<float, 3> BackgroundColour(const TraceScene& scene, const Vec3& direction);
 
 // Scene coordinates of a camera-coordinates direction or point.
 Vec3 SceneDirection(const Camera& camera, const Vec3& d);

@@ -36,15 +36,26 @@ bool WithMemory(int message, Step&& step) {
 
 }  // namespace
 
-int FramesOfInterval(int n, bool last) { return last && n >= 2 ? n + 1 : std::max(n, 1); }
+int FramesOfInterval(int n, bool last) { return std::max(n, 1) + (last ? 1 : 0); }
 
-int SceneLoop::ImageCount(int scene) const {
+int ImageCountOf(const std::vector<int>& imageCounts, int scene) {
   const int i = scene - 1;
-  if (i >= 0 && i < static_cast<int>(settings_.imageCounts.size()) && settings_.imageCounts[i] > 0) {
-    return settings_.imageCounts[i];
-  }
+  if (i >= 0 && i < static_cast<int>(imageCounts.size()) && imageCounts[i] > 0) return imageCounts[i];
   return 1;
 }
+
+std::vector<int> FramesOfFile(const std::vector<int>& imageCounts, int sceneCount, bool loop) {
+  std::vector<int> frames;
+  if (sceneCount == 1) frames.push_back(FramesOfInterval(1, false));
+  for (int scene = 1; scene < sceneCount; ++scene) {
+    const bool last = scene == sceneCount - 1 && !loop;
+    frames.push_back(FramesOfInterval(ImageCountOf(imageCounts, scene), last));
+  }
+  if (loop && sceneCount > 1) frames.push_back(FramesOfInterval(ImageCountOf(imageCounts, sceneCount), true));
+  return frames;
+}
+
+int SceneLoop::ImageCount(int scene) const { return ImageCountOf(settings_.imageCounts, scene); }
 
 int SceneLoop::Run(const std::filesystem::path& file, IntervalSink& sink) {
   MaqSceneFile maq;
@@ -86,7 +97,9 @@ int SceneLoop::Run(int sceneCount, const SceneReader& read, IntervalSink& sink) 
         return 0;
       }
       if (sceneCount == 1) {
-        const int result = RunInterval(keys_[0], keys_[0], 1, true, sink);
+        // The one scene is the whole animation: a single image, with no
+        // further keyframe to end on.
+        const int result = RunInterval(keys_[0], keys_[0], 1, false, sink);
         return result == 0 ? 1 : result;
       }
       continue;
@@ -101,7 +114,7 @@ int SceneLoop::Run(int sceneCount, const SceneReader& read, IntervalSink& sink) 
     if (result != 0) return result;
   }
   if (settings_.loop && sceneCount > 1) {
-    const int result = RunInterval(keys_[current], first_, ImageCount(sceneCount), false, sink);
+    const int result = RunInterval(keys_[current], first_, ImageCount(sceneCount), true, sink);
     if (result != 0) return result;
   }
   return 1;

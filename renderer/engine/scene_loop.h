@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "renderer/engine/engine.h"
 #include "renderer/engine/frame_setup.h"
@@ -20,15 +21,30 @@ class IntervalSink {
  public:
   virtual ~IntervalSink() = default;
   // Renders the interval from the loop's previous to its next keyframe, of
-  // n images; `last` on the interval that ends the animation. Returns 0 to
+  // n images; `last` on the interval that ends on the animation's final
+  // keyframe scene, which is then rendered too. Returns 0 to
   // go on, 9 to end the render (stopped, or saved for resume), 1 after the
   // single image of the material preview.
   virtual int RunInterval(SceneLoop& loop, int n, bool last) = 0;
 };
 
-// The frames of an interval of n images: one more on the last interval
-// (n ≥ 2) so that the final keyframe scene itself is rendered.
+// The frames of an interval of n images: one more on the interval that ends
+// the animation, so that the final keyframe scene itself (t = 1) is
+// rendered; a missing or non-positive n stands for one image.
 int FramesOfInterval(int n, bool last);
+
+// The image count of the interval from 1-based keyframe scene `scene` to the
+// next (scene = scene count: the loop back to the first); a missing or
+// non-positive count stands for one image.
+int ImageCountOf(const std::vector<int>& imageCounts, int scene);
+
+// The frames of every interval of a file of sceneCount keyframe scenes, in
+// the scene loop's order (the loop back to the first scene last). Their sum
+// is the number of images a render of the file makes, 1 + the image counts:
+// the interval that ends the animation (the loop back, with loop) renders
+// its final keyframe scene too. A file of one scene gives one image, of
+// none no image.
+std::vector<int> FramesOfFile(const std::vector<int>& imageCounts, int sceneCount, bool loop);
 
 class SceneLoop {
  public:
@@ -51,6 +67,8 @@ class SceneLoop {
   const Keyframe& Previous() const { return *previous_; }
   const Keyframe& Next() const { return *next_; }
   const RenderSettings& Settings() const { return settings_; }
+  // The status line and stop request the render reports to.
+  EngineHooks& Hooks() const { return hooks_; }
 
  private:
   int RunInterval(const Keyframe& previous, const Keyframe& next, int n, bool last, IntervalSink& sink);

@@ -245,8 +245,12 @@ TEST(SceneLoop, IntervalsBetweenKeyframesAndTheLoopBack) {
   Recorder recorder;
   EXPECT_EQ(loop.Run(3, read, recorder), 1);
   ASSERT_EQ(recorder.intervals.size(), 3u);
-  EXPECT_EQ(recorder.intervals[2], (std::pair<int, bool>{2, false}));
-  EXPECT_NEAR(recorder.firstX.back(), 10, 1e-9);  // halfway back from 20 to 0
+  EXPECT_EQ(recorder.intervals[1], (std::pair<int, bool>{4, false}));
+  EXPECT_EQ(recorder.intervals[2], (std::pair<int, bool>{2, true}));
+  // 4 + 4 + 3 images: halfway back from 20 to 0, then on the first scene.
+  ASSERT_EQ(recorder.firstX.size(), 11u);
+  EXPECT_NEAR(recorder.firstX[9], 10, 1e-9);
+  EXPECT_NEAR(recorder.firstX.back(), 0, 1e-9);
 }
 
 TEST(SceneLoop, SingleSceneIsRenderedOnceAtTZero) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -168,6 +169,141 @@ TEST_F(MapFiles, BumpLeansAwayFromBrighterTexels) {
   EXPECT_LT(bent[0], 0);  // brighter along +u: the normal leans to −u
   EXPECT_NEAR(bent[1], 0, 1e-12);
   EXPECT_NEAR(Length(bent), 1, 1e-12);
+  t.Release();
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+using namespace engine_samples;
+
+TEST(MapGridFacets, FacetsOfAPolygonGridCarryTheGridParameters) {
+  ObjectEntry grid;
+  grid.nu = 4;
+  grid.nv = 3;
+  grid.firstPoint = 10;
+  // Points 15, 16 and 20: columns 1, 2, 2 of rows 1, 1, 2.
+  const Vec3 A{0, 0, 0}, B{10, 0, 0}, C{10, 10, 0};
+  const auto at = [&](const Vec3& p) {
+    double u = -1, v = -1;
+    GridFacetParameters(grid, 15, 16, 20, A, B, C, p, u, v);
+    return std::pair{u, v};
+  };
+  EXPECT_EQ(at(A), (std::pair{1.0, 1.0}));
+  EXPECT_EQ(at(B), (std::pair{2.0, 1.0}));
+  EXPECT_EQ(at(C), (std::pair{2.0, 2.0}));
+  const auto [u, v] = at((1.0 / 3) * (A + B + C));
+  EXPECT_NEAR(u, 5.0 / 3, 1e-9);
+  EXPECT_NEAR(v, 4.0 / 3, 1e-9);
+  // A point just past an edge stays on the grid; a degenerate facet leaves
+  // the hit without parameters.
+  EXPECT_LE(at({10.5, 5, 0}).first, 3.0);
+  double du = -1, dv = -1;
+  GridFacetParameters(grid, 15, 16, 17, A, B, Vec3{20, 0, 0}, {5, 0, 0}, du, dv);
+  EXPECT_EQ(du, -1);
+  EXPECT_EQ(dv, -1);
+}
+
+struct MapCache : ::testing::Test {
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() / ("tessaran-mapcache-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "SUB");
+    std::filesystem::create_directories(dir / "DATA");
+    WritePpm(dir / "RG.PPM", 2, 1, {0xFF0000, 0x00FF00});
+    WritePpm(dir / "SUB" / "IN.PPM", 1, 1, {0x0000FF});
+    WritePpm(dir / "DATA" / "GROUND.PPM", 1, 1, {0x808080});
+    s = EmptyScene();
+    AddGrid(s, 4, 4, [](int a, int b) { return std::array<float, 3>{float(a * 10), float(b * 10), 0}; });
+    frame = FrameOf(s, RenderSettings{});
+    settings.directory = dir;
+    settings.dataDirectory = dir / "DATA";
+  }
+  void TearDown() override {
+    for (int slot = kFirstMapSlot; slot < kVirtImSlots; ++slot) VimFree(slot);
+    std::filesystem::remove_all(dir);
+  }
+  std::filesystem::path dir;
+  MaqScene s;
+  FrameTables frame;
+  MapSettings settings;
+};
+
+TEST_F(MapCache, NamesResolveBesideTheSceneThenInTheDataDirectory) {
+  EXPECT_EQ(ResolveMapPath("RG.PPM", dir, {}), dir / "RG.PPM");
+  // The system's separators, and a drive path from another machine.
+  EXPECT_EQ(ResolveMapPath("SUB\\IN.PPM", dir, {}), dir / "SUB" / "IN.PPM");
+  EXPECT_EQ(ResolveMapPath("C:\\MAPS\\RG.PPM", dir, {}), dir / "RG.PPM");
+  EXPECT_EQ(ResolveMapPath("GROUND.PPM", dir, dir / "DATA"), dir / "DATA" / "GROUND.PPM");
+  // Nowhere: the name as written, which then fails to load.
+  EXPECT_EQ(ResolveMapPath("NONE.PPM", dir, dir / "DATA"), std::filesystem::path("NONE.PPM"));
+  EXPECT_EQ(ResolveMapPath("", dir, dir / "DATA"), std::filesystem::path());
+}
+
+TEST_F(MapCache, ImagesAreReadOncePerRenderAndFailuresReportedOnce) {
+  MessageLog log;
+  const std::vector<MapEntry> maps = {{2, 1001, "RG.PPM"}, {2, 1001, "NONE.PPM"}};
+  const std::vector<Assignment> assignments = {{0, {1, 0, 2}}};
+  MapImageCache cache;
+  TextureMaps t;
+  const MapImage* first = nullptr;
+  for (int image = 0; image < 3; ++image) {
+    settings.frameNumber = image;
+    t.InitListeMap(maps, {}, assignments, frame, settings);
+    t.LoadMaps(cache);
+    ASSERT_NE(t.Image(0, kColourMap), nullptr);
+    if (!first) first = t.Image(0, kColourMap);
+    EXPECT_EQ(t.Image(0, kColourMap), first);
+    EXPECT_EQ(t.Image(0, kOpacityMap), nullptr);
+    t.Release();
+    // The cache keeps the image's slot between frames.
+    EXPECT_FALSE(VimSlot(kFirstMapSlot).Empty());
+  }
+  EXPECT_EQ(cache.Loads(), 2u);  // each file once, the missing one included
+  EXPECT_EQ(std::count(log.numbers.begin(), log.numbers.end(), 325), 1);
+  cache.Clear();
+  EXPECT_TRUE(VimSlot(kFirstMapSlot).Empty());
+}
+
+TEST_F(MapCache, AnAnimatedMapIsReadAgainForEachFrame) {
+  const char* root = std::getenv("TESSARAN_TESTDATA");
+  const auto anim = std::filesystem::path(root ? root : TESSARAN_TESTDATA) / "anim/color-balls.anim";
+  if (!std::filesystem::exists(anim)) GTEST_SKIP() << "no " << anim;
+  std::filesystem::copy_file(anim, dir / "BALLS.ANIM");
+  MapImageCache cache;
+  TextureMaps t;
+  std::vector<std::vector<std::uint32_t>> frames;
+  for (int image : {0, 0, 1}) {
+    settings.frameNumber = image;
+    t.InitListeMap({{2, 1001, "BALLS.ANIM"}}, {}, {{0, {1, 0, 0}}}, frame, settings);
+    t.LoadMaps(cache);
+    ASSERT_NE(t.Image(0, kColourMap), nullptr);
+    frames.push_back(t.Image(0, kColourMap)->texels);
+    t.Release();
+  }
+  EXPECT_EQ(cache.Loads(), 2u);  // the repeated frame is not read again
+  EXPECT_EQ(frames[0], frames[1]);
+  EXPECT_NE(frames[0], frames[2]);
+}
+
+TEST_F(MapCache, RecordDetailsGiveRepeatsBumpStrengthAndFacetsAProjection) {
+  const std::vector<MapEntry> maps = {{2, 2002, "RG.PPM"}};
+  const std::vector<MaqMapDetail> details = {{2.5, 0, 25}};
+  TextureMaps t;
+  t.InitListeMap(maps, details, {{0, {1, 1, 0}}}, frame, settings);
+  EXPECT_DOUBLE_EQ(t.Slot(0, kColourMap).prop.repeatX, 2.5);
+  EXPECT_DOUBLE_EQ(t.Slot(0, kColourMap).prop.repeatY, 1);  // 0 would collapse the map
+  EXPECT_DOUBLE_EQ(t.Slot(0, kBumpMap).prop.bumpFactor, 1.5);
+  t.LoadMaps();
+  // A hit without parameters (a facet) reads the map by the spherical
+  // projection round the object's frame: a texel of the map, not white.
+  for (const Vec3& p : {Vec3{10, 0, -50}, Vec3{-10, 3, -50}, Vec3{0, 0, 0}}) {
+    const std::uint32_t c = t.Lookup(0, kColourMap, -1, -1, p, frame);
+    EXPECT_TRUE(c == 0xFF0000u || c == 0x00FF00u || c == 0xFFFFFFu) << std::hex << c;
+  }
+  EXPECT_NE(t.Lookup(0, kColourMap, -1, -1, {10, 0, -50}, frame), 0xFFFFFFu);
   t.Release();
 }
 

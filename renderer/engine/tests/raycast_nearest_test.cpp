@@ -1,0 +1,229 @@
+// The nearest-hit cast of traced rays and the shadow cast's shortcut
+// through opaque objects must answer exactly as the full cast does: the
+// same record to the bit, the same pick among hits at equal distances, the
+// same blocked or lit answer.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "renderer/engine/raytrace.h"
+#include "renderer/engine/tests/engine_samples.h"
+#include "renderer/engine/vecmath.h"
+
+namespace tessaran {
+namespace {
+
+using namespace engine_samples;
+
+struct Traced {
+  explicit Traced(const MaqScene& s) : scene(s) {
+    settings.sunIntensity = 0;
+    frame = FrameOf(scene, settings);
+  }
+  void Prepare() {
+    EngineHooks hooks;
+    ASSERT_EQ(PrepareScene(frame, settings, hooks, prepared), 1);
+    ts.frame = &frame;
+    ts.prepared = &prepared;
+    ts.settings = &settings;
+  }
+  Vec3 Point(int object, int i) const { return ToVec3(frame.points[frame.objects[object].firstPoint + i]); }
+  MaqScene scene;
+  RenderSettings settings;
+  FrameTables frame;
+  PreparedScene prepared;
+  TraceScene ts;
+};
+
+void AddSquare(MaqScene& s, float z, float half) {
+  AddFacets(s, {{-half, -half, z}, {half, -half, z}, {half, half, z}, {-half, half, z}}, {{{1, 2, 3}}, {{1, 3, 4}}});
+}
+
+// A closed-looking soup of small random triangles around the origin, enough
+// of them for a deep facet tree.
+void AddSoup(MaqScene& s, int triangles, float centreZ, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> where(-60, 60), size(-8, 8);
+  std::vector<std::array<float, 3>> points;
+  std::vector<std::array<int, 3>> faces;
+  for (int i = 0; i < triangles; ++i) {
+    const std::array<float, 3> c{where(rng), where(rng), centreZ + where(rng)};
+    for (int v = 0; v < 3; ++v) points.push_back({c[0] + size(rng), c[1] + size(rng), c[2] + size(rng)});
+    faces.push_back({3 * i + 1, 3 * i + 2, 3 * i + 3});
+  }
+  AddFacets(s, points, faces);
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+void ExpectSameRecord(const RayHit& a, const RayHit& b, const std::string& where) {
+  EXPECT_EQ(a.object, b.object) << where;
+  EXPECT_TRUE(SameBits(a.t, b.t)) << where << ": " << a.t << " " << b.t;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(SameBits(a.point[i], b.point[i])) << where;
+    EXPECT_TRUE(SameBits(a.normal[i], b.normal[i])) << where;
+  }
+  EXPECT_TRUE(SameBits(a.u, b.u) && SameBits(a.v, b.v)) << where;
+}
+
+// The nearest cast against the full cast's Nearest() for one ray.
+void ExpectNearestAgrees(Traced& t, RayState& state, const Vec3& O, const Vec3& D, const std::string& where) {
+  HitList all, one;
+  const int full = RayCast(t.ts, state, O, D, all, false);
+  const int nearest = RayCastNearest(t.ts, state, O, D, one);
+  ASSERT_EQ(nearest, full > 0 ? 1 : 0) << where;
+  if (full > 0) ExpectSameRecord(one[0], all.Nearest(), where);
+}
+
+TEST(RayCastNearestTest, AgreesWithTheFullCastOnDeepTreesEdgesAndAxisRays) {
+  MaqScene s = EmptyScene();
+  AddSoup(s, 3000, 0, 1);
+  AddSoup(s, 1500, -40, 2);  // overlaps the first: nearest hits alternate between them
+  AddSquare(s, -120, 150);
+  Traced t(s);
+  t.Prepare();
+  RayState state(t.ts);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> spread(-0.25, 0.25);
+  for (int n = 0; n < 4000; ++n) {
+    const Vec3 D = Normalise(Vec3{spread(rng), spread(rng), -1});
+    ExpectNearestAgrees(t, state, {0, 0, 0}, D, "primary " + std::to_string(n));
+    if (HasFailure()) return;
+  }
+  // Secondary rays from points inside the soup, in every direction, and
+  // rays with zero direction components.
+  std::uniform_real_distribution<double> any(-1, 1);
+  const Vec3 inside = t.Point(0, 0);
+  for (int n = 0; n < 2000; ++n) {
+    const Vec3 D = Normalise(Vec3{any(rng), any(rng), any(rng)});
+    ExpectNearestAgrees(t, state, inside, D, "secondary " + std::to_string(n));
+    if (HasFailure()) return;
+  }
+  for (const Vec3& D : {Vec3{1, 0, 0}, Vec3{0, -1, 0}, Vec3{0, 0, -1}, Vec3{0, 0, 1}}) {
+    ExpectNearestAgrees(t, state, inside, D, "axis");
+  }
+}
+
+TEST(RayCastNearestTest, AgreesOnFoldedGridsAndPatches) {
+  // Grids folded over themselves, so that a ray meets several cells and the
+  // nearest is not the first one visited: smooth and angular polygon grids
+  // (cells skipped beyond the nearest hit) and a curved one (all tried).
+  auto folded = [](float depth) {
+    return [depth](int i, int j) {
+      const float x = -90 + 12.0f * i, y = -90 + 12.0f * j;
+      return std::array<float, 3>{x, y, depth + 40 * std::sin(x / 15) * std::cos(y / 20)};
+    };
+  };
+  MaqScene s = EmptyScene();
+  AddGrid(s, 16, 16, folded(0), 0x4FFF);
+  AddGrid(s, 16, 16, folded(-30), 0x8FFF);
+  AddGrid(s, 16, 16, folded(-60), 0x0FFF);
+  Traced t(s);
+  t.Prepare();
+  RayState state(t.ts);
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> spread(-0.3, 0.3), any(-1, 1);
+  for (int n = 0; n < 3000; ++n) {
+    ExpectNearestAgrees(t, state, {0, 0, 0}, Normalise(Vec3{spread(rng), spread(rng), -1}), "eye " + std::to_string(n));
+    // Grazing rays from a point of the first grid.
+    ExpectNearestAgrees(t, state, t.Point(0, 100), Normalise(Vec3{any(rng), any(rng), 0.1 * any(rng)}),
+                        "grazing " + std::to_string(n));
+    if (HasFailure()) return;
+  }
+}
+
+TEST(RayCastNearestTest, OctreeQuestionForOneFacetAgreesWithTheMarkingPass) {
+  // The walk of one element down the octree skips the children its facet's
+  // box misses; it must still answer as the pass that marks every element.
+  MaqScene s = EmptyScene();
+  AddSoup(s, 3000, 0, 6);
+  AddSquare(s, -80, 120);
+  Traced t(s);
+  t.Prepare();
+  ASSERT_TRUE(t.prepared.UsesOctree());
+  const PreparedScene& p = t.prepared;
+  CandidateMarks marks = p.NewMarks();
+  NodeHits nodes;
+  nodes.Resize(p.HON.Size());
+  std::mt19937 rng(8);
+  std::uniform_real_distribution<double> spread(-0.3, 0.3);
+  int listed = 0;
+  for (int n = 0; n < 200; ++n) {
+    const Vec3 D = Normalise(Vec3{spread(rng), spread(rng), -1});
+    MarkCandidates(p, {0, 0, 0}, D, marks);
+    nodes.NewRay();
+    for (int k = 0; k < t.frame.objectCount; ++k) {
+      const ObjectEntry& e = t.frame.objects[k];
+      for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+        const int element = p.FacetElement(i);
+        const bool one = ListedOnRay(p, t.frame, k, element, {0, 0, 0}, D, nodes);
+        ASSERT_EQ(one, marks.IsCandidate(element)) << "ray " << n << " facet " << i;
+        listed += one;
+      }
+    }
+  }
+  EXPECT_GT(listed, 0);
+}
+
+TEST(RayCastNearestTest, EqualDistancesGoToTheEarlierObjectAndLowerFacet) {
+  MaqScene s = EmptyScene();
+  AddSquare(s, 0, 100);
+  AddSquare(s, 0, 100);  // the same square again: every hit ties with object 0's
+  Traced t(s);
+  t.Prepare();
+  RayState state(t.ts);
+  // Through the shared diagonal: both facets of both objects at one distance.
+  const Vec3 target = 0.5 * (t.Point(0, 0) + t.Point(0, 2));
+  ExpectNearestAgrees(t, state, {0, 0, 0}, Normalise(target), "diagonal");
+  HitList one;
+  ASSERT_EQ(RayCastNearest(t.ts, state, {0, 0, 0}, Normalise(target), one), 1);
+  EXPECT_EQ(one[0].object, 0);
+  // A ray leaving the surface does not hit it; a miss gives no record.
+  EXPECT_EQ(RayCastNearest(t.ts, state, target, {0, 0, 1}, one), 0);
+  EXPECT_EQ(one.Count(), 0);
+  EXPECT_EQ(RayCastNearest(t.ts, state, {0, 0, 0}, {0, 0, 1}, one), 0);
+}
+
+TEST(RayCastNearestTest, ShadowThroughOpaqueObjectsKeepsItsAnswer) {
+  MaqScene s = EmptyScene();
+  AddSoup(s, 2000, 0, 4);
+  AddSquare(s, -100, 150);
+  Traced t(s);
+  t.Prepare();
+  RayState state(t.ts);
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> spread(-0.2, 0.2);
+  for (int n = 0; n < 2000; ++n) {
+    const Vec3 D = Normalise(Vec3{spread(rng), spread(rng), -1});
+    HitList all, shadow;
+    const int full = RayCast(t.ts, state, {0, 0, 0}, D, all, false);
+    if (full == 0) continue;
+    const double nearest = all.Nearest().t;
+    // Just short of the nearest hit the light is seen; just past it, not.
+    EXPECT_EQ(RayCast(t.ts, state, {0, 0, 0}, D, shadow, true, nearest * (1 - 1e-9)), 0) << n;
+    EXPECT_GT(RayCast(t.ts, state, {0, 0, 0}, D, shadow, true, nearest * (1 + 1e-9)), 0) << n;
+    if (HasFailure()) return;
+  }
+}
+
+TEST(RayCastNearestTest, ShadowWithAFullHitListStillDropsAFartherOpaqueHit) {
+  // Thirty transparent squares, then an opaque one: the hit list keeps the
+  // thirty nearest, so the opaque hit is not in it, as in the full cast.
+  MaqScene s = EmptyScene();
+  for (int i = 0; i < HitList::kMaxHits; ++i) AddSquare(s, static_cast<float>(-10 * i), 100);
+  AddSquare(s, -400, 100);
+  Traced t(s);
+  t.Prepare();
+  for (int i = 0; i < HitList::kMaxHits; ++i) t.frame.TabMAT[i].transmission = 50;
+  RayState state(t.ts);
+  const int last = HitList::kMaxHits;
+  const Vec3 target = (1.0 / 3) * (t.Point(last, 0) + t.Point(last, 1) + t.Point(last, 2));
+  HitList hits;
+  ASSERT_EQ(RayCast(t.ts, state, {0, 0, 0}, Normalise(target), hits, true, 1e9), HitList::kMaxHits);
+  for (int i = 0; i < hits.Count(); ++i) EXPECT_NE(hits[i].object, HitList::kMaxHits);
+}
+
+}  // namespace
+}  // namespace tessaran
