@@ -12,6 +12,7 @@
 #include "imaging/picture.h"
 #include "platform/terminal.h"
 #include "renderer/app/output_settings.h"
+#include "renderer/app/progress.h"
 #include "renderer/app/render_poll.h"
 #include "renderer/app/renderer_shell.h"
 
@@ -127,6 +128,10 @@ std::string RendererBatchHelp() {
          "  --estimate           estimate the computing time before ray tracing\n"
          "  --no-resume          on SIGINT or SIGTERM stop without saving resume files\n"
          "  --help               this text\n"
+         "\n"
+         "SIGINT or SIGTERM stops the render at the current pixel and saves the resume\n"
+         "files and project (the image's name with .RPJ, in the output directory);\n"
+         "rz --batch THAT.RPJ goes on where it stopped (give --last again if it was set).\n"
          "\n"
          "Exit status: 0 done, 1 failed (message on stderr), 2 bad usage, 9 stopped.\n";
 }
@@ -282,6 +287,11 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
   TakeWorkingCopy(shell, copy);
   shell.lastImage = options.last.value_or(-1);
   shell.threads = options.threads;
+  // A resume project finds its partial image and ring where it was saved:
+  // the output directory of the stopped run.
+  if (options.outDirectory.empty() && shell.project.HasResume() && !shell.projectPath.empty()) {
+    options.outDirectory = fs::absolute(shell.projectPath, fsError).parent_path().string();
+  }
 
   if (!shell.project.Output(kOutImages) && !shell.project.Output(kOutAnimation) &&
       AskQuestion(QuestionButtons::YesNo, kMsgNoOutput) != Answer::Yes) {
@@ -296,7 +306,9 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
 
   InstallStopSignals();
   if (TakeStopRequest()) return kRzStopped;
-  ShellRenderPoll poll(shell.settings.scrutePri, &Progress());
+  BatchProgress progress(stderr, isatty(STDERR_FILENO) != 0);
+  shell.runProgress = &progress;
+  ShellRenderPoll poll(shell.settings.scrutePri, &progress);
   return StatusOf(RenderCommand(shell, poll));
 }
 

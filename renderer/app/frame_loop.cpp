@@ -2,15 +2,14 @@
 
 #include <algorithm>
 
+#include "renderer/app/planes.h"
+
 namespace tessaran {
 namespace {
 
-// The images of one interval as the scene loop counts them: a missing or
-// non-positive count stands for one image.
-int IntervalImages(const RenderSettings& settings, int interval) {
-  const auto i = static_cast<std::size_t>(interval);
-  return i < settings.imageCounts.size() && settings.imageCounts[i] > 0 ? settings.imageCounts[i] : 1;
-}
+// Renderer messages of the frame loop's status line.
+constexpr int kMsgInterpolation = 136;  // "Interpolation"
+constexpr int kMsgRendering = 119;      // "Calcul de Rendu"
 
 }  // namespace
 
@@ -25,17 +24,7 @@ int FirstImageNumber(const RenderProject& project) {
 }
 
 std::vector<int> IntervalFrames(const RenderSettings& settings, int sceneCount) {
-  std::vector<int> frames;
-  if (sceneCount <= 1) {
-    if (sceneCount == 1) frames.push_back(FramesOfInterval(1, true));
-    return frames;
-  }
-  for (int scene = 1; scene < sceneCount; ++scene) {
-    const bool last = scene == sceneCount - 1 && !settings.loop;
-    frames.push_back(FramesOfInterval(IntervalImages(settings, scene - 1), last));
-  }
-  if (settings.loop) frames.push_back(FramesOfInterval(IntervalImages(settings, sceneCount - 1), false));
-  return frames;
+  return FramesOfFile(settings.imageCounts, sceneCount, settings.loop);
 }
 
 FrameLoop::FrameLoop(const RenderProject& project, int lastImage, ImageRenderer& renderer, ImageOutput& output,
@@ -52,6 +41,8 @@ bool FrameLoop::WantsOutput() const {
 }
 
 int FrameLoop::RunInterval(SceneLoop& loop, int n, bool last) {
+  EngineHooks& hooks = loop.Hooks();
+  hooks.Status(kMsgInterpolation);
   const int count = FramesOfInterval(n, last);
   for (int k = 1; k <= count; ++k) {
     // Every frame is set up, computed or not: the reference frames move one
@@ -60,10 +51,14 @@ int FrameLoop::RunInterval(SceneLoop& loop, int n, bool last) {
     const int image = number_++;
     if (!range_.Contains(image)) continue;
 
+    // Only images that are computed need their planes.
+    if (FrameLoopLoadsBackPlane(project_)) LoadBackPlane(project_, image);
+    hooks.Status(kMsgRendering);
     const int result = renderer_.RenderImage(loop, image);
     if (result == 9) return 9;
     ++computed_;
     numbers_.push_back(image);
+    if (project_.Output(kOutFrontPlane)) LoadFrontPlane(project_, image);
     // The files of an image carry its own number; a finished image is
     // written before a stop between images is looked at.
     if (WantsOutput() && (project_.flags & kFlagTrueColour)) {

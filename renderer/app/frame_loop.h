@@ -31,6 +31,9 @@ class ImageOutput {
   virtual ~ImageOutput() = default;
   // `firstOfAnimation` opens the animation file.
   virtual void OutputImage(int imageNumber, bool firstOfAnimation) = 0;
+  // The render has ended, finished or stopped: the animation file is closed
+  // so that the frames recorded make a whole file.
+  virtual void Finish() {}
 };
 
 // The image numbers to compute: from the project's first image to compute
@@ -48,7 +51,7 @@ int FirstImageNumber(const RenderProject& project);
 
 // Frames of every interval of a scene file of sceneCount keyframe scenes, in
 // the scene loop's order (the loop interval last); their sum is the number
-// of images the render makes.
+// of images the render makes (FramesOfFile, as the dialog's total).
 std::vector<int> IntervalFrames(const RenderSettings& settings, int sceneCount);
 
 class FrameLoop final : public IntervalSink {

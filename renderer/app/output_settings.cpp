@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <strings.h>
 
 #include "platform/report.h"
+#include "renderer/engine/scene_loop.h"
 
 namespace tessaran {
 namespace {
@@ -136,12 +138,12 @@ int IntervalCount(const RenderProject& project) {
 }
 
 long TotalImages(const RenderProject& project) {
-  const int intervals = IntervalCount(project);
-  long total = 1;
-  for (int i = 0; i < intervals && i < static_cast<int>(project.imageCounts.size()); ++i) {
-    total += project.imageCounts[static_cast<std::size_t>(i)];
-  }
-  return total;
+  // The frames the scene loop will really run, so that the dialog, the time
+  // estimate and the render agree.
+  const std::vector<int> frames =
+      FramesOfFile(project.imageCounts, project.sceneCount, project.Output(kOutLoop));
+  const long total = std::accumulate(frames.begin(), frames.end(), 0L);
+  return std::max(total, 1L);
 }
 
 void SetSceneCount(RenderProject& project, int sceneCount, int defaultCount) {

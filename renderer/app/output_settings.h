@@ -95,7 +95,9 @@ bool ChooseRenderMode(RenderProject& copy, int mode, int depth);
 // Intervals between keyframe scenes: scene count − 1, or scene count with
 // "&Boucle" (the return from the last scene to the first).
 int IntervalCount(const RenderProject& project);
-// 1 + the image counts of those intervals.
+// The images a render of the project makes (FramesOfFile): 1 + the image
+// counts of those intervals, without the repeated first scene at the end of
+// a loop; 1 when there are no intervals.
 long TotalImages(const RenderProject& project);
 // Sets the scene count; new entries of the count array take defaultCount.
 void SetSceneCount(RenderProject& project, int sceneCount, int defaultCount);

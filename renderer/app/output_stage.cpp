@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "imaging/anm.h"
+#include "imaging/avi.h"
 #include "imaging/bmp.h"
 #include "imaging/ilbm.h"
 #include "imaging/pcx.h"
@@ -16,13 +18,29 @@
 namespace tessaran {
 namespace {
 
-// The slot the 8-bit screen image is made in.
+// The slot the 8-bit picture of a frame is made in.
 constexpr int kScreenImageSlot = 4;
+constexpr int kAviFormat = 1;
 
 }  // namespace
 
 OutputStage::OutputStage(const RenderProject& project, std::string base)
     : project_(project), base_(std::move(base)) {}
+
+OutputStage::~OutputStage() = default;
+
+bool OutputStage::WantsAnimation() const { return project_.Output(kOutAnimation) && project_.sceneCount > 1; }
+
+bool OutputStage::ScreenImagesShareTheName() const {
+  return project_.Output(kOutImages) && project_.Output(kOut24BitImages) && project_.Output(kOutScreenImages) &&
+         Format24(project_.format24).extension == Format8(project_.format8).extension;
+}
+
+std::filesystem::path OutputStage::AnimationFile() const {
+  // The base has no extension left to replace: the format's is appended,
+  // so a scene named "A.B.MAQ" records "A.B.ANM".
+  return MakeOutputName(base_ + std::string(AnimFormat(project_.animFormat).extension), -1, {});
+}
 
 void OutputStage::Record(bool ok, const std::filesystem::path& file) {
   if (ok) {
@@ -48,19 +66,21 @@ void OutputStage::Write24(int n) {
   Record(ok, name);
 }
 
-void OutputStage::Write8(int n) {
-  if (!VimCreate(kScreenImageSlot, width_, height_, 8)) {
-    Record(false, MakeOutputName(base_, n, Format8(project_.format8).extension));
-    return;
-  }
-  struct FreeSlot {
-    ~FreeSlot() { VimFree(kScreenImageSlot); }
-  } freeSlot;
-  VirtIm& dib = VimSlot(kScreenImageSlot);
-  // Every image after the first shares the first one's palette, as the
+bool OutputStage::Make8(int n) {
+  // Every picture after the first maps to the first one's palette, as the
   // frames of an animation must.
-  if (!ImageTo8Bit(palette_, kResultSlot, dib, paletteMade_)) return;
-  paletteMade_ = true;
+  if (VimCreate(kScreenImageSlot, width_, height_, 8) &&
+      ImageTo8Bit(palette_, kResultSlot, VimSlot(kScreenImageSlot), paletteMade_)) {
+    paletteMade_ = true;
+    return true;
+  }
+  ++failures_;
+  Reporter().Report(MessageKind::Error, -1, "no 8-bit picture of image " + std::to_string(n));
+  return false;
+}
+
+void OutputStage::Write8(int n) {
+  const VirtIm& dib = VimSlot(kScreenImageSlot);
   const int format = std::clamp<int>(project_.format8, 0, kFormat8Count - 1);
   const std::filesystem::path name = MakeOutputName(base_, n, Format8(format).extension);
   bool ok = false;
@@ -72,14 +92,98 @@ void OutputStage::Write8(int n) {
   Record(ok, name);
 }
 
+void OutputStage::DropAnimation(const std::string& why) {
+  // The writers' temporary file goes with them: no broken animation is
+  // left, and no good one of an earlier render is replaced.
+  anm_.reset();
+  avi_.reset();
+  animationFailed_ = true;
+  ++failures_;
+  Reporter().Report(MessageKind::Error, -1, why + " " + AnimationFile().string() + "; the animation is abandoned");
+}
+
+void OutputStage::AddToAnimation(int n, bool open) {
+  const VirtIm& dib = VimSlot(kScreenImageSlot);
+  if (open) {
+    const std::filesystem::path file = AnimationFile();
+    bool ok = false;
+    if (std::clamp<int>(project_.animFormat, 0, kAnimFormatCount - 1) == kAviFormat) {
+      avi_ = std::make_unique<AviWriter>();
+      // The headers are brought to the frames really recorded at closing.
+      ok = AviCreate(*avi_, file, static_cast<int>(TotalImages(project_)), dib) == 1;
+    } else {
+      anm_ = std::make_unique<AnmWriter>();
+      ok = AnmOpen(*anm_, file, dib) == 1;
+    }
+    if (!ok) {
+      DropAnimation("cannot create");
+      return;
+    }
+    animationWidth_ = dib.width;
+    animationHeight_ = dib.height;
+  }
+  if (dib.width != animationWidth_ || dib.height != animationHeight_) {
+    ++failures_;
+    Reporter().Report(MessageKind::Error, -1,
+                      "image " + std::to_string(n) + " is not of the animation's size and is left out of it");
+    return;
+  }
+  if (avi_) {
+    if (AviAddFrame(*avi_, dib.pixels.data()) != 1) DropAnimation("cannot write");
+  } else if (anm_ && AnmAddFrame(*anm_, dib.pixels.data()) != 1) {
+    if (anm_->failed) {
+      DropAnimation("cannot write");
+    } else {
+      // The frame's delta does not fit the file's pages (message 167): the
+      // file stays sound without it, but the animation lacks an image.
+      ++failures_;
+      Reporter().Report(MessageKind::Error, -1, "image " + std::to_string(n) + " is left out of the animation");
+    }
+  }
+}
+
+// The animation opens with the first image the stage is given with a
+// picture in it — the first computed image, or the next one when that
+// image was abandoned before it had any — so it never waits for a flag
+// that has passed.
 void OutputStage::OutputImage(int imageNumber, bool /*firstOfAnimation*/) {
   const VirtIm& result = VimSlot(kResultSlot);
   if (result.Empty()) return;
   width_ = static_cast<int>(result.width);
   height_ = static_cast<int>(result.height);
-  if (!project_.Output(kOutImages)) return;
-  if (project_.Output(kOut24BitImages)) Write24(imageNumber);
-  if (project_.Output(kOutScreenImages)) Write8(imageNumber);
+  const bool images = project_.Output(kOutImages);
+  bool screen = images && project_.Output(kOutScreenImages);
+  if (screen && ScreenImagesShareTheName()) {
+    // Both would be written under one name, the second over the first: the
+    // 24-bit image is kept, the screen image is not written.
+    screen = false;
+    if (!sharedNameReported_) {
+      sharedNameReported_ = true;
+      Reporter().Report(MessageKind::Warning, -1,
+                        "the 24-bit and the screen images both take the extension " +
+                            std::string(Format8(project_.format8).extension) +
+                            "; only the 24-bit images are written");
+    }
+  }
+  const bool recording = anm_ || avi_;
+  const bool animation = WantsAnimation() && !animationFailed_;
+  if (images && project_.Output(kOut24BitImages)) Write24(imageNumber);
+  if (!screen && !animation) return;
+
+  struct FreeSlot {
+    ~FreeSlot() { VimFree(kScreenImageSlot); }
+  } freeSlot;
+  if (!Make8(imageNumber)) return;
+  if (screen) Write8(imageNumber);
+  if (animation) AddToAnimation(imageNumber, !recording);
+}
+
+void OutputStage::Finish() {
+  if (!anm_ && !avi_) return;
+  const bool ok = anm_ ? AnmClose(*anm_) == 1 : AviClose(*avi_) == 1;
+  anm_.reset();
+  avi_.reset();
+  Record(ok, AnimationFile());
 }
 
 }  // namespace tessaran

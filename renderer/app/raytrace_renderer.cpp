@@ -43,6 +43,13 @@ RayTraceRenderer::RayTraceRenderer(const RenderProject& project, int threads, in
   options_.threads = threads;
   options_.antialias = (project.flags & kFlagAntialias) ? std::clamp<int>(project.antialias, 1, 3) : 0;
   options_.maxAntialiasDepth = maxAntialiasDepth;
+  maps_.SetSceneFile(NativePath(project.SceneName()));
+}
+
+void RayTraceRenderer::SetRun(const std::string& resumeBase, bool estimate, ScreenPosition resume) {
+  options_.resumeBase = resumeBase;
+  options_.estimate = estimate;
+  options_.resume = resume;
 }
 
 int RayTraceRenderer::RenderImage(SceneLoop& loop, int imageNumber) {
@@ -50,7 +57,17 @@ int RayTraceRenderer::RenderImage(SceneLoop& loop, int imageNumber) {
   TraceSettings trace = TraceSettingsOf(project_);
   trace.frameNumber = imageNumber;
   PreparedScene prepared;
-  return RenderScreen(frame, loop.Settings(), trace, nullptr, hooks_, &poll_, options_, prepared, &counters_);
+  const TextureMaps* maps = maps_.BeginFrame(project_, frame, imageNumber);
+  // The back plane shows through wherever a ray returns black.
+  options_.backPlane = project_.Output(kOutBackPlane) ? NativePath(project_.backPlane) : std::string();
+  lastImage_ = imageNumber;
+  const int result =
+      RenderScreen(frame, loop.Settings(), trace, maps, hooks_, &poll_, options_, prepared, &counters_, &stop_);
+  // Only the first image resumes and is estimated.
+  options_.resume = {};
+  options_.estimate = false;
+  maps_.EndFrame();
+  return result;
 }
 
 }  // namespace tessaran

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "renderer/app/frame_loop.h"
+#include "renderer/app/render_maps.h"
 #include "renderer/app/render_project.h"
 #include "renderer/engine/raytrace.h"
 #include "renderer/engine/render_screen.h"
@@ -23,6 +24,15 @@ class RayTraceRenderer final : public ImageRenderer {
   int RenderImage(SceneLoop& loop, int imageNumber) override;
 
   ScreenCounters Counters() const override { return counters_; }
+  // The render's texture maps (the scene's are read from the project's
+  // scene file); the data directory and the preview's maps are set here.
+  RenderMaps& Maps() { return maps_; }
+  // This run's resume files (named from `resumeBase`), the answer to the
+  // time-estimate question and the position the first image resumes at.
+  void SetRun(const std::string& resumeBase, bool estimate, ScreenPosition resume);
+  // How the last image stopped, and its number.
+  const ScreenStop& LastStop() const { return stop_; }
+  int LastImage() const { return lastImage_; }
 
  private:
   const RenderProject& project_;
@@ -30,6 +40,9 @@ class RayTraceRenderer final : public ImageRenderer {
   EngineHooks& hooks_;
   RenderPoll& poll_;
   ScreenCounters counters_;
+  RenderMaps maps_;
+  ScreenStop stop_;
+  int lastImage_ = -1;
 };
 
 }  // namespace tessaran

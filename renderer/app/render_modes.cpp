@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/report.h"
+#include "renderer/app/mode_renderers.h"
 #include "renderer/app/raytrace_renderer.h"
 
 namespace tessaran {
@@ -19,11 +20,24 @@ const char* ModeName(int mode) {
 
 std::unique_ptr<ImageRenderer> MakeModeRenderer(const RendererShell& shell, EngineHooks& hooks, RenderPoll& poll) {
   const RenderProject& project = shell.project;
-  if (project.mode == kRayTracing) {
-    return std::make_unique<RayTraceRenderer>(project, shell.threads, shell.settings.maxAntialiasDepth, hooks, poll);
+  switch (project.mode) {
+    case kRayTracing: {
+      auto tracer =
+          std::make_unique<RayTraceRenderer>(project, shell.threads, shell.settings.maxAntialiasDepth, hooks, poll);
+      // Maps not found beside the scene are looked for in the data directory.
+      tracer->Maps().SetDataDirectory(shell.dataDirectory);
+      return tracer;
+    }
+    case kWireframe: return std::make_unique<WireframeRenderer>(hooks, poll);
+    case kPolygon: return std::make_unique<PolygonRenderer>(project, hooks, poll);
+    case kPixel: {
+      auto pixel = std::make_unique<PixelRenderer>(project, hooks, poll);
+      pixel->Maps().SetDataDirectory(shell.dataDirectory);
+      return pixel;
+    }
   }
   Reporter().Report(MessageKind::Error, -1,
-                    std::string("the ") + ModeName(project.mode) + " mode is not built yet; render with --mode raytrace");
+                    "render mode " + std::to_string(project.mode) + " is unknown; render with --mode raytrace");
   return nullptr;
 }
 

@@ -1,15 +1,18 @@
 // RenderFrames: from a checked project to the frame loop. The scene file is
 // read with ReadMaq scene by scene before anything is computed, so a damaged
 // file is refused before the first image.
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <numeric>
 
+#include "imaging/picture.h"
 #include "platform/report.h"
 #include "renderer/app/frame_loop.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/output_stage.h"
+#include "renderer/app/progress.h"
 #include "renderer/app/raytrace_renderer.h"
 #include "renderer/app/render_modes.h"
 #include "renderer/app/renderer_shell.h"
@@ -37,6 +40,40 @@ bool ReadScenes(MaqSceneFile& file, const std::string& path) {
   ShowMessage(MessageKind::Error, kMsgModelInvalid);
   Reporter().Report(MessageKind::Information, -1, path + ": " + file.Problem());
   return false;
+}
+
+// Tells the run's progress of every image the mode computes.
+class ShownRenderer final : public ImageRenderer {
+ public:
+  ShownRenderer(ImageRenderer& renderer, RunProgress* progress) : renderer_(renderer), progress_(progress) {}
+  int RenderImage(SceneLoop& loop, int imageNumber) override {
+    if (progress_) progress_->BeginImage(imageNumber);
+    const int result = renderer_.RenderImage(loop, imageNumber);
+    if (progress_) progress_->EndImage();
+    return result;
+  }
+  ScreenCounters Counters() const override { return renderer_.Counters(); }
+
+ private:
+  ImageRenderer& renderer_;
+  RunProgress* progress_;
+};
+
+// The project of a render stopped for resume: the position, the image to
+// resume from, and everything else as this run had it, saved as the image's
+// name with ".RPJ" in the output directory.
+void SaveForResume(RendererShell& shell, const std::string& base, ScreenPosition at, int image) {
+  RenderProject& project = shell.project;
+  project.resumeX = static_cast<std::int16_t>(at.x);
+  project.resumeY = static_cast<std::int16_t>(at.y);
+  project.firstImage = static_cast<std::int16_t>(image + 1);
+  const std::filesystem::path file = MakeOutputName(base, -2, ".RPJ");
+  if (WriteResumeProject(shell, file)) {
+    std::fprintf(stderr, "rz: stopped at (%d,%d) of image %d; resume with the project %s\n", at.x, at.y, image,
+                 file.string().c_str());
+  } else {
+    Reporter().Report(MessageKind::Error, -1, "the resume project " + file.string() + " was not written");
+  }
 }
 
 }  // namespace
@@ -67,6 +104,7 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
                ModeName(project.mode), (project.flags & kFlagAntialias) ? project.antialias : 0, images, first,
                lastNumber, computeFrom, computeTo);
 
+  const auto began = std::chrono::steady_clock::now();
   EngineHooks hooks;
   const std::unique_ptr<ImageRenderer> renderer = MakeModeRenderer(shell, hooks, poll);
   if (!renderer) return kRenderFailed;
@@ -75,9 +113,20 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   // The output files are named after the scene file.
   const std::string base = std::filesystem::path(scenePath).replace_extension().string();
   OutputStage output(project, base);
+  // The render takes the resume position; a stop saved for resume sets it again.
+  const ScreenPosition resume{project.resumeX, project.resumeY};
+  project.ClearResume();
+  auto* tracer = dynamic_cast<RayTraceRenderer*>(renderer.get());
+  if (tracer) tracer->SetRun(base, shell.estimate, resume);
+  ShownRenderer shown(*renderer, shell.runProgress);
+  if (shell.runProgress) shell.runProgress->BeginRun(std::max(computeTo - computeFrom + 1, 0));
   SceneLoop loop(engine, hooks);
-  FrameLoop frameLoop(project, shell.lastImage, *renderer, output, poll);
+  FrameLoop frameLoop(project, shell.lastImage, shown, output, poll);
   const int result = loop.Run(scenePath, frameLoop);
+  if (shell.runProgress) shell.runProgress->EndRun();
+  if (tracer && tracer->LastStop().saved) SaveForResume(shell, base, tracer->LastStop().at, tracer->LastImage());
+  // Finished or stopped, the animation recorded so far is closed whole.
+  output.Finish();
 
   // Full paths, so that a user of the batch mode finds the files.
   for (const auto& written : output.Written()) {
@@ -85,10 +134,12 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
     const auto shown = std::filesystem::absolute(written, ec);
     std::fprintf(stderr, "rz: wrote %s\n", (ec ? written : shown).string().c_str());
   }
-  std::fprintf(stderr, "rz: %d image(s) computed, %zu file(s) written, %llu rays, %llu supplementary rays\n",
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  std::fprintf(stderr,
+               "rz: %d image(s) computed, %zu file(s) written, %llu rays, %llu supplementary rays, %.1f seconds\n",
                frameLoop.ComputedImages(), output.Written().size(),
                static_cast<unsigned long long>(renderer->Counters().rays),
-               static_cast<unsigned long long>(renderer->Counters().supplementary));
+               static_cast<unsigned long long>(renderer->Counters().supplementary), seconds);
   if (result == 9) return kRenderStopped;
   if (result != 1 || output.Failures() > 0) return kRenderFailed;
   return kRenderDone;

@@ -15,6 +15,8 @@
 
 namespace tessaran {
 
+class RunProgress;
+
 // Renderer messages of the shell.
 constexpr int kMsgSaveProject = 14;        // "Sauvegarde de [%s]"
 constexpr int kMsgNoOutput = 13;           // compute without saving anything?
@@ -61,6 +63,7 @@ struct RendererShell {
   bool estimate = false;               // the answer to the time-estimate question
   int lastImage = -1;                  // last image number to compute; -1: to the end
   int threads = 0;                     // worker threads of the pixel loop; 0: every core
+  RunProgress* runProgress = nullptr;  // told of every image the render computes; may be null
 };
 
 // Start-up steps 6 to 8: program, data and temporary directories from the

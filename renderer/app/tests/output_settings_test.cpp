@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <numeric>
+
 #include "renderer/app/frame_loop.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/renderer_shell.h"
@@ -80,6 +82,7 @@ TEST(OutputSettings, TotalImagesCountsTheIntervals) {
   SetSceneCount(p, 2, 10);
   EXPECT_EQ(p.imageCounts, (std::vector<std::int32_t>{10, 10}));
   EXPECT_EQ(TotalImages(p), 11);
+  // The loop back to the first scene ends on it again.
   p.SetOutput(kOutLoop, true);
   EXPECT_EQ(TotalImages(p), 21);
   p.imageCounts[0] = 3;
@@ -87,6 +90,38 @@ TEST(OutputSettings, TotalImagesCountsTheIntervals) {
   EXPECT_EQ(p.imageCounts, (std::vector<std::int32_t>{3, 10, 5}));
   SetSceneCount(p, 0, 5);
   EXPECT_EQ(TotalImages(p), 1);
+}
+
+// The dialog's total and the frames the scene loop runs come from one rule:
+// the final keyframe scene is rendered whatever the last count (n = 1
+// too), a loop ends on the first scene again, and a count that is
+// missing or not positive stands for one image.
+TEST(OutputSettings, TotalImagesIsWhatTheFrameLoopRenders) {
+  RenderSettings s;
+  s.imageCounts = {4, 1};
+  EXPECT_EQ(IntervalFrames(s, 2), (std::vector<int>{5}));
+  EXPECT_EQ(IntervalFrames(s, 3), (std::vector<int>{4, 2}));
+  s.loop = true;
+  EXPECT_EQ(IntervalFrames(s, 3), (std::vector<int>{4, 1, 2}));
+  EXPECT_EQ(IntervalFrames(s, 1), (std::vector<int>{1}));
+  EXPECT_TRUE(IntervalFrames(s, 0).empty());
+
+  for (const std::vector<std::int32_t>& counts :
+       {std::vector<std::int32_t>{4, 4, 4}, {1, 1, 1}, {0, -3, 2}, {7}, {}}) {
+    for (const bool loop : {false, true}) {
+      for (int scenes = 1; scenes <= 4; ++scenes) {
+        RenderProject p;
+        p.sceneCount = scenes;
+        p.imageCounts = counts;
+        p.SetOutput(kOutLoop, loop);
+        RendererShell shell;
+        shell.project = p;
+        const std::vector<int> frames = IntervalFrames(EngineSettings(shell), scenes);
+        EXPECT_EQ(TotalImages(p), std::accumulate(frames.begin(), frames.end(), 0L))
+            << scenes << " scenes, loop " << loop << ", " << counts.size() << " counts";
+      }
+    }
+  }
 }
 
 // Records the numbers the frame loop computes and writes.
@@ -117,9 +152,11 @@ class FrameNumbering : public testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
-  // Runs the scene loop over the file with n = 4 in both intervals.
+  // Runs the scene loop over the file with n = 4 in every interval unless
+  // the project holds counts of its own.
   std::vector<int> Run(RenderProject project, int lastImage, Recorder& recorder) {
     SetSceneCount(project, 3, 4);
+    total_ = TotalImages(project);
     RendererShell shell;
     shell.project = project;
     const RenderSettings settings = EngineSettings(shell);
@@ -135,6 +172,7 @@ class FrameNumbering : public testing::Test {
   std::filesystem::path file_;
   int result_ = -1;
   int next_ = -1;
+  long total_ = -1;
 };
 
 TEST_F(FrameNumbering, ThreeKeyframesOfFourGiveNineImagesNumberedFromZero) {
@@ -147,6 +185,25 @@ TEST_F(FrameNumbering, ThreeKeyframesOfFourGiveNineImagesNumberedFromZero) {
   RenderSettings s;
   s.imageCounts = {4, 4, 4};
   EXPECT_EQ(IntervalFrames(s, 3), (std::vector<int>{4, 5}));
+}
+
+TEST_F(FrameNumbering, RenderedImagesMatchTheDialogTotal) {
+  // A loop over three scenes with n = 4: 4 + 4 + 5, the last image on the
+  // first scene again.
+  RenderProject loop;
+  loop.SetOutput(kOutLoop, true);
+  Recorder r;
+  EXPECT_EQ(Run(loop, -1, r).size(), 13u);
+  EXPECT_EQ(total_, 13);
+  EXPECT_EQ(next_, 13);
+
+  // One image in the last interval still reaches the final scene.
+  RenderProject one;
+  SetSceneCount(one, 3, 4);
+  one.imageCounts = {2, 1, 4};
+  Recorder r1;
+  EXPECT_EQ(Run(one, -1, r1), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(total_, 4);
 }
 
 TEST_F(FrameNumbering, SkippedImagesAreCountedNotComputed) {

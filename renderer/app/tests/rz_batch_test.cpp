@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 
 #include "platform/bytes.h"
 #include "renderer/app/batch.h"
 #include "renderer/app/output_settings.h"
+#include "renderer/app/progress.h"
 #include "sample_scene.h"
 
 namespace tessaran {
@@ -214,11 +216,98 @@ TEST_F(RzProgram, ASceneIsAttachedReadAndRenderedInItsRange) {
   EXPECT_EQ(bad.err.find("image(s) computed"), std::string::npos) << bad.err;
 }
 
-TEST_F(RzProgram, ModesNotBuiltYetAreRefusedClearly) {
+TEST(RzProgress, TheLineTellsTheImageItsShareAndTheTimeLeft) {
+  EXPECT_EQ(DurationText(45.4), "45s");
+  EXPECT_EQ(DurationText(187), "3m 07s");
+  EXPECT_EQ(DurationText(7500), "2h 05m 00s");
+  EXPECT_EQ(ProgressLine(1, 1, 0, 0, 0), "image 1 of 1 (number 0)   0%");
+  // Half of the second of four images took 30 s: 62.5 % of the run is left.
+  EXPECT_EQ(ProgressLine(2, 4, 7, 0.5, 30), "image 2 of 4 (number 7)  50%  about 50s left");
+  EXPECT_EQ(ProgressLine(4, 4, 9, 1.0, 30), "image 4 of 4 (number 9) 100%");
+}
+
+// Runs rz in the background with stderr on a pipe; SIGINT once a line with
+// `trigger` shows some progress (not 0 %). Returns the exit status (−1 on a
+// failure to run).
+int RzStoppedWhen(const std::string& command, const std::string& trigger, std::string& err) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    dup2(fds[1], STDERR_FILENO);
+    close(fds[0]);
+    close(fds[1]);
+    execl("/bin/sh", "sh", "-c", (command + " </dev/null >/dev/null").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  FILE* in = fdopen(fds[0], "r");
+  std::array<char, 1024> line;
+  bool sent = false;
+  while (fgets(line.data(), line.size(), in)) {
+    err += line.data();
+    const std::string text = line.data();
+    if (!sent && text.find(trigger) != std::string::npos && text.find("  0%") == std::string::npos) {
+      kill(pid, SIGINT);
+      sent = true;
+    }
+  }
+  fclose(in);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
+  // The bundled demo's first image: long enough to be stopped on the way.
+  const std::string options = " --batch --mode raytrace --aa 2 --size 400x300 --format24 TGA --last 0 --threads 1";
+  const Result whole = Rz(options + " --out " + Path("whole"));
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  // The progress in a log: a line every tenth of the run, then the summary.
+  EXPECT_NE(whole.err.find("rz: image 1 of 1 (number 0)   0%\n"), std::string::npos) << whole.err;
+  EXPECT_NE(whole.err.find("rz: image 1 of 1 (number 0) 100%\n"), std::string::npos) << whole.err;
+  EXPECT_NE(whole.err.find(" seconds\n"), std::string::npos) << whole.err;
+
+  // exec: the signal goes to rz itself.
+  const std::string rz = "TESSARAN_CONFIG='" + (dir_ / "config").string() + "' exec '" + RZ_PROGRAM + "' ";
+  std::string err;
+  const int stopped = RzStoppedWhen(rz + options + " --out " + Path("part"), "image 1 of 1 (number 0)", err);
+  ASSERT_EQ(stopped, 9) << err;
+  ASSERT_TRUE(fs::exists(dir_ / "part" / "DEMO.RPJ")) << err;
+  EXPECT_TRUE(fs::exists(dir_ / "part" / "DEMO0000.I24"));
+  EXPECT_TRUE(fs::exists(dir_ / "part" / "DEMO0000.ALS"));
+  EXPECT_FALSE(fs::exists(dir_ / "part" / "DEMO0000.TGA"));
+
+  // The resume project holds the run's settings and finds its files where
+  // it lies; the range to compute is the run's own.
+  const Result resumed = Rz("--batch " + Path("part/DEMO.RPJ") + " --last 0 --threads 2");
+  ASSERT_EQ(resumed.status, 0) << resumed.err;
+  EXPECT_NE(resumed.err.find("400 x 300 ratio 100%, ray tracing mode, antialias 2"), std::string::npos)
+      << resumed.err;
+  const Targa a = ReadTarga(dir_ / "whole" / "DEMO0000.TGA");
+  const Targa b = ReadTarga(dir_ / "part" / "DEMO0000.TGA");
+  EXPECT_EQ(a.width, 400);
+  EXPECT_TRUE(a.AnyLit());
+  EXPECT_EQ(a.bytes, b.bytes);
+
+  // Without resume files the stop still ends the run with 9.
+  err.clear();
+  const int plain = RzStoppedWhen(rz + options + " --no-resume --out " + Path("none"), "image 1 of 1 (number 0)", err);
+  EXPECT_EQ(plain, 9) << err;
+  EXPECT_FALSE(fs::exists(dir_ / "none" / "DEMO.RPJ"));
+  EXPECT_FALSE(fs::exists(dir_ / "none" / "DEMO0000.TGA"));
+}
+
+TEST_F(RzProgram, EstimateAnswersYesAndPrintsTheEstimate) {
   WriteSampleScenes(dir_ / "S.MAQ", 1);
-  const Result r = Rz("--batch " + Path("S.MAQ") + " --mode wireframe --size 40x30 --out " + Path("w"));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("not built yet"), std::string::npos) << r.err;
+  const Result r = Rz("--batch " + Path("S.MAQ") + " --mode raytrace --size 60x40 --format24 TGA --estimate --out " +
+                      Path("e"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The estimate is asked for (299 or 300 by the project's image count) and told.
+  EXPECT_NE(r.err.find("estimate of the computation time"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("question 301: Estimated computation time : 00s."), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::exists(dir_ / "e" / "S0000.TGA"));
 }
 
 }  // namespace
