@@ -192,9 +192,11 @@ bool WriteDefaultProject(const fs::path& file) {
   p.pixelRatio = 1000;
   p.flags = kFlagTrueColour | kFlagAntialias;
   p.antialias = 2;
-  p.output = kOutImages | kOut24BitImages | kOutScreenImages;
-  p.format24 = 5;  // BMP
-  p.format8 = 0;   // LBM
+  // Each image as a 24-bit BMP, and the whole as an AVI animation.
+  p.output = kOutImages | kOut24BitImages | kOutAnimation;
+  p.format24 = 5;    // BMP
+  p.format8 = 0;     // LBM, when screen images are asked for
+  p.animFormat = 1;  // AVI
   p.ambient = 25;
   // A high sun in the scene's axes lights the ground out to the horizon,
   // where the lamps no longer reach.
