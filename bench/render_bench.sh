@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Renders the bench scenes with our renderer (`rz --batch`) and with POV-Ray
+# at the same size, antialiasing and thread count, and prints the times.
+#
+#   bench/render_bench.sh                 # every scene, 1 and 2 threads, with and without AA
+#   SCENES="s3_glass" THREADS="2" AA="0" RUNS=3 bench/render_bench.sh
+#
+# The scene generator (gen_scenes.py) is taken from the shared bench folder
+# beside the repository, or named by SCENE_GEN. It writes NAME.pov, NAME.dxf
+# and NAME.json. A scene file holds at most 65535 faces before its last
+# faceted object, and an imported object at most 32767 points (three per
+# triangle), so S1 is generated at 0.87 of its size (75 936 triangles) for
+# both renderers; a scene still above the limit is skipped with a note.
+#
+# For each scene: `qmx --batch` imports the DXF and applies materials,
+# colours, lamps and the camera (bench/scene_to_qmx.py); a render project
+# next to the scene file sets size, square pixels, sky, ground and depth.
+# Wall time is taken around the whole process of either renderer; "POV
+# trace s" is POV-Ray's own "Trace Time". Covered pixels (not sky) of both
+# pictures are counted on the no-AA renders.
+#
+# Environment: SCENES ["s1_mesh s2_mirrors s3_glass"], THREADS ["1 2"],
+# AA ["0 3"] (3: our antialias level 3 against POV-Ray +A0.3 +AM2 +R3 -J),
+# RUNS [1] (the median is kept), OUT [build/release/bench-render], W [640], H [480],
+# BIN_DIR, SCENE_GEN.
+set -euo pipefail
+HERE="$(cd "$(dirname "$0")" && pwd)"
+ROOT="$(cd "$HERE/.." && pwd)"
+SCENES=${SCENES:-"s1_mesh s2_mirrors s3_glass"}
+THREADS=${THREADS:-"1 2"}
+AA=${AA:-"0 3"}
+RUNS=${RUNS:-1}
+W=${W:-640}
+H=${H:-480}
+OUT=${OUT:-"$ROOT/build/release/bench-render"}
+S1_SCALE=${S1_SCALE:-0.87}
+HELPER="$HERE/scene_to_qmx.py"
+GEN=${SCENE_GEN:-"$ROOT/../shared/bench/gen_scenes.py"}
+
+if ! command -v povray >/dev/null; then
+  echo "installing povray" >&2
+  apt-get install -y povray >/dev/null
+fi
+[ -f "$GEN" ] || { echo "render_bench: no scene generator at $GEN (set SCENE_GEN)" >&2; exit 2; }
+
+# BIN_DIR: the programs of another Release build (default: build/release,
+# built here when missing).
+BIN=${BIN_DIR:-"$ROOT/build/release/bin"}
+if [ -z "${BIN_DIR:-}" ] && { [ ! -x "$BIN/rz" ] || [ ! -x "$BIN/qmx" ]; }; then
+  cmake -S "$ROOT" -B "$ROOT/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+  cmake --build "$ROOT/build/release" -j"$(nproc)" --target rz qmx
+fi
+
+mkdir -p "$OUT/scenes" "$OUT/work"
+if [ ! -f "$OUT/scenes/s3_glass.json" ]; then
+  python3 "$GEN" --outdir "$OUT/scenes" --scale-s1 "$S1_SCALE" >/dev/null
+fi
+
+now() { date +%s.%N; }
+calc() { awk "BEGIN { print $* }"; }
+median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+
+# One timed run of a command; prints the wall seconds; its stderr goes to $LOG.
+timed() {
+  local t0 t1
+  t0=$(now)
+  "$@" >>"$LOG" 2>&1 || { echo "render_bench: failed: $*" >&2; tail -5 "$LOG" >&2; return 1; }
+  t1=$(now)
+  calc "$t1 - $t0"
+}
+
+povflags() {
+  if [ "$1" = 0 ]; then echo "-A"; else echo "+A0.3 +AM2 +R3 -J"; fi
+}
+
+declare -A OURS
+printf '%-11s %7s %3s %10s %10s %12s %7s %9s\n' scene threads AA "ours s" "POV s" "POV trace s" ratio "ours 2/1"
+for scene in $SCENES; do
+  json="$OUT/scenes/$scene.json"
+  work="$OUT/work/$scene"
+  mkdir -p "$work"
+  LOG="$work/log.txt"
+  : >"$LOG"
+  maq="$work/$scene.MAQ"
+  t0=$(now)
+  mapfile -t args < <(python3 "$HELPER" qmx-args "$json" "$maq")
+  if ! "$BIN/qmx" --batch "${args[@]}" >>"$LOG" 2>&1 || ! "$BIN/qmx" --batch --info "$maq" >>"$LOG" 2>&1; then
+    faces=$(python3 -c "import json,sys; print(sum(o['triangles'] for o in json.load(open(sys.argv[1]))['objects']))" "$json")
+    echo "$scene: skipped, the modeler's scene file cannot hold it ($faces faces; see $LOG)"
+    continue
+  fi
+  t1=$(now)
+  echo "$scene: DXF import and scene file $(printf '%.2f' "$(calc "$t1 - $t0")") s" >&2
+  for aa in $AA; do
+    python3 "$HELPER" project "$json" "$work/$scene.RPJ" "$aa"
+    for threads in $THREADS; do
+      ours=() pov=() trace=()
+      for ((run = 0; run < RUNS; run++)); do
+        rm -rf "$work/out"
+        ours+=("$(timed "$BIN/rz" --batch "$maq" --size "${W}x$H" --aa "$aa" --mode raytrace --threads "$threads" \
+                    --format24 BMP24 --no-resume --out "$work/out")")
+        ppm="$work/pov_aa${aa}_t$threads.ppm"
+        # shellcheck disable=SC2046
+        pov+=("$(timed povray "$OUT/scenes/$scene.pov" +W$W +H$H -D +WT$threads $(povflags "$aa") +O"$ppm" +FP)")
+        trace+=("$(grep -a 'Trace Time' "$LOG" | tail -1 | sed 's/.*(\([0-9.]*\) seconds).*/\1/')")
+      done
+      o=$(printf '%s\n' "${ours[@]}" | median)
+      p=$(printf '%s\n' "${pov[@]}" | median)
+      tr=$(printf '%s\n' "${trace[@]}" | median)
+      OURS[$scene,$aa,$threads]=$o
+      scaling=""
+      [ "$threads" != 1 ] && [ -n "${OURS[$scene,$aa,1]:-}" ] && scaling=$(calc "$o / ${OURS[$scene,$aa,1]}")
+      printf '%-11s %7s %3s %10.3f %10.3f %12.3f %7.2f %9s\n' "$scene" "$threads" "$aa" "$o" "$p" "$tr" \
+        "$(calc "$o / $p")" "$( [ -n "$scaling" ] && printf '%.2f' "$scaling")"
+      if [ "$aa" = 0 ]; then
+        bmp=$(ls "$work/out"/*.BMP | head -1)
+        cp "$bmp" "$work/ours_t$threads.BMP"
+        echo "$scene: covered pixels $(python3 "$HELPER" coverage "$bmp" "$ppm")" >&2
+      fi
+    done
+  done
+done
