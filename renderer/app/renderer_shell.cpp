@@ -269,6 +269,7 @@ RenderSettings EngineSettings(const RendererShell& shell) {
   s.width = p.width;
   s.height = p.height;
   s.pixelRatio = p.pixelRatio;
+  s.threads = shell.threads;
   s.rayTracing = p.mode == kRayTracing;
   s.groundOn = (p.raySwitches & kSwitchGround) != 0;
   const bool ray = p.mode == kRayTracing;

@@ -34,10 +34,14 @@ struct RenderSettings {
   std::vector<int> imageCounts; // images from keyframe scene i to the next
   int maxOctreeDepth = 4;       // "MAX_OCTREE_DEPTH", kept within 1 … 8
   int octreeMaxNodeElem = 8;    // "OCTREE_MAX_NODE_ELEM", kept within 1 … 1000
+  int threads = 0;              // worker threads of the preparation; 0: every core
   bool limitPools = false;      // the memory-limit option: each pool gets a maximum
   // Bytes the pools may take; 0 means what the system has available.
   std::uint64_t poolMemory = 0;
 };
+
+// The worker count for a requested count (0: every core, at least 1).
+int WorkerCount(int requested);
 
 // Where the engine reports progress: the status line of the renderer's
 // window, the stop request, and the preview window the preparation draws

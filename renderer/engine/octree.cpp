@@ -1,9 +1,12 @@
 #include "renderer/engine/octree.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "platform/console.h"
 #include "platform/report.h"
@@ -161,10 +164,14 @@ bool BuildList(PreparedScene& s, const FrameTables& frame, PoolIndex node, int& 
 // along the widest axis of the centres.
 constexpr int kTreeLeaf = 4;
 
+// Builds one object's tree into the node range reserved for it, so that
+// objects can be built on several threads and the nodes are laid out the
+// same whatever their number.
 struct TreeBuilder {
   PreparedScene& s;
   const FrameTables& frame;
-  std::vector<Vec3> centres;  // of every facet (three times the centre), made once
+  const std::vector<Vec3>& centres;  // of every facet (three times the centre), made once
+  int next;                          // the next node of the object's range
 
   static Vec3 CentreOf(const Facet& f, const FrameTables& frame) {
     return ToVec3(frame.points[f.a]) + ToVec3(frame.points[f.b]) + ToVec3(frame.points[f.c]);
@@ -173,8 +180,7 @@ struct TreeBuilder {
 
   // Node over facetOrder[first, first + count); its index.
   int Build(int first, int count) {
-    const int index = static_cast<int>(s.facetTree.size());
-    s.facetTree.emplace_back();
+    const int index = next++;
     double lo[3] = {kInf, kInf, kInf}, hi[3] = {-kInf, -kInf, -kInf};
     double clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
     for (int i = first; i < first + count; ++i) {
@@ -231,48 +237,64 @@ std::size_t TreeNodes(std::size_t count) {
 
 bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
 
-void BuildFacetTrees(PreparedScene& s, const FrameTables& frame) {
-  // Both tables are reserved to their exact sizes.
+// One object's tree: its facets in facetOrder and its nodes in facetTree.
+struct TreeJob {
+  int object;
+  int first;
+  int count;
+  int firstNode;
+};
+
+void BuildFacetTrees(PreparedScene& s, const FrameTables& frame, int workers) {
+  // Both tables get their exact sizes, each object its ranges in them.
+  std::vector<TreeJob> jobs;
   std::size_t facets = 0, nodes = 0;
   for (int k = 0; k < s.objectCount; ++k) {
     const ObjectEntry& e = frame.objects[k];
     if (!e.IsFacetObject() || !s.TabOBJ[k].hasBox) continue;
-    std::size_t count = 0;
+    int count = 0;
     for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) count += TreeFacet(s.facets[i]) ? 1 : 0;
-    facets += count;
-    if (count > 0) nodes += TreeNodes(count);
+    if (count == 0) continue;
+    jobs.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes)});
+    facets += static_cast<std::size_t>(count);
+    nodes += TreeNodes(static_cast<std::size_t>(count));
   }
+  std::vector<Vec3> centres;
   try {
     s.facetOrder.reserve(facets);
-    s.facetTree.reserve(nodes);
+    s.facetTree.resize(nodes);
+    centres.resize(s.facets.size());
   } catch (const std::bad_alloc&) {
     s.facetOrder = {};
     s.facetTree = {};
     return;  // without trees every facet of an object is tested
   }
-  TreeBuilder builder{s, frame, {}};
-  try {
-    builder.centres.resize(s.facets.size());
-  } catch (const std::bad_alloc&) {
-    s.facetOrder = {};
-    s.facetTree = {};
-    return;
-  }
   for (std::size_t i = 0; i < s.facets.size(); ++i) {
-    if (TreeFacet(s.facets[i])) builder.centres[i] = TreeBuilder::CentreOf(s.facets[i], frame);
+    if (TreeFacet(s.facets[i])) centres[i] = TreeBuilder::CentreOf(s.facets[i], frame);
   }
-  for (int k = 0; k < s.objectCount; ++k) {
-    const ObjectEntry& e = frame.objects[k];
-    ObjectBoxes& ob = s.TabOBJ[k];
-    if (!e.IsFacetObject() || !ob.hasBox) continue;
-    const int first = static_cast<int>(s.facetOrder.size());
+  for (const TreeJob& job : jobs) {
+    const ObjectEntry& e = frame.objects[job.object];
     for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
-      const Facet& f = s.facets[i];
-      if (TreeFacet(f)) s.facetOrder.push_back(i);
+      if (TreeFacet(s.facets[i])) s.facetOrder.push_back(i);
     }
-    const int count = static_cast<int>(s.facetOrder.size()) - first;
-    if (count > 0) ob.facetTreeRoot = builder.Build(first, count);
   }
+  // Each job sorts its own part of facetOrder and fills its own nodes.
+  std::atomic<std::size_t> nextJob{0};
+  auto work = [&] {
+    for (std::size_t j = nextJob++; j < jobs.size(); j = nextJob++) {
+      TreeBuilder builder{s, frame, centres, jobs[j].firstNode};
+      s.TabOBJ[jobs[j].object].facetTreeRoot = builder.Build(jobs[j].first, jobs[j].count);
+    }
+  };
+  std::vector<std::thread> helpers;
+  const int extra = std::min(workers, static_cast<int>(jobs.size())) - 1;
+  try {
+    for (int t = 0; t < extra; ++t) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads: the jobs they would have taken are done below.
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
 }
 
 // The pools are reserved from estimates before the build and only read
@@ -358,19 +380,28 @@ bool SizeHeaps(const FrameTables& frame, const RenderSettings& settings, Prepare
   return true;
 }
 
+namespace {
+
+// The box of a facet's three corners.
+Boite CornerBox(const Vec3 (&v)[3]) {
+  Boite b;
+  b.xmin = std::min({v[0][0], v[1][0], v[2][0]});
+  b.ymin = std::min({v[0][1], v[1][1], v[2][1]});
+  b.zmin = std::min({v[0][2], v[1][2], v[2][2]});
+  b.xmax = std::max({v[0][0], v[1][0], v[2][0]});
+  b.ymax = std::max({v[0][1], v[1][1], v[2][1]});
+  b.zmax = std::max({v[0][2], v[1][2], v[2][2]});
+  return b;
+}
+
+}  // namespace
+
 bool FacetMeetsBox(const Facet& f, const std::vector<std::array<float, 3>>& points, const Boite& box) {
   const Vec3 v[3] = {ToVec3(points[f.a]), ToVec3(points[f.b]), ToVec3(points[f.c])};
   for (const Vec3& p : v) {
     if (Inside(p, box)) return true;
   }
-  Boite own;
-  own.xmin = std::min({v[0][0], v[1][0], v[2][0]});
-  own.ymin = std::min({v[0][1], v[1][1], v[2][1]});
-  own.zmin = std::min({v[0][2], v[1][2], v[2][2]});
-  own.xmax = std::max({v[0][0], v[1][0], v[2][0]});
-  own.ymax = std::max({v[0][1], v[1][1], v[2][1]});
-  own.zmax = std::max({v[0][2], v[1][2], v[2][2]});
-  if (!Overlap(own, box)) return false;
+  if (!Overlap(CornerBox(v), box)) return false;
   // The plane meets the box unless every corner lies strictly on one side;
   // a corner on the plane counts as meeting, so that a facet lying in a
   // face of the box is kept by the boxes on both sides.
@@ -449,12 +480,7 @@ bool ListedOnRay(const PreparedScene& s, const FrameTables& frame, int k, int el
   if (facet) {
     const Vec3 v[3] = {ToVec3(frame.points[facet->a]), ToVec3(frame.points[facet->b]),
                        ToVec3(frame.points[facet->c])};
-    own.xmin = std::min({v[0][0], v[1][0], v[2][0]});
-    own.ymin = std::min({v[0][1], v[1][1], v[2][1]});
-    own.zmin = std::min({v[0][2], v[1][2], v[2][2]});
-    own.xmax = std::max({v[0][0], v[1][0], v[2][0]});
-    own.ymax = std::max({v[0][1], v[1][1], v[2][1]});
-    own.zmax = std::max({v[0][2], v[1][2], v[2][2]});
+    own = CornerBox(v);
   }
   auto near = [&](PoolIndex n) { return Overlap(own, s.HBox[s.HON[n].box]); };
   // The root's list takes the objects whose boxes meet it, and of a facet
@@ -555,7 +581,7 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
     }
     if (hooks.Stop(static_cast<double>(k + 1) / std::max(n, 1))) return 0;
   }
-  BuildFacetTrees(s, frame);
+  BuildFacetTrees(s, frame, WorkerCount(settings.threads));
   s.sceneBox.xmin = s.sceneBox.ymin = s.sceneBox.zmin = kInf;
   s.sceneBox.xmax = s.sceneBox.ymax = s.sceneBox.zmax = -kInf;
   for (int k = 0; k < n; ++k) {

@@ -87,8 +87,6 @@ int ColourDistance(std::uint32_t a, std::uint32_t b);
 // Channel-wise integer mean of four packed colours.
 std::uint32_t MeanColour(std::uint32_t c0, std::uint32_t c1, std::uint32_t c2, std::uint32_t c3);
 
-// The worker count for a requested count (0: every core, at least 1).
-int WorkerCount(int requested);
 
 // The time estimate of the pre-pass at W÷10 × H÷10 for an image W × H:
 // only images of 21 × 21 pixels and more get one. The factor k is the
