@@ -88,6 +88,14 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   if (project.sceneCount != file.SceneCount()) {
     SetSceneCount(project, file.SceneCount(), kDefaultImagesPerInterval);
   }
+  // An animation needs two keyframe scenes: asking for nothing else, the
+  // render would save nothing.
+  if (!project.Output(kOutImages) && project.Output(kOutAnimation) && file.SceneCount() < 2 &&
+      AskQuestion(QuestionButtons::YesNo, kMsgNoOutput) != Answer::Yes) {
+    Reporter().Report(MessageKind::Error, -1,
+                      scenePath + " holds one keyframe scene, which makes no animation; ask for images as well");
+    return kRenderFailed;
+  }
   const RenderSettings settings = EngineSettings(shell);
   const std::vector<int> frames = IntervalFrames(settings, file.SceneCount());
   const int images = std::accumulate(frames.begin(), frames.end(), 0);

@@ -191,6 +191,21 @@ TEST_F(RzProgram, OneThreadAndTwoThreadsWriteTheSameFile) {
   EXPECT_EQ(one.bytes, two.bytes);
 }
 
+TEST_F(RzProgram, AnAnimationOfOneSceneIsARenderWithoutOutput) {
+  WriteSampleScenes(dir_ / "ONE.MAQ", 1);
+  RenderProject p;
+  ResetProject(p);
+  p.SetSceneName((dir_ / "ONE.MAQ").string());
+  p.mode = kRayTracing;
+  p.width = 16;
+  p.height = 12;
+  p.output = kOutAnimation;
+  ASSERT_TRUE(WriteProject(p, dir_ / "ONE.RPJ"));
+  const Result r = Rz("--batch " + Path("ONE.RPJ") + " --out " + Path("anim"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("makes no animation"), std::string::npos) << r.err;
+}
+
 TEST_F(RzProgram, ASceneIsAttachedReadAndRenderedInItsRange) {
   WriteSampleScenes(dir_ / "S.MAQ", 3);
   const Result r = Rz("--batch " + Path("S.MAQ") + " --mode raytrace --size 64x48 --first 1 --last 3 --out " +
