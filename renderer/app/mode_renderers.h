@@ -11,10 +11,12 @@ namespace tessaran {
 
 class WireframeRenderer final : public ImageRenderer {
  public:
-  WireframeRenderer(EngineHooks& hooks, RenderPoll& poll) : hooks_(hooks), poll_(poll) {}
+  WireframeRenderer(const RenderProject& project, EngineHooks& hooks, RenderPoll& poll)
+      : project_(project), hooks_(hooks), poll_(poll) {}
   int RenderImage(SceneLoop& loop, int imageNumber) override;
 
  private:
+  const RenderProject& project_;
   EngineHooks& hooks_;
   RenderPoll& poll_;
 };

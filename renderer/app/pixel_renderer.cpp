@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "renderer/app/mode_renderers.h"
+#include "renderer/app/planes.h"
 #include "renderer/app/raytrace_renderer.h"
 #include "renderer/engine/mode_render.h"
 
@@ -17,7 +18,8 @@ int PixelRenderer::RenderImage(SceneLoop& loop, int imageNumber) {
   trace.frameNumber = imageNumber;
   const int antialias = (project_.flags & kFlagAntialias) ? std::clamp<int>(project_.antialias, 1, 3) : 0;
   const TextureMaps* maps = maps_.BeginFrame(project_, frame, imageNumber);
-  const int result = RenderPixelMode(frame, loop.Settings(), trace, maps, hooks_, &poll_, antialias);
+  const int result =
+      RenderPixelMode(frame, loop.Settings(), trace, maps, hooks_, &poll_, antialias, FrameLoopLoadsBackPlane(project_));
   maps_.EndFrame();
   return result;
 }

@@ -1,4 +1,5 @@
 #include "renderer/app/mode_renderers.h"
+#include "renderer/app/planes.h"
 #include "renderer/app/raytrace_renderer.h"
 #include "renderer/engine/mode_render.h"
 
@@ -7,7 +8,7 @@ namespace tessaran {
 int PolygonRenderer::RenderImage(SceneLoop& loop, int imageNumber) {
   TraceSettings trace = TraceSettingsOf(project_);
   trace.frameNumber = imageNumber;
-  return RenderPolygons(loop.Frame(), loop.Settings(), trace, hooks_, &poll_);
+  return RenderPolygons(loop.Frame(), loop.Settings(), trace, hooks_, &poll_, FrameLoopLoadsBackPlane(project_));
 }
 
 }  // namespace tessaran

@@ -28,7 +28,7 @@ std::unique_ptr<ImageRenderer> MakeModeRenderer(const RendererShell& shell, Engi
       tracer->Maps().SetDataDirectory(shell.dataDirectory);
       return tracer;
     }
-    case kWireframe: return std::make_unique<WireframeRenderer>(hooks, poll);
+    case kWireframe: return std::make_unique<WireframeRenderer>(project, hooks, poll);
     case kPolygon: return std::make_unique<PolygonRenderer>(project, hooks, poll);
     case kPixel: {
       auto pixel = std::make_unique<PixelRenderer>(project, hooks, poll);

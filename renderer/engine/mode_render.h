@@ -38,10 +38,11 @@ constexpr double kPolygonKs = 0.7;
 constexpr double kPolygonNs = 50;
 
 // Each returns 1 finished, 0 abandoned (tables or image could not be
-// made), 9 stopped by the poll (which may be null).
-int RenderWireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll);
+// made), 9 stopped by the poll (which may be null). With `backPlane`, the
+// picture the result slot holds shows where the image is black.
+int RenderWireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll, bool backPlane = false);
 int RenderPolygons(FrameTables& frame, const RenderSettings& settings, const TraceSettings& trace,
-                   EngineHooks& hooks, RenderPoll* poll);
+                   EngineHooks& hooks, RenderPoll* poll, bool backPlane = false);
 
 // Depth of a sample in the pixel mode's buffer: (z − zmin) × depth scale,
 // larger is nearer; −1 when it falls outside 0 … 65535.
@@ -53,6 +54,7 @@ void PixelModeSize(int width, int height, int antialias, int& computeWidth, int&
 
 // `antialias` 0 … 3. Leaves the final W × H image in the result slot.
 int RenderPixelMode(FrameTables& frame, const RenderSettings& settings, const TraceSettings& trace,
-                    const TextureMaps* maps, EngineHooks& hooks, RenderPoll* poll, int antialias);
+                    const TextureMaps* maps, EngineHooks& hooks, RenderPoll* poll, int antialias,
+                    bool backPlane = false);
 
 }  // namespace tessaran

@@ -223,7 +223,7 @@ bool Reduce(int W, int H) {
 }
 
 int PixelMode(FrameTables& frame, const RenderSettings& settings, const TraceSettings& trace, const TextureMaps* maps,
-              EngineHooks& hooks, RenderPoll* poll, int antialias) {
+              EngineHooks& hooks, RenderPoll* poll, int antialias, bool backPlane) {
   const int W = frame.width, H = frame.height;
   if (W < 1 || H < 1) return kScreenAbandoned;
   antialias = std::clamp(antialias, 0, 3);
@@ -273,6 +273,7 @@ int PixelMode(FrameTables& frame, const RenderSettings& settings, const TraceSet
   }
   going = going && image.Run(Pass::kBlend, prepared, 0.8, 0.2);
   if (!going) return kScreenStopped;
+  if (backPlane) ShowUnderBlack(kResultSlot, image.colour, CW, CH);
   if (!StoreImage(kResultSlot, image.colour, CW, CH)) return kScreenAbandoned;
   if ((CW != W || CH != H) && !Reduce(W, H)) {
     // The larger image stays: better written unreduced than lost.
@@ -303,10 +304,10 @@ void PixelModeSize(int width, int height, int antialias, int& computeWidth, int&
 
 
 int RenderPixelMode(FrameTables& frame, const RenderSettings& settings, const TraceSettings& trace,
-                    const TextureMaps* maps, EngineHooks& hooks, RenderPoll* poll, int antialias) {
+                    const TextureMaps* maps, EngineHooks& hooks, RenderPoll* poll, int antialias, bool backPlane) {
   // The buffers of a large image may not be had: abandoned, not a crash.
   try {
-    return PixelMode(frame, settings, trace, maps, hooks, poll, antialias);
+    return PixelMode(frame, settings, trace, maps, hooks, poll, antialias, backPlane);
   } catch (const std::bad_alloc&) {
     ShowMessage(MessageKind::Error, kMsgImageMemory);
     return kScreenAbandoned;

@@ -56,7 +56,7 @@ class FixedLighting {
 };
 
 int Polygons(FrameTables& frame, const RenderSettings& settings, const TraceSettings& trace, EngineHooks& hooks,
-             RenderPoll* poll) {
+             RenderPoll* poll, bool backPlane) {
   const int W = frame.width, H = frame.height;
   if (W < 1 || H < 1) return kScreenAbandoned;
   hooks.Status(kMsgPolygons);
@@ -97,16 +97,17 @@ int Polygons(FrameTables& frame, const RenderSettings& settings, const TraceSett
                  [&](const RasterSample& s) { image[static_cast<std::size_t>(s.y) * W + s.x] = rgb; });
 
   }
+  if (backPlane) ShowUnderBlack(kResultSlot, image, W, H);
   return StoreImage(kResultSlot, image, W, H) ? kScreenFinished : kScreenAbandoned;
 }
 
 }  // namespace
 
 int RenderPolygons(FrameTables& frame, const RenderSettings& settings, const TraceSettings& trace,
-                   EngineHooks& hooks, RenderPoll* poll) {
+                   EngineHooks& hooks, RenderPoll* poll, bool backPlane) {
   // The buffers of a large image may not be had: abandoned, not a crash.
   try {
-    return Polygons(frame, settings, trace, hooks, poll);
+    return Polygons(frame, settings, trace, hooks, poll, backPlane);
   } catch (const std::bad_alloc&) {
     ShowMessage(MessageKind::Error, kMsgImageMemory);
     return kScreenAbandoned;

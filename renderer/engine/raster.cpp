@@ -175,6 +175,21 @@ void FillTriangle(const RasterView& view, const RasterVertex& a, const RasterVer
   }
 }
 
+void ShowUnderBlack(int slot, std::vector<std::uint32_t>& pixels, int width, int height) {
+  const VirtIm& picture = VimSlot(slot);
+  if (picture.Empty() || pixels.size() < static_cast<std::size_t>(width) * height) return;
+  const auto W = static_cast<std::int64_t>(picture.width), H = static_cast<std::int64_t>(picture.height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t& c = pixels[static_cast<std::size_t>(y) * width + x];
+      if (c != 0) continue;
+      const std::int32_t p =
+          VimGetPixel(slot, static_cast<std::uint32_t>(y * H / height), static_cast<std::uint32_t>(x * W / width));
+      if (p > 0) c = static_cast<std::uint32_t>(p);
+    }
+  }
+}
+
 bool StoreImage(int slot, const std::vector<std::uint32_t>& pixels, int width, int height) {
   if (width < 1 || height < 1 || pixels.size() < static_cast<std::size_t>(width) * height) return false;
   if (!VimCreate(slot, width, height, 24)) return false;

@@ -59,6 +59,11 @@ struct RasterSample {
 void FillTriangle(const RasterView& view, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
                   const std::function<void(const RasterSample&)>& emit);
 
+// Gives the black pixels of a W × H image the picture `slot` holds (the
+// back plane), read at that size whatever the picture's: black pixels are
+// not drawn, so the picture shows through as in the ray tracer.
+void ShowUnderBlack(int slot, std::vector<std::uint32_t>& pixels, int width, int height);
+
 // Stores a W × H image (0x00RRGGBB, row by row from the top) into a new
 // 24-bit virtual image in `slot`; false when the slot cannot be created.
 bool StoreImage(int slot, const std::vector<std::uint32_t>& pixels, int width, int height);

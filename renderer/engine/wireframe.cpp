@@ -58,7 +58,7 @@ void CurvedLines(const FrameTables& frame, int k, const std::function<void(Vec3,
   }
 }
 
-int Wireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll) {
+int Wireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll, bool backPlane) {
   const int W = frame.width, H = frame.height;
   if (W < 1 || H < 1) return kScreenAbandoned;
   hooks.Status(kMsgWireframe);
@@ -92,15 +92,16 @@ int Wireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll) {
     }
     if (poll && poll->Poll(static_cast<double>(k + 1) / n)) return kScreenStopped;
   }
+  if (backPlane) ShowUnderBlack(kResultSlot, image, W, H);
   return StoreImage(kResultSlot, image, W, H) ? kScreenFinished : kScreenAbandoned;
 }
 
 }  // namespace
 
-int RenderWireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll) {
+int RenderWireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll, bool backPlane) {
   // The buffers of a large image may not be had: abandoned, not a crash.
   try {
-    return Wireframe(frame, hooks, poll);
+    return Wireframe(frame, hooks, poll, backPlane);
   } catch (const std::bad_alloc&) {
     ShowMessage(MessageKind::Error, kMsgImageMemory);
     return kScreenAbandoned;

@@ -66,6 +66,7 @@ struct Options {
   bool shadows = false;
   int antialias = 0;
   bool lamp = true;
+  bool backPlane = false;  // a red picture in the result slot first
   RenderPoll* poll = nullptr;
 };
 
@@ -97,11 +98,21 @@ Image Render(Mode mode, const MaqScene& scene, const Options& setup = {}) {
   trace.ambient = 0.1;
   EngineHooks hooks;
   Image image;
+  if (setup.backPlane) {
+    trace.zenith = trace.horizonUp = trace.horizonDown = trace.nadir = {};  // the sky off: black
+    VimCreate(kResultSlot, setup.width, setup.height, 24);
+    for (int y = 0; y < setup.height; ++y) {
+      for (int x = 0; x < setup.width; ++x) VimPutPixel(kResultSlot, 0xFF0000, y, x, 0);
+    }
+  }
   switch (mode) {
-    case Mode::kWireframe: image.result = RenderWireframe(frame, hooks, setup.poll); break;
-    case Mode::kPolygon: image.result = RenderPolygons(frame, settings, trace, hooks, setup.poll); break;
+    case Mode::kWireframe: image.result = RenderWireframe(frame, hooks, setup.poll, setup.backPlane); break;
+    case Mode::kPolygon:
+      image.result = RenderPolygons(frame, settings, trace, hooks, setup.poll, setup.backPlane);
+      break;
     case Mode::kPixel:
-      image.result = RenderPixelMode(frame, settings, trace, nullptr, hooks, setup.poll, setup.antialias);
+      image.result =
+          RenderPixelMode(frame, settings, trace, nullptr, hooks, setup.poll, setup.antialias, setup.backPlane);
       break;
   }
   const VirtIm& slot = VimSlot(kResultSlot);
@@ -178,6 +189,27 @@ TEST(RenderModes, TheNearBoxHidesTheFarOneInEitherFileOrder) {
       const std::uint32_t far = image.At(fx, fy);
       EXPECT_GT(Green(far), Red(far)) << std::hex << far;
     }
+  }
+}
+
+TEST(RenderModes, EveryModeShowsTheBackPlaneWhereTheImageIsBlack) {
+  MaqScene s = Scene();
+  AddBox(s, 0, 0, 60, 120, 0x8F80);
+  const auto [bx, by] = PixelOf({0, 60, 0});
+  for (const auto& [mode, antialias] : {std::pair{Mode::kPixel, 0}, {Mode::kPixel, 2}, {Mode::kPolygon, 0},
+                                        {Mode::kWireframe, 0}}) {
+    Options o;
+    o.ground = false;  // a black sky everywhere the box is not
+    o.antialias = antialias;
+    o.backPlane = true;
+    const Image with = Render(mode, s, o);
+    ASSERT_EQ(with.result, kScreenFinished);
+    EXPECT_EQ(with.At(1, 1), 0xFF0000u) << static_cast<int>(mode) << " antialias " << antialias;
+    if (mode != Mode::kWireframe) {
+      EXPECT_NE(with.At(bx, by), 0xFF0000u);
+    }
+    o.backPlane = false;
+    EXPECT_NE(Render(mode, s, o).At(1, 1), 0xFF0000u);
   }
 }
 
