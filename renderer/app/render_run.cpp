@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <numeric>
+#include <utility>
 
 #include "imaging/picture.h"
 #include "platform/report.h"
@@ -25,8 +26,9 @@ constexpr int kMsgModelInvalid = 20;  // "Modele invalide ou incomplet"
 // Images between keyframe scenes given to a project that had no count for them.
 constexpr int kDefaultImagesPerInterval = 10;
 
-// Reads every keyframe scene once; false after the reader's message.
-bool ReadScenes(MaqSceneFile& file, const std::string& path) {
+// Reads every keyframe scene once, keeping the first for the render;
+// false after the reader's message.
+bool ReadScenes(MaqSceneFile& file, const std::string& path, MaqScene& first) {
   const MaqStatus opened = file.Open(path);
   if (opened == MaqStatus::Missing) {
     ShowMessage(MessageKind::Error, kMsgCannotOpen, path.c_str());
@@ -35,6 +37,7 @@ bool ReadScenes(MaqSceneFile& file, const std::string& path) {
   for (int number = 1; opened == MaqStatus::Ok && number <= file.SceneCount(); ++number) {
     MaqScene scene;
     if (ReadMaq(file, number, scene, number == 1) != MaqStatus::Ok) break;
+    if (number == 1) first = std::move(scene);
     if (number == file.SceneCount()) return true;
   }
   ShowMessage(MessageKind::Error, kMsgModelInvalid);
@@ -82,7 +85,8 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   RenderProject& project = shell.project;
   const std::string scenePath = NativePath(project.SceneName());
   MaqSceneFile file;
-  if (!ReadScenes(file, scenePath)) return kRenderFailed;
+  MaqScene firstScene;
+  if (!ReadScenes(file, scenePath, firstScene)) return kRenderFailed;
 
   // The animation needs one image count per interval of this file.
   if (project.sceneCount != file.SceneCount()) {
@@ -130,7 +134,7 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   if (shell.runProgress) shell.runProgress->BeginRun(std::max(computeTo - computeFrom + 1, 0));
   SceneLoop loop(engine, hooks);
   FrameLoop frameLoop(project, shell.lastImage, shown, output, poll);
-  const int result = loop.Run(scenePath, frameLoop);
+  const int result = loop.Run(scenePath, file, std::move(firstScene), frameLoop);
   if (shell.runProgress) shell.runProgress->EndRun();
   if (tracer && tracer->LastStop().saved) SaveForResume(shell, base, tracer->LastStop().at, tracer->LastImage());
   // Finished or stopped, the animation recorded so far is closed whole.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "platform/console.h"
 #include "platform/report.h"
@@ -68,6 +69,21 @@ int SceneLoop::Run(const std::filesystem::path& file, IntervalSink& sink) {
       maq.SceneCount(), [&](int number, MaqScene& scene) { return ReadMaq(maq, number, scene); }, sink);
   if (result == 0 && !maq.Problem().empty()) {
     ShowMessage(MessageKind::Error, kMsgOpenFailed, file.string().c_str());
+  }
+  return result;
+}
+
+int SceneLoop::Run(const std::filesystem::path& name, MaqSceneFile& file, MaqScene first, IntervalSink& sink) {
+  const int result = Run(
+      file.SceneCount(),
+      [&](int number, MaqScene& scene) {
+        if (number > 1) return ReadMaq(file, number, scene);
+        scene = std::move(first);
+        return MaqStatus::Ok;
+      },
+      sink);
+  if (result == 0 && !file.Problem().empty()) {
+    ShowMessage(MessageKind::Error, kMsgOpenFailed, name.string().c_str());
   }
   return result;
 }

@@ -54,6 +54,10 @@ class SceneLoop {
   // ended early, 0 when the file could not be read (message 18) or memory
   // ran out (messages 132 to 135).
   int Run(const std::filesystem::path& file, IntervalSink& sink);
+  // The same over a file the caller opened and whose first scene it has
+  // read already (to check the file before rendering): that scene is not
+  // read again.
+  int Run(const std::filesystem::path& name, MaqSceneFile& file, MaqScene first, IntervalSink& sink);
 
   // The same over scenes handed by `read` (1-based numbers, in turn).
   using SceneReader = std::function<MaqStatus(int number, MaqScene& scene)>;
