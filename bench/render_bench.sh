@@ -51,7 +51,7 @@ if [ -z "${BIN_DIR:-}" ] && { [ ! -x "$BIN/rz" ] || [ ! -x "$BIN/qmx" ]; }; then
   cmake --build "$ROOT/build/release" -j"$(nproc)" --target rz qmx
 fi
 
-mkdir -p "$OUT/scenes" "$OUT/work"
+mkdir -p "$OUT/scenes" "$OUT/renders"
 if [ ! -f "$OUT/scenes/s3_glass.json" ]; then
   python3 "$GEN" --outdir "$OUT/scenes" --scale-s1 "$S1_SCALE" >/dev/null
 fi
@@ -77,7 +77,7 @@ declare -A OURS
 printf '%-11s %7s %3s %10s %10s %12s %7s %9s\n' scene threads AA "ours s" "POV s" "POV trace s" ratio "ours 2/1"
 for scene in $SCENES; do
   json="$OUT/scenes/$scene.json"
-  work="$OUT/work/$scene"
+  work="$OUT/renders/$scene"
   mkdir -p "$work"
   LOG="$work/log.txt"
   : >"$LOG"

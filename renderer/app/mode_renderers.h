@@ -9,43 +9,41 @@
 
 namespace tessaran {
 
-class WireframeRenderer final : public ImageRenderer {
+// What every mode renderer reads: the project, the engine's hooks and the
+// render poll.
+class ModeRenderer : public ImageRenderer {
  public:
-  WireframeRenderer(const RenderProject& project, EngineHooks& hooks, RenderPoll& poll)
+  ModeRenderer(const RenderProject& project, EngineHooks& hooks, RenderPoll& poll)
       : project_(project), hooks_(hooks), poll_(poll) {}
-  int RenderImage(SceneLoop& loop, int imageNumber) override;
 
- private:
+ protected:
   const RenderProject& project_;
   EngineHooks& hooks_;
   RenderPoll& poll_;
 };
 
-class PolygonRenderer final : public ImageRenderer {
+class WireframeRenderer final : public ModeRenderer {
  public:
-  PolygonRenderer(const RenderProject& project, EngineHooks& hooks, RenderPoll& poll)
-      : project_(project), hooks_(hooks), poll_(poll) {}
+  using ModeRenderer::ModeRenderer;
   int RenderImage(SceneLoop& loop, int imageNumber) override;
+};
 
- private:
-  const RenderProject& project_;
-  EngineHooks& hooks_;
-  RenderPoll& poll_;
+class PolygonRenderer final : public ModeRenderer {
+ public:
+  using ModeRenderer::ModeRenderer;
+  int RenderImage(SceneLoop& loop, int imageNumber) override;
 };
 
 // With antialiasing the image is computed larger and reduced to the
 // project's W × H before the output stage sees it. The scene's colour
 // maps, and the sky and ground maps, show as in the ray tracer.
-class PixelRenderer final : public ImageRenderer {
+class PixelRenderer final : public ModeRenderer {
  public:
   PixelRenderer(const RenderProject& project, EngineHooks& hooks, RenderPoll& poll);
   int RenderImage(SceneLoop& loop, int imageNumber) override;
   RenderMaps& Maps() { return maps_; }
 
  private:
-  const RenderProject& project_;
-  EngineHooks& hooks_;
-  RenderPoll& poll_;
   RenderMaps maps_;
 };
 

@@ -8,7 +8,7 @@
 namespace tessaran {
 
 PixelRenderer::PixelRenderer(const RenderProject& project, EngineHooks& hooks, RenderPoll& poll)
-    : project_(project), hooks_(hooks), poll_(poll) {
+    : ModeRenderer(project, hooks, poll) {
   maps_.SetSceneFile(NativePath(project.SceneName()));
 }
 
