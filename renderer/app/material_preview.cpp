@@ -61,7 +61,6 @@ int RenderMaterialPreview(RendererShell& shell, const PreviewMaterial& material,
   settings.loop = false;
   EngineHooks hooks;
   RayTraceRenderer renderer(project, shell.threads, shell.settings.maxAntialiasDepth, hooks, poll);
-  renderer.Maps().SetSceneMaps({}, {}, {});
   renderer.Maps().SetDataDirectory(shell.dataDirectory);
   renderer.Maps().SetPreviewMaps(maps);
   SceneLoop loop(settings, hooks);

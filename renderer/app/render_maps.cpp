@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/console.h"
-
 namespace tessaran {
 
 namespace {
@@ -43,23 +41,9 @@ void RenderMaps::SetSceneMaps(std::vector<MapEntry> maps, std::vector<MaqMapDeta
   sceneMaps_ = std::move(maps);
   details_ = std::move(details);
   assignments_ = std::move(assignments);
-  sceneRead_ = true;
-}
-
-void RenderMaps::ReadSceneMaps() {
-  sceneRead_ = true;
-  if (scenePath_.empty()) return;
-  MaqSceneFile file;
-  MaqScene scene;
-  if (file.Open(scenePath_) != MaqStatus::Ok || ReadMaq(file, 1, scene, true) != MaqStatus::Ok) {
-    Trace("InitListeMap : pas de mapping lu dans [%s]\n", scenePath_.string().c_str());
-    return;
-  }
-  SetSceneMaps(std::move(scene.maps), std::move(scene.mapDetails), std::move(scene.assignments));
 }
 
 const TextureMaps* RenderMaps::BeginFrame(const RenderProject& project, const FrameTables& frame, int imageNumber) {
-  if (!sceneRead_) ReadSceneMaps();
   MapSettings settings = MapSettingsOf(project, scenePath_.parent_path(), dataDirectory_);
   settings.frameNumber = std::max(imageNumber, 0);
   settings.previewMaps = previewMaps_;

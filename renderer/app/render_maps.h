@@ -27,11 +27,10 @@ MapSettings MapSettingsOf(const RenderProject& project, const std::filesystem::p
 
 class RenderMaps {
  public:
-  // The scene file whose map records ("MAPX", "LSTM", "MAPP") apply; read
-  // on the first frame. A file that cannot be read brings no maps (the
-  // scene loop reports the file itself).
+  // The scene file: map names are looked for beside it.
   void SetSceneFile(const std::filesystem::path& scene) { scenePath_ = scene; }
-  // Map records given directly (the material preview's scene has no file).
+  // The scene's map records ("MAPX", "LSTM", "MAPP"), as read with its
+  // first keyframe scene; none until given.
   void SetSceneMaps(std::vector<MapEntry> maps, std::vector<MaqMapDetail> details,
                     std::vector<Assignment> assignments);
   void SetDataDirectory(const std::filesystem::path& directory) { dataDirectory_ = directory; }
@@ -49,11 +48,8 @@ class RenderMaps {
   std::size_t Loads() const { return cache_.Loads(); }
 
  private:
-  void ReadSceneMaps();
-
   std::filesystem::path scenePath_;
   std::filesystem::path dataDirectory_;
-  bool sceneRead_ = false;
   std::vector<MapEntry> sceneMaps_;
   std::vector<MaqMapDetail> details_;
   std::vector<Assignment> assignments_;

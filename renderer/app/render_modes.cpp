@@ -18,21 +18,32 @@ const char* ModeName(int mode) {
   return "unknown";
 }
 
-std::unique_ptr<ImageRenderer> MakeModeRenderer(const RendererShell& shell, EngineHooks& hooks, RenderPoll& poll) {
+namespace {
+
+// The maps of the scene already read, and where else their pictures may be.
+void GiveSceneMaps(RenderMaps& maps, const RendererShell& shell, const MaqScene& scene) {
+  maps.SetSceneMaps(scene.maps, scene.mapDetails, scene.assignments);
+  // Pictures not found beside the scene are looked for in the data directory.
+  maps.SetDataDirectory(shell.dataDirectory);
+}
+
+}  // namespace
+
+std::unique_ptr<ImageRenderer> MakeModeRenderer(const RendererShell& shell, const MaqScene& firstScene,
+                                                EngineHooks& hooks, RenderPoll& poll) {
   const RenderProject& project = shell.project;
   switch (project.mode) {
     case kRayTracing: {
       auto tracer =
           std::make_unique<RayTraceRenderer>(project, shell.threads, shell.settings.maxAntialiasDepth, hooks, poll);
-      // Maps not found beside the scene are looked for in the data directory.
-      tracer->Maps().SetDataDirectory(shell.dataDirectory);
+      GiveSceneMaps(tracer->Maps(), shell, firstScene);
       return tracer;
     }
     case kWireframe: return std::make_unique<WireframeRenderer>(project, hooks, poll);
     case kPolygon: return std::make_unique<PolygonRenderer>(project, hooks, poll);
     case kPixel: {
       auto pixel = std::make_unique<PixelRenderer>(project, hooks, poll);
-      pixel->Maps().SetDataDirectory(shell.dataDirectory);
+      GiveSceneMaps(pixel->Maps(), shell, firstScene);
       return pixel;
     }
   }

@@ -6,12 +6,15 @@
 
 #include "renderer/app/frame_loop.h"
 #include "renderer/app/renderer_shell.h"
+#include "scene/maq_scene.h"
 
 namespace tessaran {
 
-// The renderer of the project's mode; null (after a message) for a mode
-// that cannot run.
-std::unique_ptr<ImageRenderer> MakeModeRenderer(const RendererShell& shell, EngineHooks& hooks, RenderPoll& poll);
+// The renderer of the project's mode, with the map records of the scene
+// file's first keyframe scene; null (after a message) for a mode that
+// cannot run.
+std::unique_ptr<ImageRenderer> MakeModeRenderer(const RendererShell& shell, const MaqScene& firstScene,
+                                                EngineHooks& hooks, RenderPoll& poll);
 
 // The mode's name in console lines.
 const char* ModeName(int mode);

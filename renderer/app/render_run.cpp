@@ -118,7 +118,7 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
 
   const auto began = std::chrono::steady_clock::now();
   EngineHooks hooks;
-  const std::unique_ptr<ImageRenderer> renderer = MakeModeRenderer(shell, hooks, poll);
+  const std::unique_ptr<ImageRenderer> renderer = MakeModeRenderer(shell, firstScene, hooks, poll);
   if (!renderer) return kRenderFailed;
   RenderSettings engine = settings;
   engine.groundColour = GroundColourOf(project);
