@@ -202,6 +202,13 @@ LightSums Shade(const TraceScene& s, RayState& state, const Vec3& P, Vec3 N, con
   return sums;
 }
 
+// The surface's own colour under the light sums.
+Colour LitColour(const Surface& surf, const LightSums& sums) {
+  Colour c;
+  for (int ch = 0; ch < 3; ++ch) c[ch] = surf.colour[ch] / 255 * sums.diffuse[ch] + sums.specular[ch];
+  return c;
+}
+
 Colour Background(const TraceScene& s, const Vec3& D) {
   const Vec3 d = SceneDirection(s.frame->camera, D);
   if (s.maps && s.maps->HasSky()) {
@@ -390,7 +397,7 @@ int RayTrace(const TraceScene& s, RayState& state, RayNode& node, bool transmitt
   const Surface surf = MakeCurrent(s, hit.object, hit.u, hit.v, hit.point);
   if (HasMap(s, hit.object, kBumpMap)) node.normal = BumpNormal(s, state, node, node.normal);
   const LightSums sums = Shade(s, state, node.point, node.normal, node.origin, surf);
-  for (int ch = 0; ch < 3; ++ch) node.colour[ch] = surf.colour[ch] / 255 * sums.diffuse[ch] + sums.specular[ch];
+  node.colour = LitColour(surf, sums);
 
   const double l = primary ? 1 : 200 / (hit.t + 200);
   try {
@@ -426,10 +433,7 @@ std::uint32_t TracePrimary(const TraceScene& scene, RayState& state, const Vec3&
 std::array<float, 3> ShadeSurface(const TraceScene& scene, RayState& state, int object, double u, double v,
                                   const Vec3& P, const Vec3& N, const Vec3& E) {
   const Surface surf = MakeCurrent(scene, object, u, v, P);
-  const LightSums sums = Shade(scene, state, P, N, E, surf);
-  Colour c;
-  for (int ch = 0; ch < 3; ++ch) c[ch] = surf.colour[ch] / 255 * sums.diffuse[ch] + sums.specular[ch];
-  return c;
+  return LitColour(surf, Shade(scene, state, P, N, E, surf));
 }
 
 std::array<float, 3> BackgroundColour(const TraceScene& scene, const Vec3& direction) {
