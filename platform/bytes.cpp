@@ -8,41 +8,6 @@
 
 namespace tessaran {
 
-bool ByteReader::Have(std::size_t n) {
-  if (ok_ && n <= bytes_.size() - position_) return true;
-  ok_ = false;
-  return false;
-}
-
-std::uint8_t ByteReader::U8() {
-  if (!Have(1)) return 0;
-  return std::to_integer<std::uint8_t>(bytes_[position_++]);
-}
-
-std::uint16_t ByteReader::U16BE() {
-  if (!Have(2)) return 0;
-  auto* p = &bytes_[position_];
-  position_ += 2;
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) << 8 | std::to_integer<unsigned>(p[1]));
-}
-
-std::uint16_t ByteReader::U16LE() {
-  if (!Have(2)) return 0;
-  auto* p = &bytes_[position_];
-  position_ += 2;
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[1]) << 8 | std::to_integer<unsigned>(p[0]));
-}
-
-std::uint32_t ByteReader::U32BE() {
-  std::uint32_t high = U16BE();
-  return high << 16 | U16BE();
-}
-
-std::uint32_t ByteReader::U32LE() {
-  std::uint32_t low = U16LE();
-  return static_cast<std::uint32_t>(U16LE()) << 16 | low;
-}
-
 std::string ByteReader::Tag() {
   ByteSpan tag = Take(4);
   return tag.empty() ? std::string() : std::string(reinterpret_cast<const char*>(tag.data()), 4);

@@ -22,11 +22,28 @@ class ByteReader {
  public:
   explicit ByteReader(ByteSpan bytes) : bytes_(bytes) {}
 
-  std::uint8_t U8();
-  std::uint16_t U16BE();
-  std::uint16_t U16LE();
-  std::uint32_t U32BE();
-  std::uint32_t U32LE();
+  // Defined here so that the readers' record loops inline them.
+  std::uint8_t U8() { return Have(1) ? std::to_integer<std::uint8_t>(bytes_[position_++]) : 0; }
+  std::uint16_t U16BE() {
+    if (!Have(2)) return 0;
+    const std::byte* p = &bytes_[position_];
+    position_ += 2;
+    return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) << 8 | std::to_integer<unsigned>(p[1]));
+  }
+  std::uint16_t U16LE() {
+    if (!Have(2)) return 0;
+    const std::byte* p = &bytes_[position_];
+    position_ += 2;
+    return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[1]) << 8 | std::to_integer<unsigned>(p[0]));
+  }
+  std::uint32_t U32BE() {
+    const std::uint32_t high = U16BE();
+    return high << 16 | U16BE();
+  }
+  std::uint32_t U32LE() {
+    const std::uint32_t low = U16LE();
+    return static_cast<std::uint32_t>(U16LE()) << 16 | low;
+  }
   std::int16_t I16BE() { return static_cast<std::int16_t>(U16BE()); }
   std::int16_t I16LE() { return static_cast<std::int16_t>(U16LE()); }
   std::int32_t I32BE() { return static_cast<std::int32_t>(U32BE()); }
@@ -44,7 +61,11 @@ class ByteReader {
   void Seek(std::size_t position);
 
  private:
-  bool Have(std::size_t n);
+  bool Have(std::size_t n) {
+    if (ok_ && n <= bytes_.size() - position_) return true;
+    ok_ = false;
+    return false;
+  }
   ByteSpan bytes_;
   std::size_t position_ = 0;
   bool ok_ = true;
