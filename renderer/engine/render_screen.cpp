@@ -176,13 +176,18 @@ bool Pass::Job(RayState& state, int j, ScreenCounters& counts) {
   const std::size_t index = static_cast<std::size_t>(j - plan_.start.y);
   if (plan_.stopAt.x >= 0 && (j > plan_.stopAt.y || (j == plan_.stopAt.y && PixelLimit(j) < 0))) return false;
   const int limit = PixelLimit(j);
+  // The columns done are told through progress_ only when the job ends:
+  // a store per pixel would bounce its cache line between the workers.
   if (!plan_.antialias) {
     for (int x = FirstColumn(j); x < limit; ++x) {
-      if (Stopping()) return false;
+      if (Stopping()) {
+        progress_[index] = x;
+        return false;
+      }
       pixels_[static_cast<std::size_t>(j) * W_ + x] = screen_.Trace(state, x, j);
       ++counts.rays;
-      progress_[index] = x + 1;
     }
+    progress_[index] = std::max(limit, FirstColumn(j));
     return limit == W_;
   }
   if (j == plan_.stopAt.y && j == 0) return false;
@@ -206,12 +211,15 @@ bool Pass::Job(RayState& state, int j, ScreenCounters& counts) {
   Subdivider split{screen_, plan_.level, state, counts};
   const int y = j - 1;
   for (int x = FirstPixel(j); x < limit; ++x) {
-    if (Stopping()) return false;
+    if (Stopping()) {
+      progress_[index] = x;
+      return false;
+    }
     const std::uint32_t* up = &corners_[y * across + x];
     const std::uint32_t* down = up + across;
     pixels_[static_cast<std::size_t>(y) * W_ + x] = split.Square({up[0], up[1], down[0], down[1]}, x, y, 1, 0);
-    progress_[index] = x + 1;
   }
+  progress_[index] = std::max(limit, FirstPixel(j));
   return limit == W_;
 }
 
@@ -266,14 +274,18 @@ PassOutcome Pass::Run(ScreenCounters& total) {
     std::atomic<int> next{0};
     auto work = [&](int w) {
       RayState state(screen_.scene);
+      // Counted here and handed over at the end: neighbouring counters
+      // share a cache line.
+      ScreenCounters mine;
       for (int i = next++; i < jobs && !Stopping(); i = next++) {
-        complete[i] = Job(state, firstJob + i, counts[static_cast<std::size_t>(w)]);
+        complete[i] = Job(state, firstJob + i, mine);
         {
           std::lock_guard<std::mutex> lock(mutex_);
           ended[i] = true;
         }
         changed_.notify_all();
       }
+      counts[static_cast<std::size_t>(w)] = mine;
     };
     std::vector<std::thread> threads;
     for (int w = 0; w < workers_; ++w) threads.emplace_back(work, w);
