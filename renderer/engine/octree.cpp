@@ -1,16 +1,14 @@
 #include "renderer/engine/octree.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "platform/console.h"
 #include "platform/report.h"
 #include "platform/sysinfo.h"
+#include "renderer/engine/facet_trees.h"
 #include "renderer/engine/vecmath.h"
 
 namespace tessaran {
@@ -51,6 +49,18 @@ Boite Octant(const Boite& b, int i) {
   o.zmin = i & 4 ? zm : b.zmin;
   o.zmax = i & 4 ? b.zmax : zm;
   return o;
+}
+
+// The box of a facet's three corners.
+Boite CornerBox(const Vec3 (&v)[3]) {
+  Boite b;
+  b.xmin = std::min({v[0][0], v[1][0], v[2][0]});
+  b.ymin = std::min({v[0][1], v[1][1], v[2][1]});
+  b.zmin = std::min({v[0][2], v[1][2], v[2][2]});
+  b.xmax = std::max({v[0][0], v[1][0], v[2][0]});
+  b.ymax = std::max({v[0][1], v[1][1], v[2][1]});
+  b.zmax = std::max({v[0][2], v[1][2], v[2][2]});
+  return b;
 }
 
 void DrawBox(const PreparedScene& s, const FrameTables& frame, const Boite& b, EngineHooks& hooks) {
@@ -124,9 +134,43 @@ bool Passes(const PreparedScene& s, const FrameTables& frame, int object, int el
   return FacetMeetsBox(s.facets[element - s.objectCount - 1], frame.points, box);
 }
 
+// The box of a listed element: a whole object's, or a facet's corners.
+Boite ElementBox(const PreparedScene& s, const FrameTables& frame, const RenderList& element) {
+  if (element.element < 0) return s.TabOBJ[element.object].box;
+  const Facet& f = s.facets[element.element - s.objectCount - 1];
+  const Vec3 v[3] = {ToVec3(frame.points[f.a]), ToVec3(frame.points[f.b]), ToVec3(frame.points[f.c])};
+  return CornerBox(v);
+}
+
+// For each element of a node's list, in list order, the octants of the
+// node's box that the element's box overlaps (bit i for octant i). An
+// element can pass only the children its bits name: the others skip its
+// test. Empty when the memory cannot be had (every element is tested).
+std::vector<std::uint8_t> OctantsMet(const PreparedScene& s, const FrameTables& frame, PoolIndex node, int count) {
+  std::vector<std::uint8_t> met;
+  try {
+    met.reserve(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+    return met;
+  }
+  const Boite box = s.HBox[s.HON[node].box];
+  Boite octants[8];
+  for (int i = 0; i < 8; ++i) octants[i] = Octant(box, i);
+  for (PoolIndex r = s.HON[node].head; r != kNoRecord; r = s.HRL[r].next) {
+    const Boite own = ElementBox(s, frame, s.HRL[r]);
+    std::uint8_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits |= Overlap(own, octants[i]) ? 1 << i : 0;
+    met.push_back(bits);
+  }
+  return met;
+}
+
 // The node's `RenderList`: from the objects at the root, from the parent's
-// list below it. False when the pool ran out.
-bool BuildList(PreparedScene& s, const FrameTables& frame, PoolIndex node, int& count) {
+// list below it, where `parentOctants` (when not empty) says which of the
+// parent's elements may meet this node, octant `octant` of the parent.
+// False when the pool ran out.
+bool BuildList(PreparedScene& s, const FrameTables& frame, PoolIndex node,
+               const std::vector<std::uint8_t>& parentOctants, int octant, int& count) {
   count = 0;
   const Boite box = s.HBox[s.HON[node].box];
   const PoolIndex parent = s.HON[node].parent;
@@ -150,151 +194,15 @@ bool BuildList(PreparedScene& s, const FrameTables& frame, PoolIndex node, int& 
     }
     return true;
   }
-  for (PoolIndex r = s.HON[parent].head; r != kNoRecord; r = s.HRL[r].next) {
+  std::size_t j = 0;
+  for (PoolIndex r = s.HON[parent].head; r != kNoRecord; r = s.HRL[r].next, ++j) {
+    if (!parentOctants.empty() && !(parentOctants[j] >> octant & 1)) continue;
     const RenderList element = s.HRL[r];
     if (!Passes(s, frame, element.object, element.element, box)) continue;
     if (!Append(s, node, element.object, element.element)) return false;
     ++count;
   }
   return true;
-}
-
-// The facet tree of facet object k over its facets that can be hit: leaves
-// of at most kTreeLeaf facets, split at the median of the facet centres
-// along the widest axis of the centres.
-constexpr int kTreeLeaf = 4;
-
-// Builds one object's tree into the node range reserved for it, so that
-// objects can be built on several threads and the nodes are laid out the
-// same whatever their number.
-struct TreeBuilder {
-  PreparedScene& s;
-  const FrameTables& frame;
-  const std::vector<Vec3>& centres;  // of every facet (three times the centre), made once
-  int next;                          // the next node of the object's range
-
-  static Vec3 CentreOf(const Facet& f, const FrameTables& frame) {
-    return ToVec3(frame.points[f.a]) + ToVec3(frame.points[f.b]) + ToVec3(frame.points[f.c]);
-  }
-  const Vec3& Centre(int facet) const { return centres[facet]; }
-
-  // Node over facetOrder[first, first + count); its index.
-  int Build(int first, int count) {
-    const int index = next++;
-    double lo[3] = {kInf, kInf, kInf}, hi[3] = {-kInf, -kInf, -kInf};
-    double clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
-    for (int i = first; i < first + count; ++i) {
-      const Facet& f = s.facets[s.facetOrder[i]];
-      for (const int v : {f.a, f.b, f.c}) {
-        for (int a = 0; a < 3; ++a) {
-          lo[a] = std::min<double>(lo[a], frame.points[v][a]);
-          hi[a] = std::max<double>(hi[a], frame.points[v][a]);
-        }
-      }
-      const Vec3& c = Centre(s.facetOrder[i]);
-      for (int a = 0; a < 3; ++a) {
-        clo[a] = std::min(clo[a], c[a]);
-        chi[a] = std::max(chi[a], c[a]);
-      }
-    }
-    // Widened by a millionth of the coordinates' size and rounded outwards
-    // to floats: rounding in the facet test cannot reach past it.
-    double size = 1;
-    for (int a = 0; a < 3; ++a) size = std::max({size, std::fabs(lo[a]), std::fabs(hi[a])});
-    FacetTreeNode node;
-    for (int a = 0; a < 3; ++a) {
-      node.lo[a] = std::nextafter(static_cast<float>(lo[a] - 1e-6 * size), -std::numeric_limits<float>::infinity());
-      node.hi[a] = std::nextafter(static_cast<float>(hi[a] + 1e-6 * size), std::numeric_limits<float>::infinity());
-    }
-    if (count <= kTreeLeaf) {
-      node.first = first;
-      node.count = count;
-      s.facetTree[index] = node;
-      return index;
-    }
-    int axis = 0;
-    for (int a = 1; a < 3; ++a) {
-      if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
-    }
-    const int half = count / 2;
-    std::nth_element(s.facetOrder.begin() + first, s.facetOrder.begin() + first + half,
-                     s.facetOrder.begin() + first + count, [&](int x, int y) {
-                       const double cx = Centre(x)[axis], cy = Centre(y)[axis];
-                       return cx < cy || (cx == cy && x < y);
-                     });
-    Build(first, half);
-    node.first = Build(first + half, count - half);
-    node.count = 0;
-    s.facetTree[index] = node;
-    return index;
-  }
-};
-
-// Nodes of a tree over `count` facets.
-std::size_t TreeNodes(std::size_t count) {
-  return count <= static_cast<std::size_t>(kTreeLeaf) ? 1 : 1 + TreeNodes(count / 2) + TreeNodes(count - count / 2);
-}
-
-bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
-
-// One object's tree: its facets in facetOrder and its nodes in facetTree.
-struct TreeJob {
-  int object;
-  int first;
-  int count;
-  int firstNode;
-};
-
-void BuildFacetTrees(PreparedScene& s, const FrameTables& frame, int workers) {
-  // Both tables get their exact sizes, each object its ranges in them.
-  std::vector<TreeJob> jobs;
-  std::size_t facets = 0, nodes = 0;
-  for (int k = 0; k < s.objectCount; ++k) {
-    const ObjectEntry& e = frame.objects[k];
-    if (!e.IsFacetObject() || !s.TabOBJ[k].hasBox) continue;
-    int count = 0;
-    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) count += TreeFacet(s.facets[i]) ? 1 : 0;
-    if (count == 0) continue;
-    jobs.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes)});
-    facets += static_cast<std::size_t>(count);
-    nodes += TreeNodes(static_cast<std::size_t>(count));
-  }
-  std::vector<Vec3> centres;
-  try {
-    s.facetOrder.reserve(facets);
-    s.facetTree.resize(nodes);
-    centres.resize(s.facets.size());
-  } catch (const std::bad_alloc&) {
-    s.facetOrder = {};
-    s.facetTree = {};
-    return;  // without trees every facet of an object is tested
-  }
-  for (std::size_t i = 0; i < s.facets.size(); ++i) {
-    if (TreeFacet(s.facets[i])) centres[i] = TreeBuilder::CentreOf(s.facets[i], frame);
-  }
-  for (const TreeJob& job : jobs) {
-    const ObjectEntry& e = frame.objects[job.object];
-    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
-      if (TreeFacet(s.facets[i])) s.facetOrder.push_back(i);
-    }
-  }
-  // Each job sorts its own part of facetOrder and fills its own nodes.
-  std::atomic<std::size_t> nextJob{0};
-  auto work = [&] {
-    for (std::size_t j = nextJob++; j < jobs.size(); j = nextJob++) {
-      TreeBuilder builder{s, frame, centres, jobs[j].firstNode};
-      s.TabOBJ[jobs[j].object].facetTreeRoot = builder.Build(jobs[j].first, jobs[j].count);
-    }
-  };
-  std::vector<std::thread> helpers;
-  const int extra = std::min(workers, static_cast<int>(jobs.size())) - 1;
-  try {
-    for (int t = 0; t < extra; ++t) helpers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // Fewer threads: the jobs they would have taken are done below.
-  }
-  work();
-  for (std::thread& helper : helpers) helper.join();
 }
 
 // The pools are reserved from estimates before the build and only read
@@ -380,21 +288,6 @@ bool SizeHeaps(const FrameTables& frame, const RenderSettings& settings, Prepare
   return true;
 }
 
-namespace {
-
-// The box of a facet's three corners.
-Boite CornerBox(const Vec3 (&v)[3]) {
-  Boite b;
-  b.xmin = std::min({v[0][0], v[1][0], v[2][0]});
-  b.ymin = std::min({v[0][1], v[1][1], v[2][1]});
-  b.zmin = std::min({v[0][2], v[1][2], v[2][2]});
-  b.xmax = std::max({v[0][0], v[1][0], v[2][0]});
-  b.ymax = std::max({v[0][1], v[1][1], v[2][1]});
-  b.zmax = std::max({v[0][2], v[1][2], v[2][2]});
-  return b;
-}
-
-}  // namespace
 
 bool FacetMeetsBox(const Facet& f, const std::vector<std::array<float, 3>>& points, const Boite& box) {
   const Vec3 v[3] = {ToVec3(points[f.a]), ToVec3(points[f.b]), ToVec3(points[f.c])};
@@ -501,11 +394,16 @@ bool ListedOnRay(const PreparedScene& s, const FrameTables& frame, int k, int el
   return false;
 }
 
-bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, EngineHooks& hooks) {
+namespace {
+
+// `MakeOctree` of a node that is octant `octant` of its parent, with the
+// octants the parent's elements meet.
+bool MakeNode(PreparedScene& s, const FrameTables& frame, PoolIndex node,
+              const std::vector<std::uint8_t>& parentOctants, int octant, EngineHooks& hooks) {
   ++s.depth;
   s.EffectMaxOctreeDepth = std::max(s.EffectMaxOctreeDepth, s.depth);
   int count = 0;
-  const bool listed = BuildList(s, frame, node, count);
+  const bool listed = BuildList(s, frame, node, parentOctants, octant, count);
   if (!listed || count == 0) {
     if (!listed) s.buildFailed = true;
     FreeList(s, node);
@@ -515,6 +413,7 @@ bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, Engi
   const Boite box = s.HBox[s.HON[node].box];
   if (hooks.WantsPreview()) DrawBox(s, frame, box, hooks);
   if (count > s.maxNodeElem && s.depth < s.D) {
+    const std::vector<std::uint8_t> octants = OctantsMet(s, frame, node, count);
     bool any = false;
     for (int i = 0; i < 8; ++i) {
       const PoolIndex child = s.HON.Alloc();
@@ -533,7 +432,7 @@ bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, Engi
       s.HBox[childBox] = Octant(box, i);
       s.HON[child].box = childBox;
       s.HON[child].parent = node;
-      if (MakeOctree(s, frame, child, hooks)) {
+      if (MakeNode(s, frame, child, octants, i, hooks)) {
         s.HON[node].child[i] = child;
         any = true;
       } else {
@@ -552,6 +451,12 @@ bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, Engi
   }
   --s.depth;
   return true;
+}
+
+}  // namespace
+
+bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, EngineHooks& hooks) {
+  return MakeNode(s, frame, node, {}, 0, hooks);
 }
 
 int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks& hooks, PreparedScene& s) {
@@ -581,7 +486,6 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
     }
     if (hooks.Stop(static_cast<double>(k + 1) / std::max(n, 1))) return 0;
   }
-  BuildFacetTrees(s, frame, WorkerCount(settings.threads));
   s.sceneBox.xmin = s.sceneBox.ymin = s.sceneBox.zmin = kInf;
   s.sceneBox.xmax = s.sceneBox.ymax = s.sceneBox.zmax = -kInf;
   for (int k = 0; k < n; ++k) {
@@ -610,6 +514,10 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
     s.spheres.push_back(sphere);
   }
 
+  // The facet trees are built on helper threads while this one builds the
+  // octree: the two read the same facets and boxes and write apart.
+  FacetTreeBuild trees(s, frame);
+  trees.Start(WorkerCount(settings.threads) - 1);
   if (s.D < 2 || !s.HON.Created() || !s.HRL.Created() || !s.flags || !s.hasSceneBox) {
     TrimPools(s);
     return 1;

@@ -1,0 +1,148 @@
+#include "renderer/engine/facet_trees.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <system_error>
+
+#include "renderer/engine/vecmath.h"
+
+namespace tessaran {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Leaves of at most kTreeLeaf facets; a node is split at the median of its
+// facet centres along the widest axis of the centres.
+constexpr int kTreeLeaf = 4;
+
+// Builds one object's tree into the node range reserved for it.
+struct TreeBuilder {
+  PreparedScene& s;
+  const FrameTables& frame;
+  const std::vector<Vec3>& centres;
+  int next;  // the next node of the object's range
+
+  const Vec3& Centre(int facet) const { return centres[facet]; }
+
+  // Node over facetOrder[first, first + count); its index.
+  int Build(int first, int count) {
+    const int index = next++;
+    double lo[3] = {kInf, kInf, kInf}, hi[3] = {-kInf, -kInf, -kInf};
+    double clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
+    for (int i = first; i < first + count; ++i) {
+      const Facet& f = s.facets[s.facetOrder[i]];
+      for (const int v : {f.a, f.b, f.c}) {
+        for (int a = 0; a < 3; ++a) {
+          lo[a] = std::min<double>(lo[a], frame.points[v][a]);
+          hi[a] = std::max<double>(hi[a], frame.points[v][a]);
+        }
+      }
+      const Vec3& c = Centre(s.facetOrder[i]);
+      for (int a = 0; a < 3; ++a) {
+        clo[a] = std::min(clo[a], c[a]);
+        chi[a] = std::max(chi[a], c[a]);
+      }
+    }
+    // Widened by a millionth of the coordinates' size and rounded outwards
+    // to floats: rounding in the facet test cannot reach past it.
+    double size = 1;
+    for (int a = 0; a < 3; ++a) size = std::max({size, std::fabs(lo[a]), std::fabs(hi[a])});
+    FacetTreeNode node;
+    for (int a = 0; a < 3; ++a) {
+      node.lo[a] = std::nextafter(static_cast<float>(lo[a] - 1e-6 * size), -std::numeric_limits<float>::infinity());
+      node.hi[a] = std::nextafter(static_cast<float>(hi[a] + 1e-6 * size), std::numeric_limits<float>::infinity());
+    }
+    if (count <= kTreeLeaf) {
+      node.first = first;
+      node.count = count;
+      s.facetTree[index] = node;
+      return index;
+    }
+    int axis = 0;
+    for (int a = 1; a < 3; ++a) {
+      if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
+    }
+    const int half = count / 2;
+    std::nth_element(s.facetOrder.begin() + first, s.facetOrder.begin() + first + half,
+                     s.facetOrder.begin() + first + count, [&](int x, int y) {
+                       const double cx = Centre(x)[axis], cy = Centre(y)[axis];
+                       return cx < cy || (cx == cy && x < y);
+                     });
+    Build(first, half);
+    node.first = Build(first + half, count - half);
+    node.count = 0;
+    s.facetTree[index] = node;
+    return index;
+  }
+};
+
+// Nodes of a tree over `count` facets.
+std::size_t TreeNodes(std::size_t count) {
+  return count <= static_cast<std::size_t>(kTreeLeaf) ? 1 : 1 + TreeNodes(count / 2) + TreeNodes(count - count / 2);
+}
+
+bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
+
+}  // namespace
+
+FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(s), frame_(frame) {
+  // Both tables get their exact sizes, each object its ranges in them.
+  std::size_t facets = 0, nodes = 0;
+  for (int k = 0; k < s.objectCount; ++k) {
+    const ObjectEntry& e = frame.objects[k];
+    if (!e.IsFacetObject() || !s.TabOBJ[k].hasBox) continue;
+    int count = 0;
+    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) count += TreeFacet(s.facets[i]) ? 1 : 0;
+    if (count == 0) continue;
+    jobs_.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes)});
+    facets += static_cast<std::size_t>(count);
+    nodes += TreeNodes(static_cast<std::size_t>(count));
+  }
+  try {
+    s.facetOrder.resize(facets);
+    s.facetTree.resize(nodes);
+    centres_.resize(s.facets.size());
+  } catch (const std::bad_alloc&) {
+    s.facetOrder = {};
+    s.facetTree = {};
+    jobs_.clear();
+  }
+}
+
+FacetTreeBuild::~FacetTreeBuild() { Finish(); }
+
+void FacetTreeBuild::Start(int helpers) {
+  const int count = std::min(helpers, static_cast<int>(jobs_.size()));
+  try {
+    for (int t = 0; t < count; ++t) helpers_.emplace_back([this] { Work(); });
+  } catch (const std::system_error&) {
+    // Fewer threads: the jobs they would have taken are done by Finish.
+  }
+}
+
+void FacetTreeBuild::Finish() {
+  Work();
+  for (std::thread& helper : helpers_) helper.join();
+  helpers_.clear();
+}
+
+void FacetTreeBuild::Work() {
+  for (std::size_t j = nextJob_++; j < jobs_.size(); j = nextJob_++) {
+    const Job& job = jobs_[j];
+    const ObjectEntry& e = frame_.objects[job.object];
+    int n = job.first;
+    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+      const Facet& f = s_.facets[i];
+      if (!TreeFacet(f)) continue;
+      s_.facetOrder[n++] = i;
+      centres_[i] = ToVec3(frame_.points[f.a]) + ToVec3(frame_.points[f.b]) + ToVec3(frame_.points[f.c]);
+    }
+    TreeBuilder builder{s_, frame_, centres_, job.firstNode};
+    s_.TabOBJ[job.object].facetTreeRoot = builder.Build(job.first, job.count);
+  }
+}
+
+}  // namespace tessaran

@@ -1,0 +1,57 @@
+// The facet trees of a prepared scene: for each facet object, a binary tree
+// of boxes over its facets that can be hit, used to find a ray's facets
+// without testing them all.
+//
+// The build runs beside the octree's: `Start` hands the objects to helper
+// threads, the calling thread goes on with other preparation, and `Finish`
+// makes it take the objects left and wait for the helpers. Every object
+// has its own ranges of the two tables, so the trees are laid out the same
+// whatever the number of threads.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <thread>
+#include <vector>
+
+#include "renderer/engine/octree.h"
+
+namespace tessaran {
+
+class FacetTreeBuild {
+ public:
+  // Plans the trees of the scene's facet objects that have a box and sizes
+  // the tables. Without the memory for them the scene keeps no trees and
+  // every facet of an object is tested.
+  FacetTreeBuild(PreparedScene& s, const FrameTables& frame);
+  ~FacetTreeBuild();  // finishes the build
+
+  FacetTreeBuild(const FacetTreeBuild&) = delete;
+  FacetTreeBuild& operator=(const FacetTreeBuild&) = delete;
+
+  // Starts up to `helpers` threads on the objects (fewer when there are
+  // fewer objects, or when threads cannot be had).
+  void Start(int helpers);
+  // Builds the objects no helper took, then waits for the helpers.
+  void Finish();
+
+ private:
+  // One object's tree: its facets in facetOrder and its nodes in facetTree.
+  struct Job {
+    int object;
+    int first;
+    int count;
+    int firstNode;
+  };
+
+  void Work();
+
+  PreparedScene& s_;
+  const FrameTables& frame_;
+  std::vector<Job> jobs_;
+  std::vector<Vec3> centres_;  // of every facet (three times the centre), filled by its job
+  std::atomic<std::size_t> nextJob_{0};
+  std::vector<std::thread> helpers_;
+};
+
+}  // namespace tessaran
