@@ -93,29 +93,34 @@ for scene in $SCENES; do
   echo "$scene: DXF import and scene file $(printf '%.2f' "$(calc "$t1 - $t0")") s" >&2
   for aa in $AA; do
     python3 "$HELPER" project "$json" "$work/$scene.RPJ" "$aa"
-    for threads in $THREADS; do
-      ours=() pov=() trace=()
-      for ((run = 0; run < RUNS; run++)); do
-        rm -rf "$work/out"
-        ours+=("$(timed "$BIN/rz" --batch "$maq" --size "${W}x$H" --aa "$aa" --mode raytrace --threads "$threads" \
-                    --format24 BMP24 --no-resume --out "$work/out")")
+    # Runs alternate between the thread counts, so that a slow spell of the
+    # machine weighs on every count alike and not on one of them.
+    declare -A ours=() pov=() trace=()
+    for ((run = 0; run < RUNS; run++)); do
+      for threads in $THREADS; do
+        rm -rf "$work/out_t$threads"
+        ours[$threads]+=" $(timed "$BIN/rz" --batch "$maq" --size "${W}x$H" --aa "$aa" --mode raytrace \
+                              --threads "$threads" --format24 BMP24 --no-resume --out "$work/out_t$threads")"
         ppm="$work/pov_aa${aa}_t$threads.ppm"
         # shellcheck disable=SC2046
-        pov+=("$(timed povray "$OUT/scenes/$scene.pov" +W$W +H$H -D +WT$threads $(povflags "$aa") +O"$ppm" +FP)")
-        trace+=("$(grep -a 'Trace Time' "$LOG" | tail -1 | sed 's/.*(\([0-9.]*\) seconds).*/\1/')")
+        pov[$threads]+=" $(timed povray "$OUT/scenes/$scene.pov" +W$W +H$H -D +WT$threads $(povflags "$aa") \
+                             +O"$ppm" +FP)"
+        trace[$threads]+=" $(grep -a 'Trace Time' "$LOG" | tail -1 | sed 's/.*(\([0-9.]*\) seconds).*/\1/')"
       done
-      o=$(printf '%s\n' "${ours[@]}" | median)
-      p=$(printf '%s\n' "${pov[@]}" | median)
-      tr=$(printf '%s\n' "${trace[@]}" | median)
+    done
+    for threads in $THREADS; do
+      o=$(printf '%s\n' ${ours[$threads]} | median)
+      p=$(printf '%s\n' ${pov[$threads]} | median)
+      tr=$(printf '%s\n' ${trace[$threads]} | median)
       OURS[$scene,$aa,$threads]=$o
       scaling=""
       [ "$threads" != 1 ] && [ -n "${OURS[$scene,$aa,1]:-}" ] && scaling=$(calc "$o / ${OURS[$scene,$aa,1]}")
       printf '%-11s %7s %3s %10.3f %10.3f %12.3f %7.2f %9s\n' "$scene" "$threads" "$aa" "$o" "$p" "$tr" \
         "$(calc "$o / $p")" "$( [ -n "$scaling" ] && printf '%.2f' "$scaling")"
       if [ "$aa" = 0 ]; then
-        bmp=$(ls "$work/out"/*.BMP | head -1)
+        bmp=$(ls "$work/out_t$threads"/*.BMP | head -1)
         cp "$bmp" "$work/ours_t$threads.BMP"
-        echo "$scene: covered pixels $(python3 "$HELPER" coverage "$bmp" "$ppm")" >&2
+        echo "$scene: covered pixels $(python3 "$HELPER" coverage "$bmp" "$work/pov_aa0_t$threads.ppm")" >&2
       fi
     done
   done
