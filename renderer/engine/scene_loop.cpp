@@ -6,6 +6,7 @@
 
 #include "platform/console.h"
 #include "platform/report.h"
+#include "renderer/engine/mapping.h"
 
 namespace tessaran {
 
@@ -33,6 +34,20 @@ bool WithMemory(int message, Step&& step) {
     ShowMessage(MessageKind::Error, message);
     return false;
   }
+}
+
+// Per object of the first scene: whether its assignment names an opacity
+// map record of the file. Such an object is traced as transparent.
+std::vector<char> OpacityMapped(const MaqScene& scene) {
+  std::vector<char> mapped(scene.objects.size(), 0);
+  for (const Assignment& a : scene.assignments) {
+    const std::int32_t record = a.maps[kOpacityMap];
+    if (a.object >= 0 && a.object < static_cast<std::int32_t>(mapped.size()) && record >= 1 &&
+        record <= static_cast<std::int32_t>(scene.maps.size())) {
+      mapped[static_cast<std::size_t>(a.object)] = 1;
+    }
+  }
+  return mapped;
 }
 
 }  // namespace
@@ -105,7 +120,7 @@ int SceneLoop::Run(int sceneCount, const SceneReader& read, IntervalSink& sink) 
             frame_.faceGroups = faceGroups;
             frame_.faces = scene.faces;
             frame_.fileHasFaces = !scene.faces.empty();
-            frame_.opacityMapped.clear();
+            frame_.opacityMapped = OpacityMapped(scene);
           })) {
         return 0;
       }

@@ -293,6 +293,33 @@ TEST(SceneLoop, ReadsASceneFileAndNormalisesItsLamps) {
   EXPECT_EQ(f.points.size(), 6u);
 }
 
+TEST(SceneLoop, OpacityMappedObjectsAreTracedAsTransparent) {
+  MaqScene scene = EmptyScene();
+  for (int k = 0; k < 4; ++k) {
+    AddGrid(scene, 2, 2, [](int u, int v) { return std::array<float, 3>{float(u), float(v), 0}; });
+  }
+  scene.objects[3].transmission = 40;
+  scene.maps = {{2, 1001, "HOLES.LBM"}};
+  // 0: an opacity map; 1: a colour map only; 2: a record the file lacks;
+  // 3: an opacity map over its own transmission; 9: no such object.
+  scene.assignments = {{0, {0, 0, 1}}, {1, {1, 0, 0}}, {2, {0, 0, 5}}, {3, {0, 0, 1}}, {9, {0, 0, 1}}};
+  RenderSettings settings;
+  EngineHooks hooks;
+  SceneLoop loop(settings, hooks);
+  std::vector<int> transmission;
+  struct Materials : IntervalSink {
+    std::vector<int>& out;
+    explicit Materials(std::vector<int>& o) : out(o) {}
+    int RunInterval(SceneLoop& l, int, bool) override {
+      l.SetUpFrame(1, 1, 1);
+      for (int k = 0; k < l.Frame().objectCount; ++k) out.push_back(l.Frame().TabMAT[k].transmission);
+      return 0;
+    }
+  } sink(transmission);
+  ASSERT_EQ(loop.Run(1, [&](int, MaqScene& s) { s = scene; return MaqStatus::Ok; }, sink), 1);
+  EXPECT_EQ(transmission, (std::vector<int>{1, 0, 0, 40}));
+}
+
 TEST(SceneLoop, UnreadableSceneEndsTheLoop) {
   MessageLog log;
   RenderSettings settings;
