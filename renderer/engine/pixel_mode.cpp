@@ -60,17 +60,20 @@ struct PixelImage {
     shaded.assign(size, 0);
   }
 
-  // The transparency of an object: its transmission, as the ray tracer
-  // takes it. Opacity-mapped objects count as opaque here.
-  double Transparency(int object) const {
-    if (object < 0 || object >= static_cast<int>(frame.TabMAT.size())) return 0;
-    return std::min(frame.TabMAT[object].transmission / 100.0, 1.0);
+  // Whether an object is drawn in the blending pass: its transmission, as
+  // the ray tracer takes it (an opacity-mapped object has at least 1).
+  bool Transparent(int object) const {
+    return object >= 0 && object < static_cast<int>(frame.TabMAT.size()) && frame.TabMAT[object].transmission > 0;
   }
 
-  std::uint32_t ShadeColour(int object, int x, int y, const Vec3& P, const Vec3& N, double u, double v) {
-    const auto c = ShadeSurface(scene, state, object, u, v, P, N, EyeOf(view, P));
+  // The packed colour of a sample, and its transparency (from the material
+  // or the opacity map).
+  std::uint32_t ShadeColour(int object, int x, int y, const Vec3& P, const Vec3& N, double u, double v,
+                            double* transparency = nullptr) {
+    const SurfaceShade shade = ShadeSurface(scene, state, object, u, v, P, N, EyeOf(view, P));
+    if (transparency) *transparency = std::clamp(shade.transparency, 0.0, 1.0);
     SeedRounding(state, trace.frameNumber, x, y);
-    return PackColour(state, c, trace.trueColour);
+    return PackColour(state, shade.colour, trace.trueColour);
   }
 
   void Shade(std::size_t at, int object, int x, int y, const Vec3& P, const Vec3& N, double u, double v) {
@@ -80,8 +83,8 @@ struct PixelImage {
 
   // What lies behind shows through a transparent surface in proportion.
   void Blend(std::size_t at, int object, int x, int y, const Vec3& P, const Vec3& N, double u, double v) {
-    const double tr = Transparency(object);
-    const std::uint32_t front = ShadeColour(object, x, y, P, N, u, v), back = colour[at];
+    double tr = 0;
+    const std::uint32_t front = ShadeColour(object, x, y, P, N, u, v, &tr), back = colour[at];
     std::uint32_t mixed = 0;
     for (int shift = 16; shift >= 0; shift -= 8) {
       const double c = (1 - tr) * ((front >> shift) & 255) + tr * ((back >> shift) & 255);
@@ -184,7 +187,7 @@ struct PixelImage {
     for (int i = 0; i < n; ++i) {
       const int k = frame.depthOrder[i];
       fraction = from + span * i / n;
-      if ((Transparency(k) > 0) == (pass == Pass::kBlend)) Object(pass, k, prepared);
+      if (Transparent(k) == (pass == Pass::kBlend)) Object(pass, k, prepared);
       if (stopped || (poll && poll->Poll(from + span * (i + 1) / n))) return false;
     }
     return true;

@@ -90,7 +90,7 @@ int Polygons(FrameTables& frame, const RenderSettings& settings, const TraceSett
     const Vec3 normal = Normalise(Cross(poly.v[1].p - poly.v[0].p, poly.v[2].p - poly.v[0].p));
     if (!(Length(normal) > 0)) continue;
     const Vec3 centre = (1.0 / 3) * (poly.v[0].p + poly.v[1].p + poly.v[2].p);
-    const auto colour = ShadeSurface(scene, state, poly.object, -1, -1, centre, normal, EyeOf(view, centre));
+    const auto colour = ShadeSurface(scene, state, poly.object, -1, -1, centre, normal, EyeOf(view, centre)).colour;
     SeedRounding(state, trace.frameNumber, static_cast<double>(i), poly.depth);
     const std::uint32_t rgb = PackColour(state, colour, trace.trueColour);
     FillTriangle(view, poly.v[0], poly.v[1], poly.v[2],

@@ -229,17 +229,19 @@ double IndexOf(const TraceScene& s, int entry) {
   return entry < 0 ? 1.0 : RefractionIndex(Material(s, entry).refraction);
 }
 
-// Bends the normal by the bump map, along the surface's tangents.
-Vec3 BumpNormal(const TraceScene& s, RayState& state, const RayNode& node, const Vec3& normal) {
+// Bends the normal of object k at (u, v), point P, by its bump map, along
+// the surface's tangents.
+Vec3 BumpNormal(const TraceScene& s, RayState& state, int k, double u, double v, const Vec3& point,
+                const Vec3& normal) {
   const FrameTables& f = *s.frame;
   Vec3 tu, tv;
-  const ObjectEntry* e = node.object < f.objectCount ? &f.objects[node.object] : nullptr;
-  if (e && e->IsCurved() && node.u >= 0) {
-    const int i = std::clamp(static_cast<int>(std::floor(node.u)), 0, e->nu - 3);
-    const int j = std::clamp(static_cast<int>(std::floor(node.v)), 0, e->nv - 3);
-    LoadPatchCell(f, node.object, i, j, state.patch);
+  const ObjectEntry* e = k < f.objectCount ? &f.objects[k] : nullptr;
+  if (e && e->IsCurved() && u >= 0) {
+    const int i = std::clamp(static_cast<int>(std::floor(u)), 0, e->nu - 3);
+    const int j = std::clamp(static_cast<int>(std::floor(v)), 0, e->nv - 3);
+    LoadPatchCell(f, k, i, j, state.patch);
     Vec3 P;
-    PatchEval(state.patch.points, node.u - i, node.v - j, P, tu, tv);
+    PatchEval(state.patch.points, u - i, v - j, P, tu, tv);
   } else if (e) {
     // The projection's axes: the object's frame in camera coordinates.
     const Mat3& axes = f.camera.axes;
@@ -251,7 +253,7 @@ Vec3 BumpNormal(const TraceScene& s, RayState& state, const RayNode& node, const
     tu = {axes[0][0], axes[1][0], axes[2][0]};
     tv = {axes[0][2], axes[1][2], axes[2][2]};
   }
-  return s.maps->Bump(node.object, node.u, node.v, node.point, normal, Normalise(tu), Normalise(tv), f);
+  return s.maps->Bump(k, u, v, point, normal, Normalise(tu), Normalise(tv), f);
 }
 
 void Transmit(const TraceScene& s, RayState& state, RayNode& node, const Surface& surf, double l) {
@@ -395,7 +397,9 @@ int RayTrace(const TraceScene& s, RayState& state, RayNode& node, bool transmitt
   node.normal = hit.normal;
 
   const Surface surf = MakeCurrent(s, hit.object, hit.u, hit.v, hit.point);
-  if (HasMap(s, hit.object, kBumpMap)) node.normal = BumpNormal(s, state, node, node.normal);
+  if (HasMap(s, hit.object, kBumpMap)) {
+    node.normal = BumpNormal(s, state, hit.object, hit.u, hit.v, hit.point, hit.normal);
+  }
   const LightSums sums = Shade(s, state, node.point, node.normal, node.origin, surf);
   node.colour = LitColour(surf, sums);
 
@@ -430,10 +434,11 @@ std::uint32_t TracePrimary(const TraceScene& scene, RayState& state, const Vec3&
   return root.packed;
 }
 
-std::array<float, 3> ShadeSurface(const TraceScene& scene, RayState& state, int object, double u, double v,
-                                  const Vec3& P, const Vec3& N, const Vec3& E) {
+SurfaceShade ShadeSurface(const TraceScene& scene, RayState& state, int object, double u, double v, const Vec3& P,
+                          const Vec3& N, const Vec3& E) {
   const Surface surf = MakeCurrent(scene, object, u, v, P);
-  return LitColour(surf, Shade(scene, state, P, N, E, surf));
+  const Vec3 normal = HasMap(scene, object, kBumpMap) ? BumpNormal(scene, state, object, u, v, P, N) : N;
+  return {LitColour(surf, Shade(scene, state, P, normal, E, surf)), surf.transparency};
 }
 
 std::array<float, 3> BackgroundColour(const TraceScene& scene, const Vec3& direction) {

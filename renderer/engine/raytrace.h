@@ -178,12 +178,18 @@ bool SphereHits(const Vec3& origin, const Vec3& direction, const Vec3& centre, d
 inline double RefractionIndex(int percentage) { return (2.0 * percentage + 100) / 100; }
 
 // The ray tracer's colour of one surface point, without the rays it sends
-// on: object k's material made current at (u, v), shaded at P with normal N
-// seen from E (lamps, sun, ambient, specular, and shadow casts where the
-// lights cast shadows); channels 0 … 1. For the render modes that find
-// their visible surfaces themselves.
-std::array<float, 3> ShadeSurface(const TraceScene& scene, RayState& state, int object, double u, double v,
-                                  const Vec3& P, const Vec3& N, const Vec3& E);
+// on: object k's material made current at (u, v) (its maps included),
+// shaded at P with normal N, bent by a bump map, seen from E (lamps, sun,
+// ambient, specular, and shadow casts where the lights cast shadows);
+// channels 0 … 1. With the transparency there, from the material or the
+// opacity map. For the render modes that find their visible surfaces
+// themselves.
+struct SurfaceShade {
+  std::array<float, 3> colour;
+  double transparency;
+};
+SurfaceShade ShadeSurface(const TraceScene& scene, RayState& state, int object, double u, double v, const Vec3& P,
+                          const Vec3& N, const Vec3& E);
 // The colour of a ray that meets nothing: the sky map or the sky gradient.
 std::array<float, 3> BackgroundColour(const TraceScene& scene, const Vec3& direction);
 

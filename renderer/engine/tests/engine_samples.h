@@ -2,6 +2,9 @@
 // hand them, and a reporter that records the messages shown.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -25,6 +28,15 @@ class MessageLog : public MessageReporter {
   }
   std::vector<int> numbers;
 };
+
+// A w × h picture (0xRRGGBB, row by row) as a binary PPM file, for maps.
+inline void WritePpm(const std::filesystem::path& path, int w, int h, const std::vector<std::uint32_t>& rgb) {
+  std::ofstream out(path, std::ios::binary);
+  out << "P6\n" << w << " " << h << "\n255\n";
+  for (std::uint32_t c : rgb) {
+    out.put(static_cast<char>(c >> 16)).put(static_cast<char>(c >> 8)).put(static_cast<char>(c));
+  }
+}
 
 // An empty scene: a camera on the z axis looking at the origin from 1040.
 inline MaqScene EmptyScene() {

@@ -82,14 +82,6 @@ TEST(MappingLookupTest, SphericalRule) {
   EXPECT_NEAR(MapLuminance(0xFFFFFF), 0.99609375, 1e-12);
 }
 
-void WritePpm(const std::filesystem::path& path, int w, int h, const std::vector<std::uint32_t>& rgb) {
-  std::ofstream out(path, std::ios::binary);
-  out << "P6\n" << w << " " << h << "\n255\n";
-  for (std::uint32_t c : rgb) {
-    out.put(static_cast<char>(c >> 16)).put(static_cast<char>(c >> 8)).put(static_cast<char>(c));
-  }
-}
-
 struct MapFiles : ::testing::Test {
   void SetUp() override {
     dir = std::filesystem::temp_directory_path() / ("tessaran_maps_" + std::to_string(::getpid()));

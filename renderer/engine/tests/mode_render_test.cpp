@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "engine_samples.h"
+#include "renderer/engine/mapping.h"
 #include "renderer/engine/raster.h"
 #include "renderer/engine/vecmath.h"
 #include "storage/virtim.h"
@@ -20,6 +25,7 @@ namespace {
 using engine_samples::AddFacets;
 using engine_samples::EmptyScene;
 using engine_samples::FrameOf;
+using engine_samples::WritePpm;
 
 enum class Mode { kWireframe, kPolygon, kPixel };
 
@@ -68,6 +74,7 @@ struct Options {
   bool lamp = true;
   bool backPlane = false;  // a red picture in the result slot first
   RenderPoll* poll = nullptr;
+  std::filesystem::path mapDirectory;  // where the scene's map records' pictures are
 };
 
 // A user who asks to stop as soon as asked.
@@ -110,10 +117,17 @@ Image Render(Mode mode, const MaqScene& scene, const Options& setup = {}) {
     case Mode::kPolygon:
       image.result = RenderPolygons(frame, settings, trace, hooks, setup.poll, setup.backPlane);
       break;
-    case Mode::kPixel:
-      image.result =
-          RenderPixelMode(frame, settings, trace, nullptr, hooks, setup.poll, setup.antialias, setup.backPlane);
+    case Mode::kPixel: {
+      TextureMaps maps;
+      MapSettings mapSettings;
+      mapSettings.directory = setup.mapDirectory;
+      maps.InitListeMap(scene.maps, scene.assignments, frame, mapSettings);
+      maps.LoadMaps();
+      image.result = RenderPixelMode(frame, settings, trace, scene.maps.empty() ? nullptr : &maps, hooks, setup.poll,
+                                     setup.antialias, setup.backPlane);
+      maps.Release();
       break;
+    }
   }
   const VirtIm& slot = VimSlot(kResultSlot);
   image.width = static_cast<int>(slot.width);
@@ -229,6 +243,47 @@ TEST(RenderModes, PixelModeShowsWhatLiesBehindATransparentBox) {
     EXPECT_GT(Red(seen), 0) << std::hex << seen;
     EXPECT_GT(Green(seen), Red(seen)) << std::hex << seen;
   }
+}
+
+TEST(RenderModes, PixelModeTakesOpacityAndBumpFromTheMaps) {
+  const auto dir = std::filesystem::temp_directory_path() / ("tessaran_pixel_maps_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  WritePpm(dir / "CLEAR.PPM", 1, 1, {0xFFFFFF});
+  WritePpm(dir / "SOLID.PPM", 1, 1, {0x000000});
+  std::vector<std::uint32_t> stripes;
+  for (int i = 0; i < 64; ++i) stripes.push_back(i % 2 ? 0xFFFFFF : 0x000000);
+  WritePpm(dir / "STRIPES.PPM", 64, 1, stripes);
+  Options options;
+  options.mapDirectory = dir;
+
+  // A red box before a green one; an opacity-mapped object has at least
+  // transmission 1, as the scene loop gives it.
+  MaqScene s = Scene();
+  AddBox(s, 0, 300, 40, 120, 0x8F00);
+  AddBox(s, 0, -200, 120, 200, 0x80F0);
+  s.objects[0].transmission = 1;
+  s.maps = {{2, 1001, "CLEAR.PPM"}, {2, 1001, "SOLID.PPM"}, {2, 1001, "STRIPES.PPM"}};
+  const auto [x, y] = PixelOf({0, 60, 340});
+  s.assignments = {{0, {0, 0, 1}}};
+  const std::uint32_t clear = Render(Mode::kPixel, s, options).At(x, y);
+  s.assignments = {{0, {0, 0, 2}}};
+  const std::uint32_t solid = Render(Mode::kPixel, s, options).At(x, y);
+  // A white opacity map lets the green box show; a black one hides it.
+  EXPECT_GT(Green(clear), Red(clear)) << std::hex << clear;
+  EXPECT_GT(Red(solid), Green(solid)) << std::hex << solid;
+
+  // A striped bump map ripples the light over the red box's faces.
+  s.objects[0].transmission = 0;
+  s.assignments.clear();
+  const Image flat = Render(Mode::kPixel, s, options);
+  s.assignments = {{0, {0, 3, 0}}};
+  const Image bumped = Render(Mode::kPixel, s, options);
+  int rippled = 0;
+  for (std::size_t i = 0; i < flat.pixels.size(); ++i) {
+    rippled += std::abs(Brightness(flat.pixels[i]) - Brightness(bumped.pixels[i])) > 12 ? 1 : 0;
+  }
+  EXPECT_GT(rippled, 20);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(RenderModes, PixelModeShadowsDarkenTheGroundBehindTheBoxOnly) {
