@@ -131,7 +131,7 @@ std::string RendererBatchHelp() {
          "\n"
          "SIGINT or SIGTERM stops the render at the current pixel and saves the resume\n"
          "files and project (the image's name with .RPJ, in the output directory);\n"
-         "rz --batch THAT.RPJ goes on where it stopped (give --last again if it was set).\n"
+         "rz --batch THAT.RPJ goes on where it stopped, up to the same --last.\n"
          "\n"
          "Exit status: 0 done, 1 failed (message on stderr), 2 bad usage, 9 stopped.\n";
 }
@@ -240,6 +240,7 @@ void ApplyOverrides(const RendererBatchOptions& o, RenderProject& p) {
     p.SetOutput(kOutAnimation, true);
   }
   if (o.first) p.firstImage = static_cast<std::int16_t>(*o.first + 1);
+  if (o.last) p.lastImage = *o.last;
   // Batch mode is a true-colour display: the engine works in true colour.
   p.flags |= kFlagTrueColour;
 }
@@ -285,7 +286,6 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
   RenderProject copy = shell.project;
   ApplyOverrides(options, copy);
   TakeWorkingCopy(shell, copy);
-  shell.lastImage = options.last.value_or(-1);
   shell.threads = options.threads;
   // A resume project finds its partial image and ring where it was saved:
   // the output directory of the stopped run.

@@ -13,8 +13,8 @@ constexpr int kMsgRendering = 119;      // "Calcul de Rendu"
 
 }  // namespace
 
-ImageRange RangeOf(const RenderProject& project, int lastImage) {
-  return ImageRange{std::max(project.firstImage - 1, 0), lastImage};
+ImageRange RangeOf(const RenderProject& project) {
+  return ImageRange{std::max(project.firstImage - 1, 0), project.lastImage};
 }
 
 int FirstImageNumber(const RenderProject& project) {
@@ -27,10 +27,9 @@ std::vector<int> IntervalFrames(const RenderSettings& settings, int sceneCount) 
   return FramesOfFile(settings.imageCounts, sceneCount, settings.loop);
 }
 
-FrameLoop::FrameLoop(const RenderProject& project, int lastImage, ImageRenderer& renderer, ImageOutput& output,
-                     RenderPoll& poll)
+FrameLoop::FrameLoop(const RenderProject& project, ImageRenderer& renderer, ImageOutput& output, RenderPoll& poll)
     : project_(project),
-      range_(RangeOf(project, lastImage)),
+      range_(RangeOf(project)),
       renderer_(renderer),
       output_(output),
       poll_(poll),

@@ -37,13 +37,13 @@ class ImageOutput {
 };
 
 // The image numbers to compute: from the project's first image to compute
-// minus one, up to lastImage (-1: to the end).
+// minus one, up to its last image (-1: to the end).
 struct ImageRange {
   int first = 0;
   int last = -1;
   bool Contains(int number) const { return number >= first && (last < 0 || number <= last); }
 };
-ImageRange RangeOf(const RenderProject& project, int lastImage);
+ImageRange RangeOf(const RenderProject& project);
 
 // The number of the first image of a render: 1 outside true-colour mode
 // when images or an animation are numbered from 1, else 0.
@@ -56,8 +56,7 @@ std::vector<int> IntervalFrames(const RenderSettings& settings, int sceneCount);
 
 class FrameLoop final : public IntervalSink {
  public:
-  FrameLoop(const RenderProject& project, int lastImage, ImageRenderer& renderer, ImageOutput& output,
-            RenderPoll& poll);
+  FrameLoop(const RenderProject& project, ImageRenderer& renderer, ImageOutput& output, RenderPoll& poll);
 
   int RunInterval(SceneLoop& loop, int n, bool last) override;
 

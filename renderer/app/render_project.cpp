@@ -245,6 +245,16 @@ bool ParseProject(ByteSpan bytes, RenderProject& project, std::string* problem) 
     position = After(*chunk);
   }
 
+  p.lastImage = -1;
+  if (auto last = IffFind(bytes, "LAST", position)) {
+    if (last->data.size() < 4) {
+      Fail(problem, "last image chunk too short");
+      return false;
+    }
+    ByteReader in(last->data);
+    p.lastImage = std::max(in.I32LE(), -1);
+  }
+
   project = std::move(p);
   return true;
 }
@@ -274,6 +284,11 @@ Bytes SerializeProject(const RenderProject& p) {
     if (m->kind == -1) continue;
     iff.BeginChunk("EVMP");
     WriteMapping(iff.Data(), *m);
+    iff.End();
+  }
+  if (p.lastImage >= 0) {
+    iff.BeginChunk("LAST");
+    iff.Data().U32LE(static_cast<std::uint32_t>(p.lastImage));
     iff.End();
   }
   iff.End();

@@ -1,7 +1,8 @@
 // The render project (".RPJ"): how the renderer computes a scene. An IFF
 // file of form type "KRPJ" holding the parameter block "RZPM", the image
 // counts "IMPS", the plane image paths "FPAT" and the mapping records
-// "EVMP". The struct is a plain value: the project dialog edits a working
+// "EVMP", and for a run limited to a last image the chunk "LAST". The
+// struct is a plain value: the project dialog edits a working
 // copy and hands it back.
 #pragma once
 
@@ -108,6 +109,10 @@ struct RenderProject {
   std::vector<std::int32_t> imageCounts;    // images from scene i to the next
   MappingRecord sky = DefaultSkyMapping();
   MappingRecord ground = DefaultGroundMapping();
+  // The last image number to compute, so that a farm's share of an
+  // animation, stopped and resumed, stays its share. −1: to the end, and
+  // no "LAST" chunk (a file without one reads as −1).
+  std::int32_t lastImage = -1;
 
   std::string SceneName() const;
   // Sets the scene path (cut to 151 characters); the rest of the field is cleared.

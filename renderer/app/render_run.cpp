@@ -103,7 +103,7 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   const RenderSettings settings = EngineSettings(shell);
   const std::vector<int> frames = IntervalFrames(settings, file.SceneCount());
   const int images = std::accumulate(frames.begin(), frames.end(), 0);
-  const ImageRange range = RangeOf(project, shell.lastImage);
+  const ImageRange range = RangeOf(project);
   const int first = FirstImageNumber(project);
   const int lastNumber = first + images - 1;
   const int computeFrom = std::max(range.first, first);
@@ -133,7 +133,7 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   ShownRenderer shown(*renderer, shell.runProgress);
   if (shell.runProgress) shell.runProgress->BeginRun(std::max(computeTo - computeFrom + 1, 0));
   SceneLoop loop(engine, hooks);
-  FrameLoop frameLoop(project, shell.lastImage, shown, output, poll);
+  FrameLoop frameLoop(project, shown, output, poll);
   const int result = loop.Run(scenePath, file, std::move(firstScene), frameLoop);
   if (shell.runProgress) shell.runProgress->EndRun();
   if (tracer && tracer->LastStop().saved) SaveForResume(shell, base, tracer->LastStop().at, tracer->LastImage());

@@ -61,7 +61,6 @@ struct RendererShell {
   bool materialTest = false;
   int displayDepth = 24;               // bits per pixel of the display
   bool estimate = false;               // the answer to the time-estimate question
-  int lastImage = -1;                  // last image number to compute; -1: to the end
   int threads = 0;                     // worker threads of the pixel loop; 0: every core
   RunProgress* runProgress = nullptr;  // told of every image the render computes; may be null
 };

@@ -156,6 +156,7 @@ class FrameNumbering : public testing::Test {
   // the project holds counts of its own.
   std::vector<int> Run(RenderProject project, int lastImage, Recorder& recorder) {
     SetSceneCount(project, 3, 4);
+    project.lastImage = lastImage;
     total_ = TotalImages(project);
     RendererShell shell;
     shell.project = project;
@@ -163,7 +164,7 @@ class FrameNumbering : public testing::Test {
     EngineHooks hooks;
     SceneLoop loop(settings, hooks);
     NeverStop poll;
-    FrameLoop frames(project, lastImage, recorder, recorder, poll);
+    FrameLoop frames(project, recorder, recorder, poll);
     result_ = loop.Run(file_, frames);
     next_ = frames.NextImageNumber();
     return frames.Computed();

@@ -159,6 +159,7 @@ class OutputStageTest : public testing::Test {
   // Renders the file's three keyframes with n = 4 in both intervals.
   int Render(ImageRenderer& renderer, int lastImage = -1) {
     SetSceneCount(project_, 3, 4);
+    project_.lastImage = lastImage;
     RendererShell shell;
     shell.project = project_;
     const RenderSettings settings = EngineSettings(shell);
@@ -166,7 +167,7 @@ class OutputStageTest : public testing::Test {
     SceneLoop loop(settings, hooks);
     NeverStop poll;
     OutputStage output(project_, base_);
-    FrameLoop frames(project_, lastImage, renderer, output, poll);
+    FrameLoop frames(project_, renderer, output, poll);
     const int result = loop.Run(file_, frames);
     output.Finish();
     computed_ = frames.Computed();

@@ -144,6 +144,19 @@ TEST(RenderProject, ChunksAreWrittenAndReadOnlyUnderTheirRules) {
   ASSERT_TRUE(ParseProject(bytes, noBack));
   EXPECT_EQ(noBack.backPlane, "");
   EXPECT_EQ(noBack.frontPlane, "BACK.LBM");  // the next "FPAT" is taken as the front plane
+
+  // A last image goes in a chunk of its own, at the end; a file without one
+  // lets the project compute to the end, whatever it held before.
+  RenderProject limited = FullProject();
+  limited.lastImage = 7;
+  bytes = SerializeProject(limited);
+  EXPECT_EQ(Tags(bytes).back(), "LAST");
+  RenderProject read;
+  ASSERT_TRUE(ParseProject(bytes, read));
+  EXPECT_EQ(read, limited);
+  EXPECT_EQ(SerializeProject(read), bytes);
+  ASSERT_TRUE(ParseProject(SerializeProject(FullProject()), read));
+  EXPECT_EQ(read.lastImage, -1);
 }
 
 TEST(RenderProject, DamagedFilesAreRefusedAndChangeNothing) {

@@ -298,9 +298,10 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
   EXPECT_FALSE(fs::exists(dir_ / "part" / "DEMO0000.TGA"));
 
   // The resume project holds the run's settings and finds its files where
-  // it lies; the range to compute is the run's own.
-  const Result resumed = Rz("--batch " + Path("part/DEMO.RPJ") + " --last 0 --threads 2");
+  // it lies; the range to compute is the run's own, --last included.
+  const Result resumed = Rz("--batch " + Path("part/DEMO.RPJ") + " --threads 2");
   ASSERT_EQ(resumed.status, 0) << resumed.err;
+  EXPECT_FALSE(fs::exists(dir_ / "part" / "DEMO0001.TGA")) << resumed.err;
   EXPECT_NE(resumed.err.find("400 x 300 ratio 100%, ray tracing mode, antialias 2"), std::string::npos)
       << resumed.err;
   const Targa a = ReadTarga(dir_ / "whole" / "DEMO0000.TGA");
