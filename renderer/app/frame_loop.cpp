@@ -51,13 +51,13 @@ int FrameLoop::RunInterval(SceneLoop& loop, int n, bool last) {
     if (!range_.Contains(image)) continue;
 
     // Only images that are computed need their planes.
-    if (FrameLoopLoadsBackPlane(project_)) LoadBackPlane(project_, image);
+    if (FrameLoopLoadsBackPlane(project_)) LoadBackPlane(project_, image, backPlaneReported_);
     hooks.Status(kMsgRendering);
     const int result = renderer_.RenderImage(loop, image);
     if (result == 9) return 9;
     ++computed_;
     numbers_.push_back(image);
-    if (project_.Output(kOutFrontPlane)) LoadFrontPlane(project_, image);
+    if (project_.Output(kOutFrontPlane)) LoadFrontPlane(project_, image, frontPlaneReported_);
     // The files of an image carry its own number; a finished image is
     // written before a stop between images is looked at.
     if (WantsOutput() && (project_.flags & kFlagTrueColour)) {

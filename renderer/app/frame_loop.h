@@ -76,6 +76,8 @@ class FrameLoop final : public IntervalSink {
   int number_;
   int computed_ = 0;
   bool animationOpen_ = false;
+  bool backPlaneReported_ = false;  // a failed plane picture was told
+  bool frontPlaneReported_ = false;
   std::vector<int> numbers_;
 };
 

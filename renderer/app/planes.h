@@ -19,14 +19,15 @@ bool FrameLoopLoadsBackPlane(const RenderProject& project);
 
 // Creates the result slot at the project's image size (black) and loads the
 // background-plane picture into it opaque, stretched to that size. False
-// after message 117 when the picture cannot be loaded (the image then starts
-// black) or the slot cannot be made.
-bool LoadBackPlane(const RenderProject& project, int imageNumber);
+// when the picture cannot be loaded (the image then starts black) or the
+// slot cannot be made; message 117 tells it unless `reported` says it was
+// told already in this render (it is set then).
+bool LoadBackPlane(const RenderProject& project, int imageNumber, bool& reported);
 
 // Loads the foreground-plane picture over the image in the result slot,
-// black transparent so that the image shows through it. False after
-// message 120 when there is no image or the picture cannot be loaded; the
-// image is then left as it was computed.
-bool LoadFrontPlane(const RenderProject& project, int imageNumber);
+// black transparent so that the image shows through it. False when there
+// is no image or the picture cannot be loaded, the image then left as it
+// was computed; message 120 tells it once, as above.
+bool LoadFrontPlane(const RenderProject& project, int imageNumber, bool& reported);
 
 }  // namespace tessaran

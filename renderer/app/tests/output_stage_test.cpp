@@ -296,7 +296,8 @@ TEST_F(OutputStageTest, ScreenImagesOfThe24BitImagesExtensionDoNotOverwriteThem)
 
 // The foreground plane: its black pixels let the image show through, at
 // the image's size and stretched from another size; a missing picture is
-// reported with message 120 and the image is written as computed.
+// reported with message 120, once for the whole render, and every image
+// is written as computed.
 TEST_F(OutputStageTest, ForegroundPlaneIsTransparentWhereBlack) {
   project_.output = kOutImages | kOut24BitImages | kOutFrontPlane;
   for (const auto& [w, h] : {std::pair{kW, kH}, std::pair{4, 3}}) {
@@ -314,8 +315,9 @@ TEST_F(OutputStageTest, ForegroundPlaneIsTransparentWhereBlack) {
   Messages messages;
   project_.frontPlane = (dir_ / "MISSING.BMP").string();
   PatternRenderer renderer;
-  ASSERT_EQ(Render(renderer, 0), 1);
+  ASSERT_EQ(Render(renderer), 1);
   EXPECT_EQ(failures_, 0);
+  EXPECT_EQ(computed_.size(), 9u);
   EXPECT_EQ(std::count(messages.numbers.begin(), messages.numbers.end(), kMsgFrontPlaneFailed), 1);
   ASSERT_EQ(LoadPicture(MakeOutputName(base_, 0, ".TGA"), kReadSlot, kOpaqueLoad, nullptr, 0), 1);
   DrawImage(0);
@@ -330,15 +332,18 @@ TEST_F(OutputStageTest, BackgroundPlaneFillsTheResultSlotForModesThatDoNotLoadIt
   EXPECT_TRUE(FrameLoopLoadsBackPlane(project_));
 
   project_.backPlane = HalfRedPicture("BACK", 4, 3).string();
-  ASSERT_TRUE(LoadBackPlane(project_, 0));
+  bool unreported = false;
+  ASSERT_TRUE(LoadBackPlane(project_, 0, unreported));
   EXPECT_EQ(VimSlot(kResultSlot).width, static_cast<std::uint32_t>(kW));
   EXPECT_EQ(VimGetPixel(kResultSlot, kH - 1, kW - 1), static_cast<std::int32_t>(kRed));
   EXPECT_EQ(VimGetPixel(kResultSlot, 0, 0), 0);
 
   Messages messages;
   project_.backPlane = (dir_ / "MISSING.BMP").string();
-  EXPECT_FALSE(LoadBackPlane(project_, 0));
+  bool reported = false;
+  EXPECT_FALSE(LoadBackPlane(project_, 0, reported));
   EXPECT_EQ(messages.numbers.back(), kMsgBackPlaneFailed);
+  EXPECT_TRUE(reported);
   // The image starts black at its size, not with a part of a picture.
   EXPECT_EQ(VimSlot(kResultSlot).height, static_cast<std::uint32_t>(kH));
   EXPECT_EQ(VimGetPixel(kResultSlot, kH - 1, kW - 1), 0);
