@@ -32,7 +32,18 @@ int Target(SceneModel& scene, int u, int v, int k, int rebuild) {
   return k;
 }
 
-int Finish(SceneModel& scene, int k, const std::vector<Point3>& points) {
+// Makes a primitive's cols × rows mesh, as a new object or (rebuild) into
+// object k, with `at(i, j)` the point of row i, column j. The object
+// number or -1.
+template <class PointAt>
+int MakeMesh(SceneModel& scene, int cols, int rows, int k, int rebuild, PointAt at) {
+  k = Target(scene, cols, rows, k, rebuild);
+  if (k < 0) return -1;
+  std::vector<Point3> points;
+  points.reserve(static_cast<std::size_t>(cols) * rows);
+  for (int i = 0; i < rows; ++i) {
+    for (int j = 0; j < cols; ++j) points.push_back(at(i, j));
+  }
   PutObjectPoints(scene, k, points);
   return k;
 }
@@ -66,65 +77,43 @@ SolidRow SolidRowAt(int i, int v, int cap, double top, double half) {
 int Plan(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
   u = Clamp(u, 1);
   v = Clamp(v, 1);
-  const int cols = u + 3;
-  const int rows = v + 3;
-  k = Target(scene, cols, rows, k, rebuild);
-  if (k < 0) return -1;
   const double s = top;
-  std::vector<Point3> points;
-  points.reserve(static_cast<std::size_t>(cols) * rows);
-  for (int i = 0; i < rows; ++i) {
+  return MakeMesh(scene, u + 3, v + 3, k, rebuild, [&](int i, int j) {
     const int r = std::clamp(i - 1, 0, v);
     const double halfWidth = s / 2 + r * (100 - s) / (2.0 * v);
     const double spacing = s / u + r * (100 - s) / (static_cast<double>(u) * v);
     const double y = 50 - r * 100.0 / v;
-    for (int j = 0; j < cols; ++j) {
-      const int c = std::clamp(j - 1, 0, u);
-      points.push_back({F(c * spacing - halfWidth), F(y), 0.0f});
-    }
-  }
-  return Finish(scene, k, points);
+    const int c = std::clamp(j - 1, 0, u);
+    return Point3{F(c * spacing - halfWidth), F(y), 0.0f};
+  });
 }
 
 int Disc(SceneModel& scene, int u, int v, int k, int rebuild) {
   u = Clamp(u, 4);
   v = Clamp(v, 1);
-  const int cols = u + 2;
-  const int rows = v + 3;
-  k = Target(scene, cols, rows, k, rebuild);
-  if (k < 0) return -1;
   const double step = kTwoPiDisc / u;
-  std::vector<Point3> points;
-  for (int j = 0; j < rows; ++j) {
+  return MakeMesh(scene, u + 2, v + 3, k, rebuild, [&](int i, int j) {
     double radius;
-    if (j == 0) {
+    if (i == 0) {
       radius = -50.0 / v;  // the point across the centre
-    } else if (j == 1) {
+    } else if (i == 1) {
       radius = kCapRadius;
-    } else if (j <= v + 1) {
-      radius = (j - 1) * 50.0 / v;
+    } else if (i <= v + 1) {
+      radius = (i - 1) * 50.0 / v;
     } else {
       radius = 50;  // repeats the rim
     }
-    for (int i = 0; i < cols; ++i) {
-      const double angle = i * step;
-      points.push_back({F(radius * std::cos(angle)), F(radius * std::sin(angle)), 0.0f});
-    }
-  }
-  return Finish(scene, k, points);
+    const double angle = j * step;
+    return Point3{F(radius * std::cos(angle)), F(radius * std::sin(angle)), 0.0f};
+  });
 }
 
 int Sphere(SceneModel& scene, int u, int v, int k, int rebuild) {
   u = Clamp(u, 4);
   v = Clamp(v, 4);
-  const int cols = u + 2;
-  const int rows = v + 3;
-  k = Target(scene, cols, rows, k, rebuild);
-  if (k < 0) return -1;
   const double step = kTwoPiSphere / u;
   const double pole = 50 * std::cos(std::numbers::pi / (2.0 * v));
-  std::vector<Point3> points;
-  for (int i = 0; i < rows; ++i) {
+  return MakeMesh(scene, u + 2, v + 3, k, rebuild, [&](int i, int j) {
     const double polar = (i - 1) * std::numbers::pi / v;
     double height = 50 * std::cos(polar);
     if (i <= 1) height = pole;
@@ -132,36 +121,25 @@ int Sphere(SceneModel& scene, int u, int v, int k, int rebuild) {
     double radius = 50 * std::sin(polar);
     if (std::fabs(radius) < 0.005) radius = 0.005;
     if (i == 0 || i == v + 2) radius = 0;
-    for (int j = 0; j < cols; ++j) {
-      const double angle = -j * step;
-      points.push_back({F(radius * std::sin(angle)), F(-radius * std::cos(angle)), F(height)});
-    }
-  }
-  return Finish(scene, k, points);
+    const double angle = -j * step;
+    return Point3{F(radius * std::sin(angle)), F(-radius * std::cos(angle)), F(height)};
+  });
 }
 
 int CylinderCone(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
   u = Clamp(u, 4);
   v = Clamp(v, 4);
-  const int cols = u + 2;
-  const int rows = v + 3;
-  k = Target(scene, cols, rows, k, rebuild);
-  if (k < 0) return -1;
   // A quarter of the rows for each cap, half for the side; the solid is
   // centred on the origin like every primitive (the side runs from +50 to
   // -50 instead of 0 to -100).
   const int cap = v / 4;
   const double step = kTwoPiDisc / u;
-  std::vector<Point3> points;
-  for (int i = 0; i < rows; ++i) {
+  return MakeMesh(scene, u + 2, v + 3, k, rebuild, [&](int i, int j) {
     const SolidRow row = SolidRowAt(i, v, cap, std::clamp(top, 0, 100), 50);
     const double radius = std::max(kCapRadius, 50 * row.scale);
-    for (int j = 0; j < cols; ++j) {
-      const double angle = -j * step;
-      points.push_back({F(-radius * std::cos(angle)), F(radius * std::sin(angle)), F(row.height)});
-    }
-  }
-  return Finish(scene, k, points);
+    const double angle = -j * step;
+    return Point3{F(-radius * std::cos(angle)), F(radius * std::sin(angle)), F(row.height)};
+  });
 }
 
 int BoxPyramid(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
@@ -169,52 +147,36 @@ int BoxPyramid(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
   v = Clamp(v, 3);
   const int perSide = u / 4;
   const int perimeter = 4 * perSide;
-  const int cols = perimeter + 2;
-  const int rows = v + 3;
-  k = Target(scene, cols, rows, k, rebuild);
-  if (k < 0) return -1;
   // The section walks the square's perimeter from the middle of its first
   // side (u / 8 steps in), in the turning sense of the cylinder.
   static constexpr double kCorners[5][2] = {{-1, 1}, {-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
   const int cap = v / 3;
-  std::vector<Point3> points;
-  for (int i = 0; i < rows; ++i) {
+  return MakeMesh(scene, perimeter + 2, v + 3, k, rebuild, [&](int i, int j) {
     const SolidRow row = SolidRowAt(i, v, cap, std::clamp(top, 0, 100), 50);
     const double half = std::max(kCapRadius, 50 * row.scale);
-    for (int j = 0; j < cols; ++j) {
-      const int t = (j + u / 8) % perimeter;
-      const int side = t / perSide;
-      const double f = static_cast<double>(t % perSide) / perSide;
-      const double x = kCorners[side][0] + f * (kCorners[side + 1][0] - kCorners[side][0]);
-      const double y = kCorners[side][1] + f * (kCorners[side + 1][1] - kCorners[side][1]);
-      points.push_back({F(half * x), F(half * y), F(row.height)});
-    }
-  }
-  return Finish(scene, k, points);
+    const int t = (j + u / 8) % perimeter;
+    const int side = t / perSide;
+    const double f = static_cast<double>(t % perSide) / perSide;
+    const double x = kCorners[side][0] + f * (kCorners[side + 1][0] - kCorners[side][0]);
+    const double y = kCorners[side][1] + f * (kCorners[side + 1][1] - kCorners[side][1]);
+    return Point3{F(half * x), F(half * y), F(row.height)};
+  });
 }
 
 int Ring(SceneModel& scene, int u, int v, int k, int rebuild, int size) {
   u = Clamp(u, 4);
   v = Clamp(v, 4);
-  const int cols = u + 2;
-  const int rows = v + 2;
-  k = Target(scene, cols, rows, k, rebuild);
-  if (k < 0) return -1;
   // A torus of outer radius 50 whose tube radius is `size` per cent of 25.
   const double tube = 25.0 * std::clamp(size, 1, 100) / 100.0;
   const double centre = 50 - tube;
   const double around = 2 * std::numbers::pi / u;
   const double across = 2 * std::numbers::pi / v;
-  std::vector<Point3> points;
-  for (int i = 0; i < rows; ++i) {
+  return MakeMesh(scene, u + 2, v + 2, k, rebuild, [&](int i, int j) {
     const double radius = centre + tube * std::cos(i * across);
     const double height = tube * std::sin(i * across);
-    for (int j = 0; j < cols; ++j) {
-      const double angle = -j * around;
-      points.push_back({F(-radius * std::cos(angle)), F(radius * std::sin(angle)), F(height)});
-    }
-  }
-  return Finish(scene, k, points);
+    const double angle = -j * around;
+    return Point3{F(-radius * std::cos(angle)), F(radius * std::sin(angle)), F(height)};
+  });
 }
 
 int MakePrimitive(SceneModel& scene, Primitive kind, int u, int v, int top) {
