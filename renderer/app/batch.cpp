@@ -105,6 +105,18 @@ int StatusOf(int result) {
   return kRzFailed;
 }
 
+// Once the render a resume project started has finished, the project file
+// no longer holds a place to resume from: run again, it renders afresh
+// rather than over the old partial image, which a changed scene would not
+// match. Only the resume position of the file changes, not its settings
+// (this run's overrides are not written into it).
+void ClearResumeOnDisk(const fs::path& projectFile) {
+  RenderProject onDisk;
+  if (!ReadProject(onDisk, projectFile) || !onDisk.HasResume()) return;
+  onDisk.ClearResume();
+  WriteProject(onDisk, projectFile);
+}
+
 }  // namespace
 
 std::string RendererBatchHelp() {
@@ -309,7 +321,10 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
   BatchProgress progress(stderr, isatty(STDERR_FILENO) != 0);
   shell.runProgress = &progress;
   ShellRenderPoll poll(shell.settings.scrutePri, &progress);
-  return StatusOf(RenderCommand(shell, poll));
+  const bool resuming = shell.project.HasResume() && !shell.projectPath.empty();
+  const int status = StatusOf(RenderCommand(shell, poll));
+  if (status == kRzDone && resuming) ClearResumeOnDisk(shell.projectPath);
+  return status;
 }
 
 }  // namespace tessaran

@@ -302,6 +302,12 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
   const Result resumed = Rz("--batch " + Path("part/DEMO.RPJ") + " --threads 2");
   ASSERT_EQ(resumed.status, 0) << resumed.err;
   EXPECT_FALSE(fs::exists(dir_ / "part" / "DEMO0001.TGA")) << resumed.err;
+  // Finished, the project no longer resumes, and keeps its settings.
+  RenderProject after;
+  ASSERT_TRUE(ReadProject(after, dir_ / "part" / "DEMO.RPJ"));
+  EXPECT_FALSE(after.HasResume());
+  EXPECT_EQ(after.width, 400);
+  EXPECT_EQ(after.lastImage, 0);
   EXPECT_NE(resumed.err.find("400 x 300 ratio 100%, ray tracing mode, antialias 2"), std::string::npos)
       << resumed.err;
   const Targa a = ReadTarga(dir_ / "whole" / "DEMO0000.TGA");
