@@ -2,6 +2,8 @@
 // hand them, and a reporter that records the messages shown.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,8 @@
 #include "platform/report.h"
 #include "renderer/engine/frame_setup.h"
 #include "renderer/engine/octree.h"
+#include "renderer/engine/raytrace.h"
+#include "renderer/engine/vecmath.h"
 #include "scene/maq_scene.h"
 
 namespace tessaran::engine_samples {
@@ -106,5 +110,35 @@ inline FrameTables FrameOf(const MaqScene& scene, const RenderSettings& settings
   SetUpFrame(key, key, 0, settings, references, frame);
   return frame;
 }
+
+// Settings without the sun: only the scene's lamps light it.
+inline RenderSettings NoSun() {
+  RenderSettings rs;
+  rs.sunIntensity = 0;
+  return rs;
+}
+
+// A scene set up and prepared for tracing, kept in place (the trace scene
+// points into it).
+struct Traced {
+  explicit Traced(const MaqScene& s, RenderSettings rs = NoSun()) : scene(s), settings(rs) {
+    frame = FrameOf(scene, settings);
+  }
+  void Prepare() {
+    EngineHooks hooks;
+    ASSERT_EQ(PrepareScene(frame, settings, hooks, prepared), 1);
+    ts.frame = &frame;
+    ts.prepared = &prepared;
+    ts.settings = &settings;
+    ts.trace = trace;
+  }
+  Vec3 Point(int object, int i) const { return ToVec3(frame.points[frame.objects[object].firstPoint + i]); }
+  MaqScene scene;
+  RenderSettings settings;
+  TraceSettings trace;
+  FrameTables frame;
+  PreparedScene prepared;
+  TraceScene ts;
+};
 
 }  // namespace tessaran::engine_samples

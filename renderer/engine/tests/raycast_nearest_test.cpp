@@ -17,25 +17,6 @@ namespace {
 
 using namespace engine_samples;
 
-struct Traced {
-  explicit Traced(const MaqScene& s) : scene(s) {
-    settings.sunIntensity = 0;
-    frame = FrameOf(scene, settings);
-  }
-  void Prepare() {
-    EngineHooks hooks;
-    ASSERT_EQ(PrepareScene(frame, settings, hooks, prepared), 1);
-    ts.frame = &frame;
-    ts.prepared = &prepared;
-    ts.settings = &settings;
-  }
-  Vec3 Point(int object, int i) const { return ToVec3(frame.points[frame.objects[object].firstPoint + i]); }
-  MaqScene scene;
-  RenderSettings settings;
-  FrameTables frame;
-  PreparedScene prepared;
-  TraceScene ts;
-};
 
 void AddSquare(MaqScene& s, float z, float half) {
   AddFacets(s, {{-half, -half, z}, {half, -half, z}, {half, half, z}, {-half, half, z}}, {{{1, 2, 3}}, {{1, 3, 4}}});

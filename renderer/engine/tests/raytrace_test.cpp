@@ -16,35 +16,6 @@ namespace {
 
 using namespace engine_samples;
 
-RenderSettings NoSun() {
-  RenderSettings rs;
-  rs.sunIntensity = 0;
-  return rs;
-}
-
-// A scene set up and prepared for tracing, kept in place (the trace scene
-// points into it).
-struct Traced {
-  explicit Traced(const MaqScene& s, RenderSettings rs = NoSun()) : scene(s), settings(rs) {
-    frame = FrameOf(scene, settings);
-  }
-  void Prepare() {
-    EngineHooks hooks;
-    ASSERT_EQ(PrepareScene(frame, settings, hooks, prepared), 1);
-    ts.frame = &frame;
-    ts.prepared = &prepared;
-    ts.settings = &settings;
-    ts.trace = trace;
-  }
-  Vec3 Point(int object, int i) const { return ToVec3(frame.points[frame.objects[object].firstPoint + i]); }
-  MaqScene scene;
-  RenderSettings settings;
-  TraceSettings trace;
-  FrameTables frame;
-  PreparedScene prepared;
-  TraceScene ts;
-};
-
 void SetMaterial(MaterialEntry& m, int reflection, int transmission, int refraction, std::uint16_t col = 0x0FFF) {
   m.reflection = static_cast<std::uint8_t>(reflection);
   m.transmission = static_cast<std::uint8_t>(transmission);

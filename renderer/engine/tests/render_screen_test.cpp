@@ -5,65 +5,24 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <array>
 
-#include "renderer/engine/octree.h"
-#include "renderer/engine/scene_loop.h"
-#include "storage/virtim.h"
+#include "renderer/engine/tests/preview_render.h"
 
 namespace tessaran {
 namespace {
 
-struct Rendered {
-  int result = -1;
-  ScreenCounters counters;
-  std::vector<std::int32_t> pixels;  // slot 0, row by row
-};
+using engine_samples::Rendered;
 
-// Renders the first frame of `scene` at W × H with `options`.
-struct OneImage : IntervalSink {
-  ScreenOptions options;
+// The preview sphere at W × H; without it, one grey sky everywhere (a
+// uniform image).
+Rendered Render(int W, int H, const ScreenOptions& options, RenderPoll* poll = nullptr, bool sphere = true) {
   TraceSettings trace;
-  RenderPoll* poll = nullptr;
-  Rendered out;
-  int RunInterval(SceneLoop& loop, int n, bool last) override {
-    loop.SetUpFrame(1, FramesOfInterval(n, last), n);
-    EngineHooks hooks;
-    PreparedScene prepared;
-    out.result = RenderScreen(loop.Frame(), loop.Settings(), trace, nullptr, hooks, poll, options, prepared,
-                              &out.counters);
-    const FrameTables& f = loop.Frame();
-    for (int y = 0; y < f.height; ++y) {
-      for (int x = 0; x < f.width; ++x) out.pixels.push_back(VimGetPixel(kResultSlot, y, x));
-    }
-    return 1;
-  }
-};
-
-Rendered Render(int W, int H, ScreenOptions options, RenderPoll* poll = nullptr, bool sphere = true) {
-  PreviewMaterial material;
-  material.col = 0x0F80;
-  material.KSpec = 60;
-  material.NSpec = 40;
-  MaqScene scene = MakePreviewScene(material);
-  if (!sphere) scene.objects.clear();
-  RenderSettings settings;
-  settings.width = W;
-  settings.height = H;
-  settings.pixelRatio = 1000;
-  EngineHooks hooks;
-  SceneLoop loop(settings, hooks);
-  OneImage image;
-  image.options = options;
-  image.poll = poll;
   if (!sphere) {
-    // One sky colour everywhere: a uniform image.
     const std::array<float, 3> grey{0.5f, 0.5f, 0.5f};
-    image.trace.horizonUp = image.trace.zenith = image.trace.horizonDown = image.trace.nadir = grey;
+    trace.horizonUp = trace.zenith = trace.horizonDown = trace.nadir = grey;
   }
-  loop.Run(1, [&](int, MaqScene& s) { s = scene; return MaqStatus::Ok; }, image);
-  VimFree(kResultSlot);
-  return image.out;
+  return engine_samples::RenderPreview(W, H, options, trace, poll, sphere);
 }
 
 TEST(RenderScreenColours, DistanceAndMeanFollowTheChannels) {
@@ -89,7 +48,7 @@ TEST(RenderScreen, OneRayPerPixelAndTheSphereIsSeen) {
   EXPECT_EQ(r.counters.supplementary, 0u);
   ASSERT_EQ(r.pixels.size(), 40u * 30u);
   // The sphere of the preview fills the middle with its orange-ish colour.
-  const std::int32_t centre = r.pixels[15 * 40 + 20];
+  const std::uint32_t centre = r.pixels[15 * 40 + 20];
   EXPECT_GT((centre >> 16) & 0xFF, (centre & 0xFF) + 20) << std::hex << centre;
 }
 

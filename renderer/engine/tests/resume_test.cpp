@@ -19,6 +19,7 @@
 #include "renderer/engine/render_screen.h"
 #include "renderer/engine/resume_ring.h"
 #include "renderer/engine/scene_loop.h"
+#include "renderer/engine/tests/preview_render.h"
 #include "storage/virtim.h"
 
 namespace tessaran {
@@ -26,59 +27,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Rendered {
-  int result = -1;
-  ScreenCounters counters;
-  ScreenStop stop;
-  std::vector<std::uint32_t> pixels;  // slot 0, row by row
-};
+using engine_samples::Rendered;
 
-struct OneImage : IntervalSink {
-  ScreenOptions options;
-  RenderPoll* poll = nullptr;
-  bool blackSky = false;
-  Rendered out;
-  int RunInterval(SceneLoop& loop, int n, bool last) override {
-    loop.SetUpFrame(1, FramesOfInterval(n, last), n);
-    EngineHooks hooks;
-    PreparedScene prepared;
-    TraceSettings trace;
-    trace.frameNumber = 3;
-    if (blackSky) trace.zenith = trace.horizonUp = trace.horizonDown = trace.nadir = {};
-    out.result = RenderScreen(loop.Frame(), loop.Settings(), trace, nullptr, hooks, poll, options, prepared,
-                              &out.counters, &out.stop);
-    const FrameTables& f = loop.Frame();
-    if (!VimSlot(kResultSlot).Empty()) {
-      for (int y = 0; y < f.height; ++y) {
-        for (int x = 0; x < f.width; ++x) out.pixels.push_back(VimGetPixel(kResultSlot, y, x));
-      }
-    }
-    return 1;
-  }
-};
-
-// The preview sphere at W × H: black sky around a shaded sphere.
+// The preview sphere at W × H: black sky around a shaded sphere. Without
+// objects and sky every ray returns black.
 Rendered Render(int W, int H, const ScreenOptions& options, RenderPoll* poll = nullptr, bool empty = false) {
-  PreviewMaterial material;
-  material.col = 0x0F80;
-  material.KSpec = 60;
-  material.NSpec = 40;
-  MaqScene scene = MakePreviewScene(material);
-  // Without objects and sky every ray returns black.
-  if (empty) scene.objects.clear();
-  RenderSettings settings;
-  settings.width = W;
-  settings.height = H;
-  settings.pixelRatio = 1000;
-  EngineHooks hooks;
-  SceneLoop loop(settings, hooks);
-  OneImage image;
-  image.options = options;
-  image.poll = poll;
-  image.blackSky = empty;
-  loop.Run(1, [&](int, MaqScene& s) { s = scene; return MaqStatus::Ok; }, image);
-  VimFree(kResultSlot);
-  return image.out;
+  TraceSettings trace;
+  trace.frameNumber = 3;
+  if (empty) trace.zenith = trace.horizonUp = trace.horizonDown = trace.nadir = {};
+  return engine_samples::RenderPreview(W, H, options, trace, poll, !empty);
 }
 
 // Records the questions asked and answers them.
