@@ -100,6 +100,13 @@ bool OneNumber(const std::string& pattern) {
 
 bool SamePalette(const VirtIm& a, const VirtIm& b) { return a.palette == b.palette; }
 
+// The picture name of frame `f` by a pattern OneNumber accepts.
+std::string FrameName(const std::string& pattern, int f) {
+  char name[4096];
+  std::snprintf(name, sizeof name, pattern.c_str(), f);
+  return name;
+}
+
 }  // namespace
 
 bool IsAnimationFile(const std::filesystem::path& file) {
@@ -107,7 +114,8 @@ bool IsAnimationFile(const std::filesystem::path& file) {
   return extension == ".ANM" || extension == ".AVI" || IsIffAnim(file);
 }
 
-ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& pattern, std::ostream& err) {
+ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& pattern, std::ostream& err,
+                      bool force) {
   std::string extension = Upper(std::filesystem::path(pattern).extension().string());
   if (!OneNumber(pattern) || !IsWritableExtension(extension)) {
     err << "tovix: --frames needs a PATTERN with one %d and the extension " << kWritableExtensions << "\n";
@@ -116,9 +124,13 @@ ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& patt
   WorkSlots slots;
   FrameSource source;
   if (!source.Open(file, err)) return kFailure;
+  std::vector<std::filesystem::path> names;
   for (int f = 1; f <= source.count; ++f) {
-    char name[4096];
-    std::snprintf(name, sizeof name, pattern.c_str(), f);
+    for (auto& name : PictureFiles(FrameName(pattern, f), -1, extension)) names.push_back(std::move(name));
+  }
+  if (!MayReplace(names, force, err)) return kFailure;
+  for (int f = 1; f <= source.count; ++f) {
+    const std::string name = FrameName(pattern, f);
     if (!source.Next() || !WritePictureAs(kFrameSlot, name, -1, extension)) {
       err << "tovix: frame " << f << " of " << file.string() << " could not be written to " << name << "\n";
       return kFailure;
@@ -187,7 +199,8 @@ ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::f
   return kSuccess;
 }
 
-ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format, std::ostream& err) {
+ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format, std::ostream& err,
+                   bool force) {
   std::string f = Upper(format);
   static const std::vector<std::string> kTrueColour = {"TGA", "TGA10", "I24", "RGB", "PCX", "BMP"};
   static const std::vector<std::string> kPalette = {"LBM", "PCX", "BMP"};
@@ -204,6 +217,11 @@ ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format,
   std::string extension = "." + (f == "TGA10" ? std::string("TGA") : f);
   std::filesystem::path base = file;
   base.replace_extension();
+  std::vector<std::filesystem::path> names;
+  for (int n = 1; n <= source.count; ++n) {
+    for (auto& name : PictureFiles(base.string(), n, extension)) names.push_back(std::move(name));
+  }
+  if (!MayReplace(names, force, err)) return kFailure;
   for (int n = 1; n <= source.count; ++n) {
     if (!source.Next() || !WritePictureAs(kFrameSlot, base.string(), n, extension, 0, f == "TGA10")) {
       err << "tovix: frame " << n << " of " << file.string() << " could not be written\n";

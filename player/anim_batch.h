@@ -18,8 +18,10 @@ bool IsAnimationFile(const std::filesystem::path& file);
 
 // Every frame of an ".ANM", ".AVI" or IFF ANIM file as a picture named by
 // `pattern` (one printf %d, frames numbered from 1) in the format of its
-// extension (.LBM .I24 .TGA .PCX .BMP .RGB .PPM).
-ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& pattern, std::ostream& err);
+// extension (.LBM .I24 .TGA .PCX .BMP .RGB .PPM). A picture of those names
+// that exists already is replaced only with `force` (else nothing is written).
+ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& pattern, std::ostream& err,
+                      bool force = false);
 
 // Builds `out` (.ANM or .AVI) from the pictures in order; the first fixes
 // the frame size. Palette pictures sharing the first one's palette are
@@ -30,8 +32,11 @@ ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::f
 
 // Plays the animation once and writes every frame as a numbered picture
 // named after it (frames from 1): FORMAT TGA, TGA10, I24, RGB, PCX or BMP for
-// true-colour frames, LBM, PCX or BMP for palette frames.
-ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format, std::ostream& err);
+// true-colour frames, LBM, PCX or BMP for palette frames. A picture of those
+// names that exists already is replaced only with `force` (else nothing is
+// written): the renderer's images of the same name are numbered from 0.
+ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format, std::ostream& err,
+                   bool force = false);
 
 // Plays an ".ANM" once, writing every frame into a new animation named like
 // it with ".FLP", which then takes the file's name.

@@ -93,6 +93,9 @@ std::string HelpText() {
          "  --cut FILE FORMAT  every frame of an animation as a numbered picture named\n"
          "                     after it; FORMAT TGA, TGA10, I24, RGB, PCX or BMP for\n"
          "                     24-bit frames, LBM, PCX or BMP for palette frames\n"
+         "  --force            with --frames or --cut: replace pictures of the names to\n"
+         "                     write that exist already (without it nothing is written\n"
+         "                     and the first such file is named)\n"
          "  --flip F.ANM       rewrite an .ANM in place, frame by frame\n"
          "  --info FILE        print {\"kind\",\"width\",\"height\",\"depth\",\"frames\"} as JSON\n"
          "                     for a picture or an animation (frames counted)\n"
@@ -115,6 +118,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
   std::string operation;
   std::vector<std::string> operands;
   bool batch = false;
+  bool force = false;
   int depth = 0;
   struct Operation {
     const char* name;
@@ -133,6 +137,8 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
       if (a == o.name) op = &o;
     if (a == "--batch") {
       batch = true;
+    } else if (a == "--force") {
+      force = true;
     } else if (op) {
       if (!operation.empty()) return usage("give one operation, not " + operation + " and " + a);
       std::size_t count = op->operands;
@@ -155,6 +161,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
   if (operation.empty())
     return usage("give one operation: --convert, --frames, --create, --cut, --flip or --info");
   if (depth != 0 && operation != "--convert") return usage("--depth goes with --convert");
+  if (force && operation != "--frames" && operation != "--cut") return usage("--force goes with --frames or --cut");
 
   MessageLibrary messages(MessageProgram::Player);
   if (!messages.LoadConfigured()) return kFailure;
@@ -165,11 +172,11 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
   } else if (operation == "--info") {
     status = IsAnimationFile(operands[0]) ? AnimInfo(operands[0], out, err) : PictureInfo(operands[0], out, err);
   } else if (operation == "--frames") {
-    status = AnimFrames(operands[0], operands[1], err);
+    status = AnimFrames(operands[0], operands[1], err, force);
   } else if (operation == "--create") {
     status = AnimCreate(operands[0], {operands.begin() + 1, operands.end()}, err);
   } else if (operation == "--cut") {
-    status = AnimCut(operands[0], operands[1], err);
+    status = AnimCut(operands[0], operands[1], err, force);
   } else {
     status = AnimFlip(operands[0], err);
   }

@@ -12,6 +12,7 @@
 #include "imaging/picture.h"
 #include "imaging/ppm.h"
 #include "imaging/rawrgb.h"
+#include "imaging/rawrgb_format.h"
 #include "imaging/tga.h"
 #include "player/batch.h"
 #include "storage/virtim.h"
@@ -92,6 +93,29 @@ bool WritePictureAs(int slot, const std::string& base, int frame, const std::str
   if (extension == ".RGB") return WriteRawRgb(base, frame == -1 ? -2 : frame, w, h, source) == 1;
   if (extension == ".PPM") return WritePpm(base, frame, source) == 0;
   return false;
+}
+
+
+std::vector<std::filesystem::path> PictureFiles(const std::string& base, int frame, const std::string& extension) {
+  if (extension != ".RGB") return {MakeOutputName(base, frame, extension)};
+  std::vector<std::filesystem::path> files;
+  for (const char* part : {rawrgb::kRedExtension, rawrgb::kGreenExtension, rawrgb::kBlueExtension,
+                           rawrgb::kTextExtension}) {
+    files.push_back(MakeOutputName(base, frame == -1 ? -2 : frame, part));
+  }
+  return files;
+}
+
+bool MayReplace(const std::vector<std::filesystem::path>& files, bool force, std::ostream& err) {
+  if (force) return true;
+  std::error_code error;
+  for (const auto& file : files) {
+    if (!std::filesystem::exists(file, error)) continue;
+    err << "tovix: " << file.string() << " already exists and would be overwritten; nothing was written"
+        << " (give --force to replace the existing files)\n";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tessaran::player

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace tessaran::player {
 
@@ -47,5 +48,14 @@ bool TrueColourCopy(int source, int width, int height);
 // packets. False when nothing or not all could be written.
 bool WritePictureAs(int slot, const std::string& base, int frame, const std::string& extension,
                     int depth = 0, bool runLength = false);
+
+// The files WritePictureAs writes for `base`, `frame` and `extension`: one,
+// or for .RGB the three planes and the text that describes them.
+std::vector<std::filesystem::path> PictureFiles(const std::string& base, int frame, const std::string& extension);
+
+// Before an operation writes `files`, none of which it has written yet: an
+// existing one is replaced only with `force`. Otherwise false after naming
+// it on `err`, before anything is written.
+bool MayReplace(const std::vector<std::filesystem::path>& files, bool force, std::ostream& err);
 
 }  // namespace tessaran::player

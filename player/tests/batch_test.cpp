@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "imaging/picture.h"
@@ -208,6 +209,54 @@ TEST_F(BatchTest, BadUsageIsStatusTwo) {
   EXPECT_EQ(Run({"--batch", "--frobnicate"}), kBadUsage);
   EXPECT_EQ(Run({"--help"}), kSuccess);
   EXPECT_NE(out.str().find("--convert IN OUT"), std::string::npos);
+}
+
+// The renderer numbers its images from 0, --cut and --frames number frames
+// from 1: in the renderer's folder their names meet. A picture that exists
+// is replaced only with --force; otherwise nothing at all is written.
+TEST_F(BatchTest, FramesAndCutDoNotOverwriteFilesTheyDidNotWrite) {
+  const std::filesystem::path clip = folder / "FILM.AVI";
+  std::vector<std::string> create = {"--batch", "--create", clip.string()};
+  for (int f = 1; f <= 3; ++f)
+    create.push_back(TestData("avi/raw_bgr24_20x14.avi.f00" + std::to_string(f) + ".ref.ppm").string());
+  ASSERT_EQ(Run(create), kSuccess) << err.str();
+  const std::string rendered = "an image of the renderer";
+  std::ofstream(folder / "FILM0002.BMP") << rendered;
+  std::ofstream(folder / "F3.PPM") << rendered;
+  auto tovix = [&](const std::string& arguments, std::string& message) {
+    const std::filesystem::path log = folder / "err.txt";
+    int raw = std::system((std::string(TOVIX_PROGRAM) + " " + arguments + " >/dev/null 2>'" + log.string() + "'").c_str());
+    std::ifstream in(log);
+    message.assign(std::istreambuf_iterator<char>(in), {});
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  };
+  auto contents = [](const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  std::string message;
+  EXPECT_EQ(tovix("--batch --cut '" + clip.string() + "' BMP", message), 1);
+  EXPECT_NE(message.find("FILM0002.BMP"), std::string::npos) << message;
+  EXPECT_NE(message.find("--force"), std::string::npos) << message;
+  EXPECT_FALSE(std::filesystem::exists(folder / "FILM0001.BMP"));
+  EXPECT_EQ(contents(folder / "FILM0002.BMP"), rendered);
+  const std::string pattern = "'" + (folder / "F%d.PPM").string() + "'";
+  EXPECT_EQ(tovix("--batch --frames '" + clip.string() + "' " + pattern, message), 1);
+  EXPECT_NE(message.find("F3.PPM"), std::string::npos) << message;
+  EXPECT_FALSE(std::filesystem::exists(folder / "F1.PPM"));
+  EXPECT_EQ(contents(folder / "F3.PPM"), rendered);
+
+  EXPECT_EQ(tovix("--batch --force --cut '" + clip.string() + "' BMP", message), 0) << message;
+  EXPECT_NE(contents(folder / "FILM0002.BMP"), rendered);
+  EXPECT_EQ(tovix("--batch --frames '" + clip.string() + "' " + pattern + " --force", message), 0) << message;
+  EXPECT_EQ(ReadPpmFile(folder / "F3.PPM").rgb, ReadPpmFile(TestData("avi/raw_bgr24_20x14.avi.f003.ref.ppm")).rgb);
+  // A run into a clean folder needs no --force; --force goes with these two.
+  std::filesystem::create_directories(folder / "clean");
+  std::filesystem::copy_file(clip, folder / "clean" / "FILM.AVI");
+  EXPECT_EQ(tovix("--batch --cut '" + (folder / "clean" / "FILM.AVI").string() + "' RGB", message), 0) << message;
+  EXPECT_EQ(tovix("--batch --cut '" + (folder / "clean" / "FILM.AVI").string() + "' RGB", message), 1);
+  EXPECT_NE(message.find("FILM0001.RED"), std::string::npos) << message;
+  EXPECT_EQ(Run({"--batch", "--force", "--info", clip.string()}), kBadUsage);
 }
 
 TEST_F(BatchTest, TheProgramAnswersWithItsExitStatus) {
