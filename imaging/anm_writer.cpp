@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "imaging/anm.h"
+#include "imaging/format_io.h"
 #include "imaging/runskipdump.h"
 #include "platform/bytes.h"
 #include "platform/console.h"
@@ -180,12 +181,6 @@ bool AddRecord(AnmWriter& anm, const std::uint8_t* from, const std::uint8_t* to,
   return true;
 }
 
-std::filesystem::path TemporaryName(const std::filesystem::path& file) {
-  std::filesystem::path temporary = file;
-  temporary += ".tmp~";
-  return temporary;
-}
-
 // Closes and deletes the temporary file of a recording that cannot finish.
 void Abandon(AnmWriter& anm) {
   if (!anm.file) return;
@@ -218,9 +213,8 @@ int AnmOpen(AnmWriter& anm, const std::filesystem::path& fileName, const VirtIm&
   anm.frameBytes = anm.rowBytes * dib.height;
 
   anm.target = fileName;
-  anm.temporary = TemporaryName(fileName);
-  anm.file.reset(std::fopen(anm.temporary.c_str(), "w+b"));
-  if (!anm.file) anm.file.reset(std::fopen(anm.temporary.c_str(), "w+b"));  // a second attempt
+  anm.temporary = TemporaryOutputName(fileName);
+  anm.file.reset(std::fopen(anm.temporary.c_str(), "w+bx"));
   if (!anm.file) return 0;
 
   Bytes start = HeaderBytes(anm.header);
@@ -264,7 +258,12 @@ int AnmAddFrame(AnmWriter& anm, const std::uint8_t* pixels) {
 
 int AnmClose(AnmWriter& anm) {
   if (!anm.file) return 0;
-  if (!anm.failed && !anm.first.empty()) {
+  // No program plays an animation without frames: it replaces nothing.
+  if (anm.first.empty()) {
+    Abandon(anm);
+    return 0;
+  }
+  if (!anm.failed) {
     if (AddRecord(anm, anm.previous.data(), anm.first.data(), true)) {
       Trace("ANM: %u enregistrements, %u images\n", anm.header.records, anm.header.frames);
     } else {

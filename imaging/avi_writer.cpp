@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "imaging/avi.h"
+#include "imaging/format_io.h"
 #include "platform/bytes.h"
 #include "platform/console.h"
 
@@ -118,8 +119,7 @@ int AviCreate(AviWriter& avi, const std::filesystem::path& file, int frames, con
   avi.announced = frames > 0 ? static_cast<std::uint32_t>(frames) : 0;
   avi.index.reserve(avi.announced);
   avi.target = file;
-  avi.temporary = file;
-  avi.temporary += ".tmp~";
+  avi.temporary = TemporaryOutputName(file);
   if (!avi.riff.Create(avi.temporary)) return 0;
   if (!WriteHeaders(avi, dib)) {
     Abandon(avi);

@@ -1,5 +1,8 @@
 #include "imaging/format_io.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <system_error>
 
 namespace tessaran {
@@ -17,6 +20,13 @@ bool WritePictureFile(const std::filesystem::path& file, ByteSpan bytes, int fai
   if (WriteFileAtomically(file, bytes)) return true;
   ShowMessage(MessageKind::Warning, failureMessage, file.string().c_str());
   return false;
+}
+
+std::filesystem::path TemporaryOutputName(const std::filesystem::path& file) {
+  static std::atomic<unsigned> recordings{0};
+  std::filesystem::path temporary = file;
+  temporary += "." + std::to_string(getpid()) + "-" + std::to_string(++recordings) + ".tmp~";
+  return temporary;
 }
 
 std::filesystem::path OutputName(const std::filesystem::path& baseName, int frame,

@@ -28,6 +28,11 @@ bool ReadPictureFile(const std::filesystem::path& path, Bytes& bytes);
 // with the file name and answers false on failure.
 bool WritePictureFile(const std::filesystem::path& file, ByteSpan bytes, int failureMessage);
 
+// The name an animation is recorded under until it is whole: `file` with the
+// process number and a count of this process's recordings, so that two
+// recordings of one file, in one process or two, never share it.
+std::filesystem::path TemporaryOutputName(const std::filesystem::path& file);
+
 // The output name of a writer as a path.
 std::filesystem::path OutputName(const std::filesystem::path& baseName, int frame,
                                  std::string_view extension);

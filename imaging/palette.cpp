@@ -373,6 +373,31 @@ void PalBuild(ColourReduction& pal) {
   pal.built = true;
 }
 
+void PalRestore(ColourReduction& pal, const std::uint8_t* paletteBytes) {
+  // PalBuild lists black first, then its colours by ascending bucket key,
+  // and leaves the entries after them black: the first entry whose key
+  // falls is past the end. (Black entries taken for colours in bucket 0
+  // come after entry 0, the same colour, and never win a lookup.)
+  pal.palette.assign(1, PaletteColour{});
+  pal.paletteHeads.fill(kNoIndex);
+  pal.paletteHeads[0] = 0;
+  int previousKey = 0;
+  for (int i = 1; i < 256; ++i) {
+    const std::uint8_t* entry = paletteBytes + 4 * i;
+    const PaletteColour c{std::uint8_t(entry[2] >> 2), std::uint8_t(entry[1] >> 2), std::uint8_t(entry[0] >> 2), false};
+    const int key = Key(c.red, c.green, c.blue);
+    if (key < previousKey) break;
+    if (key == previousKey) pal.palette.back().continued = true;
+    else pal.paletteHeads[key] = static_cast<std::uint16_t>(pal.palette.size());
+    previousKey = key;
+    pal.palette.push_back(c);
+  }
+  pal.paletteBytes.assign(paletteBytes, paletteBytes + 1024);
+  pal.nearestColour = pal.ditherColour = kNone;
+  pal.ditherPair = false;
+  pal.built = true;
+}
+
 int PalNearest(ColourReduction& pal, std::uint32_t rgb) {
   rgb &= 0xFFFFFF;
   if (rgb == pal.nearestColour) return pal.nearestIndex;

@@ -93,6 +93,10 @@ bool PalMerge(ColourReduction& pal, std::uint32_t a, int t);
 void PalBuild(ColourReduction& pal);
 int PalNearest(ColourReduction& pal, std::uint32_t rgb);
 int PalDither(ColourReduction& pal, std::uint32_t rgb);
+// Takes up a palette PalBuild made (256 × blue, green, red, 0, as written
+// into a picture or an animation), so that later frames map to it exactly
+// as they would have in the reduction that built it.
+void PalRestore(ColourReduction& pal, const std::uint8_t* paletteBytes);
 // Releases the colour table; the palette built stays for later frames.
 void PalEnd(ColourReduction& pal);
 

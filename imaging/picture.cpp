@@ -19,6 +19,11 @@ std::filesystem::path& OutputDirectory() {
   return directory;
 }
 
+bool& FullOutputNames() {
+  static bool full = false;
+  return full;
+}
+
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -53,7 +58,7 @@ std::filesystem::path MakeOutputName(std::string_view base, int frame, std::stri
     if (number.size() < 4 && frame >= 0) number.insert(0, 4 - number.size(), '0');
     std::string suffix = number + std::string(extension);
     // Keep an 8.3 file part: a name of 13 characters or more is cut to 12.
-    if (stem.size() + suffix.size() >= 13)
+    if (!FullOutputNames() && stem.size() + suffix.size() >= 13)
       stem.resize(suffix.size() < 12 ? 12 - suffix.size() : 0);
     name.replace_filename(stem + suffix);
   }
@@ -62,6 +67,8 @@ std::filesystem::path MakeOutputName(std::string_view base, int frame, std::stri
 }
 
 void SetOutputDirectory(const std::filesystem::path& directory) { OutputDirectory() = directory; }
+
+void SetFullOutputNames(bool full) { FullOutputNames() = full; }
 
 std::string ShortFileName(const std::filesystem::path& path) {
   std::string name = path.filename().string();

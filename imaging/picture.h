@@ -88,6 +88,9 @@ std::optional<FileKind> FileKindOf(const std::filesystem::path& path);
 std::filesystem::path MakeOutputName(std::string_view base, int frame, std::string_view extension);
 // Sets (empty: clears) the directory output files are placed in.
 void SetOutputDirectory(const std::filesystem::path& directory);
+// With full names set, numbered names keep the whole base, without the 8.3
+// cut (off by default).
+void SetFullOutputNames(bool full);
 
 // The file name shown in progress subtitles: no directory, at most 13 characters.
 std::string ShortFileName(const std::filesystem::path& path);

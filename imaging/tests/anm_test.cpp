@@ -312,5 +312,38 @@ TEST(Anm, FailedRecordingLeavesNoFile) {
   EXPECT_EQ(AnmOpen(nowhere, folder / "missing" / "x.anm", VimSlot(kSlot)), 0);
 }
 
+// Two recordings of one file at once (two renders of one scene into one
+// folder): each has a temporary of its own, so the file is the one closed
+// last, whole, never a mix. Closed without a frame, a recording replaces
+// nothing.
+TEST(Anm, RecordingsOfOneNameDoNotMixAndAnEmptyOneReplacesNothing) {
+  std::filesystem::path folder = ScratchFolder("anm-two");
+  std::filesystem::path alone = ScratchFolder("anm-alone") / "x.anm";
+  auto frames = [&](AnmWriter& anm, const std::filesystem::path& file, int from) {
+    for (int f = from; f < from + 3; ++f) {
+      DrawAnimationFrame(kSlot, 32, 8, f);
+      if (f == from) ASSERT_EQ(AnmOpen(anm, file, VimSlot(kSlot)), 1);
+      ASSERT_EQ(AnmAddFrame(anm, VimSlot(kSlot).pixels.data()), 1);
+    }
+  };
+  {
+    AnmWriter solo;
+    frames(solo, alone, 10);
+    ASSERT_EQ(AnmClose(solo), 1);
+  }
+  AnmWriter first, second;
+  frames(first, folder / "x.anm", 0);
+  frames(second, folder / "x.anm", 10);
+  EXPECT_EQ(AnmClose(first), 1);
+  EXPECT_EQ(AnmClose(second), 1);
+  EXPECT_EQ(FileBytes(folder / "x.anm"), FileBytes(alone));
+
+  AnmWriter empty;
+  ASSERT_EQ(AnmOpen(empty, folder / "x.anm", VimSlot(kSlot)), 1);
+  EXPECT_EQ(AnmClose(empty), 0);
+  EXPECT_EQ(FileBytes(folder / "x.anm"), FileBytes(alone));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
 }  // namespace
 }  // namespace tessaran

@@ -116,6 +116,29 @@ TEST(Avi, WriterLaysOutHeadersFramesAndIndex) {
   EXPECT_EQ(std::memcmp(bytes.data() + firstFrame, "00db", 4), 0) << "absolute offsets";
 }
 
+// Two recordings of one file at once: each has a temporary of its own, so
+// the file is the one closed last, whole, never a mix.
+TEST(Avi, RecordingsOfOneNameDoNotMix) {
+  Recorded alone = Record("avi-alone", 24, 10, 8, 3, 3);
+  std::filesystem::path folder = ScratchFolder("avi-two");
+  AviWriter first, second;
+  for (int f = 0; f < 3; ++f) {
+    DrawAnimationFrame(kSlot, 24, 10, f);
+    if (f == 0) {
+      ASSERT_EQ(AviCreate(first, folder / "anim.avi", 3, VimSlot(kSlot)), 1);
+      ASSERT_EQ(AviCreate(second, folder / "anim.avi", 3, VimSlot(kSlot)), 1);
+    }
+    ASSERT_EQ(AviAddFrame(first, VimSlot(kSlot).pixels.data()), 1);
+    ASSERT_EQ(AviAddFrame(second, VimSlot(kSlot).pixels.data()), 1);
+  }
+  DrawAnimationFrame(kSlot, 24, 10, 7);
+  ASSERT_EQ(AviAddFrame(first, VimSlot(kSlot).pixels.data()), 1);
+  EXPECT_EQ(AviClose(first), 1);
+  EXPECT_EQ(AviClose(second), 1);
+  EXPECT_EQ(FileBytes(folder / "anim.avi"), FileBytes(alone.file));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
 TEST(Avi, MoreFramesThanAnnouncedAreAllKept) {
   Recorded r = Record("avi-overflow", 24, 10, 8, 5, 7);
   Bytes bytes = FileBytes(r.file);

@@ -101,6 +101,33 @@ TEST(Palette, LaterFramesReuseTheFirstPalette) {
   EXPECT_EQ(ImageTo8Bit(pal, kTrue, VimSlot(kIndexed), true), 0);
 }
 
+// A render resumed after a stop takes up its animation's palette from the
+// file: the later frames map to it as in the reduction that built it, for
+// a palette of many colours and for one of a few dark ones.
+TEST(Palette, ARestoredPaletteMapsLaterFramesAsTheOriginal) {
+  for (int dark : {0, 1}) {
+    DrawPhoto(64, 48, 1);
+    if (dark) {
+      for (std::uint32_t y = 0; y < 48; ++y)
+        for (std::uint32_t x = 0; x < 64; ++x) VimPutPixel(kTrue, (x % 3) * 0x040404 + (y % 2) * 0x08, y, x, 0);
+    }
+    VimCreate(kIndexed, 64, 48, 8);
+    ColourReduction built;
+    ASSERT_EQ(ImageTo8Bit(built, kTrue, VimSlot(kIndexed), false), 1);
+    ColourReduction restored;
+    PalRestore(restored, VimSlot(kIndexed).palette.data());
+    DrawPhoto(64, 48, 99);
+    for (std::uint32_t x = 0; x < 64; ++x) VimPutPixel(kTrue, 0xFF0000 + x, 0, x, 0);
+    VimCreate(kIndexed, 64, 48, 8);
+    ASSERT_EQ(ImageTo8Bit(built, kTrue, VimSlot(kIndexed), true), 1);
+    const VirtIm original = VimSlot(kIndexed);
+    VimCreate(kIndexed, 64, 48, 8);
+    ASSERT_EQ(ImageTo8Bit(restored, kTrue, VimSlot(kIndexed), true), 1);
+    EXPECT_EQ(VimSlot(kIndexed).pixels, original.pixels) << dark;
+    EXPECT_EQ(VimSlot(kIndexed).palette, original.palette) << dark;
+  }
+}
+
 TEST(Palette, NearestIsStableAndDitherSplitsBetweenNeighbours) {
   ColourReduction pal;
   ASSERT_EQ(PalBegin(pal, nullptr, kPalTarget), 1);
