@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdio>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,12 @@ namespace fs = std::filesystem;
 
 // Renderer questions and their answers in batch mode.
 constexpr int kMsgResumeLater = 312;
+
+// File kinds of FILE (ClassifyFile).
+constexpr int kKindLastPicture = 8;
+constexpr int kKindProjectFile = 15;
+constexpr int kKindSceneFile = 16;
+constexpr int kKindPreviewFile = 18;
 
 bool ParseInt(const std::string& text, int& value) {
   const char* end = text.data() + text.size();
@@ -85,11 +92,30 @@ void SetBatchAnswers(TerminalAsker& asker, const RendererBatchOptions& options) 
   asker.SetAnswer(kMsgResumeLater, options.noResume ? Answer::No : Answer::Yes);
 }
 
+// What FILE may be in batch mode: none, a project (a name without extension
+// is one), a scene, a material preview, or — asked for explicitly as
+// "SX SY PICTURE" — a picture to map on the ground of the last or default
+// project. Anything else would render the bundled demo in its place.
+bool BatchFileAccepted(const std::string& file) {
+  const int kind = ClassifyFile(file);
+  if (kind == -2 || kind == kKindProjectFile || kind == kKindSceneFile || kind == kKindPreviewFile) return true;
+  if (kind < 0 || kind > kKindLastPicture) return false;
+  const std::size_t blank = file.find_last_of(' ');
+  double scaleX = 0, scaleY = 0;
+  return blank != std::string::npos && std::sscanf(file.substr(0, blank).c_str(), "%lf %lf", &scaleX, &scaleY) == 2;
+}
+
+// The picture of a ground-mapping FILE, or FILE itself.
+std::string FilePart(const std::string& file) {
+  const std::size_t blank = file.find_last_of(' ');
+  return blank == std::string::npos ? file : file.substr(blank + 1);
+}
+
 // Project (or no file): start-up as the renderer does. Scene: attached to
 // its matching project or the default one.
 void StartBatch(RendererShell& shell, const std::string& file) {
   const int kind = file.empty() ? -1 : ClassifyFile(file);
-  if (kind != 16) {
+  if (kind != kKindSceneFile) {
     StartFromArgument(shell, file);
     return;
   }
@@ -124,8 +150,10 @@ std::string RendererBatchHelp() {
          "\n"
          "Renders FILE without a window: a render project (.RPJ), or a scene (.MAQ)\n"
          "under its matching project or DEFAUT.RPJ; without FILE the last or the\n"
-         "default project, which renders the bundled demo. The options override the\n"
-         "project for this run only:\n"
+         "default project, which renders the bundled demo. \"SX SY PICTURE\" (one\n"
+         "argument) maps PICTURE on the ground of that project at scales SX and SY;\n"
+         "any other FILE is bad usage. The options override the project for this\n"
+         "run only:\n"
          "  --out DIR            write the images, animation and resume files in DIR\n"
          "  --size WxH           image size in pixels\n"
          "  --mode M             wireframe, polygon, pixel or raytrace\n"
@@ -286,13 +314,22 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
   // FILE is found from the current directory first, then in the data
   // directory as the renderer's command line does.
   std::string file = NativePath(options.file);
+  if (!file.empty() && !BatchFileAccepted(file)) {
+    err << "rz: " << options.file << " is neither a render project (.RPJ) nor a scene (.MAQ); a picture is"
+        << " mapped on the ground only when asked as \"SX SY PICTURE\"\n\n"
+        << RendererBatchHelp();
+    return kRzBadUsage;
+  }
+  const std::string leading = file.substr(0, file.size() - FilePart(file).size());
+  file = FilePart(file);
   std::error_code fsError;
   if (!file.empty() && fs::exists(file, fsError)) {
     file = fs::absolute(file, fsError).string();
   } else if (!file.empty() && ClassifyFile(file) != -2 && !fs::exists(shell.dataDirectory / file, fsError)) {
-    err << "rz: " << options.file << " does not exist\n";
+    err << "rz: " << file << " does not exist\n";
     return kRzFailed;
   }
+  file = leading + file;
   StartBatch(shell, file);
 
   RenderProject copy = shell.project;

@@ -8,17 +8,22 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
+#include "imaging/bmp.h"
 #include "platform/bytes.h"
 #include "renderer/app/batch.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/progress.h"
 #include "sample_scene.h"
+#include "storage/virtim.h"
 
 namespace tessaran {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr int kPictureSlot = 5;
 
 bool Parse(std::vector<std::string> args, RendererBatchOptions& o, std::string& error) {
   o = {};
@@ -139,6 +144,26 @@ TEST_F(RzProgram, BadUsageAndAbsurdSizesGiveTheirStatus) {
   r = Rz("--batch " + Path("MISSING.MAQ"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("does not exist"), std::string::npos);
+}
+
+// A FILE that is neither a project nor a scene is bad usage, not the
+// bundled demo rendered in its place; a picture is the ground map only
+// when the run asks for it as "SX SY PICTURE".
+TEST_F(RzProgram, AFileThatIsNeitherProjectNorSceneIsBadUsage) {
+  std::ofstream(dir_ / "scene.txt") << "not a scene";
+  ASSERT_EQ(VimCreate(kPictureSlot, 8, 8, 24), 1);
+  ASSERT_EQ(WriteBmp((dir_ / "GROUND").string(), -2, kPictureSlot, 8), 0);
+  VimFree(kPictureSlot);
+  for (const char* file : {"scene.txt", "GROUND.BMP"}) {
+    const Result r = Rz("--batch " + Path(file) + " --size 16x12 --last 0");
+    EXPECT_EQ(r.status, 2) << file << r.err;
+    EXPECT_NE(r.err.find("neither a render project (.RPJ) nor a scene (.MAQ)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("image(s) computed"), std::string::npos) << r.err;
+  }
+  const Result mapped = Rz("--batch '100 100 " + (dir_ / "GROUND.BMP").string() +
+                           "' --size 16x12 --last 0 --format24 TGA --out " + Path("ground"));
+  EXPECT_EQ(mapped.status, 0) << mapped.err;
+  EXPECT_TRUE(fs::exists(dir_ / "ground" / "DEMO0000.TGA")) << mapped.err;
 }
 
 // The 24-bit Targa the renderer wrote: its size and its pixels.
