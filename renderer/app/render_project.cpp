@@ -10,6 +10,8 @@ namespace tessaran {
 namespace {
 
 constexpr std::size_t kMaxPathLength = kProjectPathSize - 1;
+// "RESM" flags: the project file was made by the stop.
+constexpr std::uint32_t kResumeProjectMade = 1;
 
 void Fail(std::string* problem, std::string reason) {
   if (problem) *problem = std::move(reason);
@@ -254,6 +256,25 @@ bool ParseProject(ByteSpan bytes, RenderProject& project, std::string* problem) 
     ByteReader in(last->data);
     p.lastImage = std::max(in.I32LE(), -1);
   }
+  p.fullNames = false;
+  if (auto names = IffFind(bytes, "NAMS", position)) {
+    if (names->data.size() < 4) {
+      Fail(problem, "naming chunk too short");
+      return false;
+    }
+    p.fullNames = ByteReader(names->data).U32LE() != 0;
+  }
+  p.resumeFrames = -1;
+  p.madeForResume = false;
+  if (auto resume = IffFind(bytes, "RESM", position)) {
+    if (resume->data.size() < 8) {
+      Fail(problem, "resume chunk too short");
+      return false;
+    }
+    ByteReader in(resume->data);
+    p.resumeFrames = std::max(in.I32LE(), -1);
+    p.madeForResume = (in.U32LE() & kResumeProjectMade) != 0;
+  }
 
   project = std::move(p);
   return true;
@@ -289,6 +310,17 @@ Bytes SerializeProject(const RenderProject& p) {
   if (p.lastImage >= 0) {
     iff.BeginChunk("LAST");
     iff.Data().U32LE(static_cast<std::uint32_t>(p.lastImage));
+    iff.End();
+  }
+  if (p.fullNames) {
+    iff.BeginChunk("NAMS");
+    iff.Data().U32LE(1);
+    iff.End();
+  }
+  if (p.resumeFrames >= 0 || p.madeForResume) {
+    iff.BeginChunk("RESM");
+    iff.Data().U32LE(static_cast<std::uint32_t>(p.resumeFrames));
+    iff.Data().U32LE(p.madeForResume ? kResumeProjectMade : 0);
     iff.End();
   }
   iff.End();

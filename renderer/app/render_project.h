@@ -1,9 +1,11 @@
 // The render project (".RPJ"): how the renderer computes a scene. An IFF
 // file of form type "KRPJ" holding the parameter block "RZPM", the image
 // counts "IMPS", the plane image paths "FPAT" and the mapping records
-// "EVMP", and for a run limited to a last image the chunk "LAST". The
-// struct is a plain value: the project dialog edits a working
-// copy and hands it back.
+// "EVMP", and for a run limited to a last image the chunk "LAST", for
+// output files named after the whole scene name the chunk "NAMS", and for
+// the project a stopped render saved to resume from the chunk "RESM". The
+// struct is a plain value: the project dialog edits a working copy and
+// hands it back.
 #pragma once
 
 #include <array>
@@ -113,12 +115,23 @@ struct RenderProject {
   // animation, stopped and resumed, stays its share. −1: to the end, and
   // no "LAST" chunk (a file without one reads as −1).
   std::int32_t lastImage = -1;
+  // Numbered output files keep the whole scene name rather than the 8.3
+  // cut ("NAMS"; without the chunk: cut).
+  bool fullNames = false;
+  // What a stopped render saved for its resume ("RESM"): the frames its
+  // animation file holds (−1: none to go on from) and whether the project
+  // file was made by the stop rather than being the user's own.
+  std::int32_t resumeFrames = -1;
+  bool madeForResume = false;
 
   std::string SceneName() const;
   // Sets the scene path (cut to 151 characters); the rest of the field is cleared.
   void SetSceneName(std::string_view path);
   bool HasResume() const { return resumeX != 0 || resumeY != 0; }
-  void ClearResume() { resumeX = resumeY = 0; }
+  void ClearResume() {
+    resumeX = resumeY = 0;
+    resumeFrames = -1;
+  }
   bool Output(std::uint16_t bit) const { return (output & bit) != 0; }
   void SetOutput(std::uint16_t bit, bool on) {
     output = static_cast<std::uint16_t>(on ? output | bit : output & ~bit);

@@ -157,6 +157,23 @@ TEST(RenderProject, ChunksAreWrittenAndReadOnlyUnderTheirRules) {
   EXPECT_EQ(SerializeProject(read), bytes);
   ASSERT_TRUE(ParseProject(SerializeProject(FullProject()), read));
   EXPECT_EQ(read.lastImage, -1);
+
+  // Full output names and a stop's resume record have chunks of their own,
+  // written only when set, so every other project keeps its bytes.
+  RenderProject named = limited;
+  named.fullNames = true;
+  named.resumeFrames = 3;
+  named.madeForResume = true;
+  bytes = SerializeProject(named);
+  const std::vector<std::string> tags = Tags(bytes);
+  EXPECT_EQ(std::vector<std::string>(tags.end() - 3, tags.end()), (std::vector<std::string>{"LAST", "NAMS", "RESM"}));
+  ASSERT_TRUE(ParseProject(bytes, read));
+  EXPECT_EQ(read, named);
+  EXPECT_EQ(SerializeProject(read), bytes);
+  ASSERT_TRUE(ParseProject(SerializeProject(limited), read));
+  EXPECT_FALSE(read.fullNames || read.madeForResume);
+  EXPECT_EQ(read.resumeFrames, -1);
+  EXPECT_EQ(SerializeProject(read), SerializeProject(limited));
 }
 
 TEST(RenderProject, DamagedFilesAreRefusedAndChangeNothing) {
