@@ -128,6 +128,7 @@ void StartBatch(RendererShell& shell, const std::string& file) {
 int StatusOf(int result) {
   if (result == kRenderDone) return kRzDone;
   if (result == kRenderStopped) return kRzStopped;
+  if (result == kRenderOutOfRange) return kRzBadUsage;
   return kRzFailed;
 }
 
@@ -136,9 +137,13 @@ int StatusOf(int result) {
 // rather than over the old partial image, which a changed scene would not
 // match. Only the resume position of the file changes, not its settings
 // (this run's overrides are not written into it).
+// A project the stop made, rather than the user's own, has served its
+// purpose and goes.
 void ClearResumeOnDisk(const fs::path& projectFile) {
   RenderProject onDisk;
   if (!ReadProject(onDisk, projectFile) || !onDisk.HasResume()) return;
+  std::error_code error;
+  if (onDisk.madeForResume && fs::remove(projectFile, error)) return;
   onDisk.ClearResume();
   WriteProject(onDisk, projectFile);
 }
@@ -167,13 +172,24 @@ std::string RendererBatchHelp() {
          "  --threads N          worker threads (default: every core)\n"
          "  --estimate           estimate the computing time before ray tracing\n"
          "  --no-resume          on SIGINT or SIGTERM stop without saving resume files\n"
+         "  --full-names         name the numbered files after the whole scene name\n"
+         "                       (SHOTA0000.BMP) rather than its first characters\n"
+         "                       (SHOT0000.BMP, the 8.3 rule); a project can ask for it\n"
          "  --help               this text\n"
          "\n"
          "SIGINT or SIGTERM stops the render at the current pixel and saves the resume\n"
          "files and project (the image's name with .RPJ, in the output directory);\n"
-         "rz --batch THAT.RPJ goes on where it stopped, up to the same --last.\n"
+         "rz --batch THAT.RPJ goes on where it stopped, up to the same --last, into\n"
+         "the same directory, and the animation goes on with the frames recorded before\n"
+         "the stop; once finished, the resume files and that project are removed.\n"
          "\n"
-         "Exit status: 0 done, 1 failed (message on stderr), 2 bad usage, 9 stopped.\n";
+         "NAME.LCK in the output directory (NAME: the numbered files' name) is locked\n"
+         "while a render writes those files, so a second render into them is refused;\n"
+         "it records the scene that wrote them, and a render of another scene that\n"
+         "would replace them is warned.\n"
+         "\n"
+         "Exit status: 0 done, 1 failed (message on stderr), 2 bad usage (also a\n"
+         "--first beyond the render's last image), 9 stopped.\n";
 }
 
 bool ParseRendererBatch(const std::vector<std::string>& args, RendererBatchOptions& o, std::string& error) {
@@ -243,6 +259,8 @@ bool ParseRendererBatch(const std::vector<std::string>& args, RendererBatchOptio
       o.estimate = true;
     } else if (a == "--no-resume") {
       o.noResume = true;
+    } else if (a == "--full-names") {
+      o.fullNames = true;
     } else if (!a.empty() && a[0] != '-' && o.file.empty()) {
       o.file = a;
     } else {
@@ -281,6 +299,7 @@ void ApplyOverrides(const RendererBatchOptions& o, RenderProject& p) {
   }
   if (o.first) p.firstImage = static_cast<std::int16_t>(*o.first + 1);
   if (o.last) p.lastImage = *o.last;
+  if (o.fullNames) p.fullNames = true;
   // Batch mode is a true-colour display: the engine works in true colour.
   p.flags |= kFlagTrueColour;
 }
@@ -337,8 +356,10 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
   TakeWorkingCopy(shell, copy);
   shell.threads = options.threads;
   // A resume project finds its partial image and ring where it was saved:
-  // the output directory of the stopped run.
-  if (options.outDirectory.empty() && shell.project.HasResume() && !shell.projectPath.empty()) {
+  // the output directory of the stopped run, which stays its output
+  // directory when it is run again.
+  if (options.outDirectory.empty() && (shell.project.HasResume() || shell.project.madeForResume) &&
+      !shell.projectPath.empty()) {
     options.outDirectory = fs::absolute(shell.projectPath, fsError).parent_path().string();
   }
 

@@ -31,6 +31,7 @@ struct RendererBatchOptions {
   int threads = 0;                  // 0: every core
   bool estimate = false;
   bool noResume = false;
+  bool fullNames = false;           // --full-names
 };
 
 // The options `rz --help` lists.

@@ -22,6 +22,35 @@ namespace {
 constexpr int kScreenImageSlot = 4;
 constexpr int kAviFormat = 1;
 
+// An animation file's palette and frames, each as the pixels of an 8-bit
+// virtual image.
+struct RecordedFrames {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> palette = std::vector<std::uint8_t>(1024);
+  std::vector<std::vector<std::uint8_t>> frames;
+};
+
+bool ReadRecordedFrames(const std::filesystem::path& file, bool avi, RecordedFrames& r) {
+  int bits = 0;
+  AnmReader anm;
+  AviReader aviReader;
+  const bool open = avi ? AviOpen(aviReader, file, r.palette.data(), r.width, r.height, bits) == 1
+                        : AnmOpenRead(anm, file, r.palette.data(), r.width, r.height, bits) == 1;
+  if (!open || bits != 8) return false;
+  // An ".ANM" counts its last delta (back to the first frame) as a frame.
+  const std::size_t count = avi ? aviReader.index.size() : anm.header.frames - (anm.header.hasLastDelta ? 1 : 0);
+  const std::size_t bytes = (static_cast<std::size_t>(r.width) + 3) / 4 * 4 * static_cast<std::size_t>(r.height);
+  for (std::size_t f = 0; f < count; ++f) {
+    std::vector<std::uint8_t> frame(bytes);
+    if (avi ? AviNextFrame(aviReader, frame.data()) == 0 : lpfTab(anm, frame.data()) != static_cast<int>(f)) {
+      return false;
+    }
+    r.frames.push_back(std::move(frame));
+  }
+  return true;
+}
+
 }  // namespace
 
 OutputStage::OutputStage(const RenderProject& project, std::string base)
@@ -99,47 +128,83 @@ void OutputStage::DropAnimation(const std::string& why) {
   avi_.reset();
   animationFailed_ = true;
   ++failures_;
-  Reporter().Report(MessageKind::Error, -1, why + " " + AnimationFile().string() + "; the animation is abandoned");
+  const std::string file = AnimationFile().string();
+  Reporter().Report(MessageKind::Error, -1,
+                    why + " " + file + "; the animation is abandoned (a file of that name from before is left as it was)");
+}
+
+bool OutputStage::OpenAnimation(const VirtIm& dib) {
+  const std::filesystem::path file = AnimationFile();
+  bool ok = false;
+  if (std::clamp<int>(project_.animFormat, 0, kAnimFormatCount - 1) == kAviFormat) {
+    avi_ = std::make_unique<AviWriter>();
+    // The headers are brought to the frames really recorded at closing.
+    ok = AviCreate(*avi_, file, static_cast<int>(TotalImages(project_)), dib) == 1;
+  } else {
+    anm_ = std::make_unique<AnmWriter>();
+    ok = AnmOpen(*anm_, file, dib) == 1;
+  }
+  if (!ok) {
+    DropAnimation("cannot create");
+    return false;
+  }
+  animationWidth_ = dib.width;
+  animationHeight_ = dib.height;
+  return true;
+}
+
+bool OutputStage::RecordFrame(const std::string& frame, const std::uint8_t* pixels) {
+  if (avi_) {
+    if (AviAddFrame(*avi_, pixels) != 1) {
+      DropAnimation("cannot write");
+      return false;
+    }
+  } else if (anm_ && AnmAddFrame(*anm_, pixels) != 1) {
+    // Either the file cannot be written, or the frame's change from the one
+    // before does not fit an ".ANM" record (message 167): an animation
+    // lacking an image must not take the place of a whole one.
+    DropAnimation(anm_->failed ? "cannot write"
+                               : frame + " changes too much for a frame record (64 KB; AVI has no such limit) of");
+    return false;
+  }
+  ++animationFrames_;
+  return true;
+}
+
+// The frames the stopped render recorded come back from its file as they
+// were recorded, and open the animation again in the same order.
+bool OutputStage::TakeUpAnimation() {
+  const int frames = std::exchange(continueFrames_, 0);
+  RecordedFrames recorded;
+  const bool avi = std::clamp<int>(project_.animFormat, 0, kAnimFormatCount - 1) == kAviFormat;
+  if (!ReadRecordedFrames(AnimationFile(), avi, recorded) || recorded.frames.size() != std::size_t(frames) ||
+      recorded.width != width_ || recorded.height != height_ ||
+      !VimCreate(kScreenImageSlot, width_, height_, 8)) {
+    DropAnimation("the " + std::to_string(frames) + " frame(s) recorded before the stop cannot be read back from");
+    return false;
+  }
+  VirtIm& dib = VimSlot(kScreenImageSlot);
+  std::copy(recorded.palette.begin(), recorded.palette.end(), dib.palette.begin());
+  PalRestore(palette_, recorded.palette.data());
+  paletteMade_ = true;
+  for (std::size_t f = 0; f < recorded.frames.size(); ++f) {
+    std::copy(recorded.frames[f].begin(), recorded.frames[f].end(), dib.pixels.begin());
+    if (f == 0 && !OpenAnimation(dib)) return false;
+    if (!RecordFrame("frame " + std::to_string(f + 1) + " recorded before the stop", dib.pixels.data())) return false;
+  }
+  return true;
 }
 
 void OutputStage::AddToAnimation(int n, bool open) {
   const VirtIm& dib = VimSlot(kScreenImageSlot);
-  if (open) {
-    const std::filesystem::path file = AnimationFile();
-    bool ok = false;
-    if (std::clamp<int>(project_.animFormat, 0, kAnimFormatCount - 1) == kAviFormat) {
-      avi_ = std::make_unique<AviWriter>();
-      // The headers are brought to the frames really recorded at closing.
-      ok = AviCreate(*avi_, file, static_cast<int>(TotalImages(project_)), dib) == 1;
-    } else {
-      anm_ = std::make_unique<AnmWriter>();
-      ok = AnmOpen(*anm_, file, dib) == 1;
-    }
-    if (!ok) {
-      DropAnimation("cannot create");
-      return;
-    }
-    animationWidth_ = dib.width;
-    animationHeight_ = dib.height;
-  }
+  if (open && !OpenAnimation(dib)) return;
   if (dib.width != animationWidth_ || dib.height != animationHeight_) {
     ++failures_;
     Reporter().Report(MessageKind::Error, -1,
                       "image " + std::to_string(n) + " is not of the animation's size and is left out of it");
     return;
   }
-  if (avi_) {
-    if (AviAddFrame(*avi_, dib.pixels.data()) != 1) DropAnimation("cannot write");
-  } else if (anm_ && AnmAddFrame(*anm_, dib.pixels.data()) != 1) {
-    if (anm_->failed) {
-      DropAnimation("cannot write");
-    } else {
-      // The frame's delta does not fit the file's pages (message 167): the
-      // file stays sound without it, but the animation lacks an image.
-      ++failures_;
-      Reporter().Report(MessageKind::Error, -1, "image " + std::to_string(n) + " is left out of the animation");
-    }
-  }
+  RecordFrame("image " + std::to_string(n), dib.pixels.data());
 }
 
 // The animation opens with the first image the stage is given with a
@@ -173,9 +238,10 @@ void OutputStage::OutputImage(int imageNumber, bool /*firstOfAnimation*/) {
   struct FreeSlot {
     ~FreeSlot() { VimFree(kScreenImageSlot); }
   } freeSlot;
+  const bool tookUp = animation && !recording && continueFrames_ > 0 && TakeUpAnimation();
   if (!Make8(imageNumber)) return;
   if (screen) Write8(imageNumber);
-  if (animation) AddToAnimation(imageNumber, !recording);
+  if (animation && !animationFailed_) AddToAnimation(imageNumber, !recording && !tookUp);
 }
 
 void OutputStage::Finish() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imaging/palette.h"
+#include "storage/virtim.h"
 #include "renderer/app/frame_loop.h"
 #include "renderer/app/render_project.h"
 
@@ -34,6 +35,15 @@ class OutputStage final : public ImageOutput {
   // Closes the animation file; it takes its name only when it is whole.
   void Finish() override;
 
+  // Goes on with the animation of a stopped render of this project: its
+  // file holds the `frames` frames made before the stop, which open this
+  // render's animation, and its palette maps every 8-bit picture, so that
+  // the animation equals that of a render never stopped. When they cannot
+  // be read back the animation is abandoned and its file left as it is.
+  void ContinueAnimation(int frames) { continueFrames_ = frames; }
+  // Frames recorded into the animation so far, those taken up included.
+  int AnimationFrames() const { return animationFrames_; }
+
   const std::vector<std::filesystem::path>& Written() const { return written_; }
   // Files that could not be written, and images missing from the animation.
   int Failures() const { return failures_; }
@@ -52,6 +62,9 @@ class OutputStage final : public ImageOutput {
   void Write24(int imageNumber);
   bool Make8(int imageNumber);
   void Write8(int imageNumber);
+  bool OpenAnimation(const VirtIm& dib);
+  bool TakeUpAnimation();
+  bool RecordFrame(const std::string& frame, const std::uint8_t* pixels);
   void AddToAnimation(int imageNumber, bool open);
   void DropAnimation(const std::string& why);
   void Record(bool ok, const std::filesystem::path& file);
@@ -71,6 +84,8 @@ class OutputStage final : public ImageOutput {
   bool animationFailed_ = false;
   std::uint32_t animationWidth_ = 0;
   std::uint32_t animationHeight_ = 0;
+  int animationFrames_ = 0;
+  int continueFrames_ = 0;
 };
 
 }  // namespace tessaran

@@ -1,6 +1,10 @@
 #include "renderer/app/raytrace_renderer.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "imaging/picture.h"
 
 namespace tessaran {
 namespace {
@@ -61,8 +65,17 @@ int RayTraceRenderer::RenderImage(SceneLoop& loop, int imageNumber) {
   // The back plane shows through wherever a ray returns black.
   options_.backPlane = project_.Output(kOutBackPlane) ? NativePath(project_.backPlane) : std::string();
   lastImage_ = imageNumber;
+  const bool resumed = options_.resume != ScreenPosition{} && !options_.resumeBase.empty();
   const int result =
       RenderScreen(frame, loop.Settings(), trace, maps, hooks_, &poll_, options_, prepared, &counters_, &stop_);
+  // The partial image and the corner ring it resumed from are done with
+  // once the image is whole (an ".I24" image of the output is written after).
+  if (resumed && result == kScreenFinished) {
+    std::error_code error;
+    for (const char* extension : {".I24", ".ALS"}) {
+      std::filesystem::remove(MakeOutputName(options_.resumeBase, imageNumber, extension), error);
+    }
+  }
   // Only the first image resumes and is estimated.
   options_.resume = {};
   options_.estimate = false;

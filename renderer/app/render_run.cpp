@@ -1,6 +1,7 @@
 // RenderFrames: from a checked project to the frame loop. The scene file is
 // read with ReadMaq scene by scene before anything is computed, so a damaged
 // file is refused before the first image.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "imaging/picture.h"
 #include "platform/report.h"
 #include "renderer/app/frame_loop.h"
+#include "renderer/app/output_claim.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/output_stage.h"
 #include "renderer/app/progress.h"
@@ -63,20 +65,66 @@ class ShownRenderer final : public ImageRenderer {
 };
 
 // The project of a render stopped for resume: the position, the image to
-// resume from, and everything else as this run had it, saved as the image's
-// name with ".RPJ" in the output directory.
-void SaveForResume(RendererShell& shell, const std::string& base, ScreenPosition at, int image) {
+// resume from, the frames of its animation, and everything else as this
+// run had it, saved as the image's name with ".RPJ" in the output
+// directory. A file made here is the render's, not the user's: it goes once
+// the resumed render has finished.
+void SaveForResume(RendererShell& shell, const std::string& base, ScreenPosition at, int image, int animationFrames) {
   RenderProject& project = shell.project;
   project.resumeX = static_cast<std::int16_t>(at.x);
   project.resumeY = static_cast<std::int16_t>(at.y);
   project.firstImage = static_cast<std::int16_t>(image + 1);
+  project.resumeFrames = animationFrames;
   const std::filesystem::path file = MakeOutputName(base, -2, ".RPJ");
+  std::error_code error;
+  project.madeForResume = !std::filesystem::exists(file, error) ||
+                          (project.madeForResume && std::filesystem::equivalent(shell.projectPath, file, error));
   if (WriteResumeProject(shell, file)) {
     std::fprintf(stderr, "rz: stopped at (%d,%d) of image %d; resume with the project %s\n", at.x, at.y, image,
                  file.string().c_str());
   } else {
     Reporter().Report(MessageKind::Error, -1, "the resume project " + file.string() + " was not written");
   }
+}
+
+// The output files' names keep the whole scene name for this render only.
+struct NamingRule {
+  explicit NamingRule(bool full) { SetFullOutputNames(full); }
+  ~NamingRule() { SetFullOutputNames(false); }
+  NamingRule(const NamingRule&) = delete;
+  NamingRule& operator=(const NamingRule&) = delete;
+};
+
+// Claims the names of the render's output files: refused while another
+// render writes them; a warning when another scene wrote them last.
+bool ClaimOutput(OutputClaim& claim, const std::string& base, const std::string& scene, bool fullNames) {
+  const std::filesystem::path file = OutputClaim::FileFor(base);
+  std::error_code error;
+  const std::string self = std::filesystem::absolute(scene, error).string();
+  std::string previous;
+  switch (claim.Take(file, self, &previous)) {
+    case OutputClaim::Result::InUse:
+      Reporter().Report(MessageKind::Error, -1,
+                        "another render is writing the files of " + file.stem().string() + " in " +
+                            file.parent_path().string() + " (it holds " + file.filename().string() +
+                            "); wait for it to end or write elsewhere");
+      return false;
+    case OutputClaim::Result::Taken:
+      if (!previous.empty() && previous != self) {
+        Reporter().Report(MessageKind::Warning, -1,
+                          "the numbered files of " + self + " take the names " + file.stem().string() +
+                              "0000… of those " + previous + " wrote into " + file.parent_path().string() +
+                              ", which are replaced" +
+                              (fullNames ? std::string()
+                                         : "; the names keep " + std::to_string(file.stem().string().size()) +
+                                               " characters of the scene name unless full names are asked for"
+                                               " (--full-names)"));
+      }
+      return true;
+    case OutputClaim::Result::Unavailable:
+      return true;
+  }
+  return true;
 }
 
 }  // namespace
@@ -108,6 +156,13 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   const int lastNumber = first + images - 1;
   const int computeFrom = std::max(range.first, first);
   const int computeTo = range.last < 0 ? lastNumber : std::min(range.last, lastNumber);
+  if (computeFrom > computeTo) {
+    Reporter().Report(MessageKind::Error, -1,
+                      "image " + std::to_string(computeFrom) + ", the first to compute, is beyond the last image " +
+                          std::to_string(lastNumber) + " of " + scenePath + " (images " + std::to_string(first) +
+                          " to " + std::to_string(lastNumber) + "): nothing to compute");
+    return kRenderOutOfRange;
+  }
 
   std::fprintf(stderr,
                "rz: %s: %d keyframe scene(s), %d x %d ratio %d%%, %s mode, antialias %d, "
@@ -123,10 +178,15 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   RenderSettings engine = settings;
   engine.groundColour = GroundColourOf(project);
   // The output files are named after the scene file.
+  const NamingRule naming(project.fullNames);
   const std::string base = std::filesystem::path(scenePath).replace_extension().string();
+  OutputClaim claim;
+  if (!ClaimOutput(claim, base, scenePath, project.fullNames)) return kRenderFailed;
   OutputStage output(project, base);
-  // The render takes the resume position; a stop saved for resume sets it again.
+  // The render takes the resume position and the animation recorded before
+  // the stop; a stop saved for resume sets them again.
   const ScreenPosition resume{project.resumeX, project.resumeY};
+  output.ContinueAnimation(project.resumeFrames);
   project.ClearResume();
   auto* tracer = dynamic_cast<RayTraceRenderer*>(renderer.get());
   if (tracer) tracer->SetRun(base, shell.estimate, resume);
@@ -136,9 +196,13 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   FrameLoop frameLoop(project, shown, output, poll);
   const int result = loop.Run(scenePath, file, std::move(firstScene), frameLoop);
   if (shell.runProgress) shell.runProgress->EndRun();
-  if (tracer && tracer->LastStop().saved) SaveForResume(shell, base, tracer->LastStop().at, tracer->LastImage());
   // Finished or stopped, the animation recorded so far is closed whole.
   output.Finish();
+  if (tracer && tracer->LastStop().saved) {
+    const auto& written = output.Written();
+    const bool recorded = std::find(written.begin(), written.end(), output.AnimationFile()) != written.end();
+    SaveForResume(shell, base, tracer->LastStop().at, tracer->LastImage(), recorded ? output.AnimationFrames() : -1);
+  }
 
   // Full paths, so that a user of the batch mode finds the files.
   for (const auto& written : output.Written()) {

@@ -44,10 +44,13 @@ int ClassifyFile(std::string_view path, std::string* baseName = nullptr);
 enum class StartAction { OpenDialog, RenderNow, MaterialPreview };
 
 // Results of the render command, as the engine's: 1 done, 0 abandoned or
-// failed, 9 stopped by the user (saved for resume when asked).
+// failed, 9 stopped by the user (saved for resume when asked), and 3 when
+// the range asked for holds no image of the render.
 constexpr int kRenderDone = 1;
 constexpr int kRenderFailed = 0;
 constexpr int kRenderStopped = 9;
+// Nothing to compute: the first image asked for is past the render's last.
+constexpr int kRenderOutOfRange = 3;
 
 struct RendererShell {
   RendererSettings settings;

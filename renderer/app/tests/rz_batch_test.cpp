@@ -246,11 +246,11 @@ TEST_F(RzProgram, ASceneIsAttachedReadAndRenderedInItsRange) {
   for (const auto& entry : fs::directory_iterator(dir_ / "out")) {
     const std::string name = entry.path().filename().string();
     EXPECT_TRUE(name.starts_with("S0001.") || name.starts_with("S0002.") || name.starts_with("S0003.") ||
-                name == "S.AVI")
+                name == "S.AVI" || name == "S.LCK")
         << name;
     ++files;
   }
-  EXPECT_EQ(files, 4);
+  EXPECT_EQ(files, 5);
 
   // A damaged scene file is refused before rendering.
   std::ofstream(dir_ / "BAD.MAQ") << "FORM....junk";
@@ -269,10 +269,18 @@ TEST(RzProgress, TheLineTellsTheImageItsShareAndTheTimeLeft) {
   EXPECT_EQ(ProgressLine(4, 4, 9, 1.0, 30), "image 4 of 4 (number 9) 100%");
 }
 
+Bytes FileBytes(const fs::path& file) {
+  Bytes bytes;
+  ReadWholeFile(file, bytes);
+  return bytes;
+}
+
 // Runs rz in the background with stderr on a pipe; SIGINT once a line with
 // `trigger` shows some progress (not 0 %). Returns the exit status (−1 on a
 // failure to run).
-int RzStoppedWhen(const std::string& command, const std::string& trigger, std::string& err) {
+// `atTrigger`, when given, runs just before the signal is sent.
+int RzStoppedWhen(const std::string& command, const std::string& trigger, std::string& err,
+                  const std::function<void()>& atTrigger = {}) {
   int fds[2];
   if (pipe(fds) != 0) return -1;
   const pid_t pid = fork();
@@ -292,6 +300,7 @@ int RzStoppedWhen(const std::string& command, const std::string& trigger, std::s
     err += line.data();
     const std::string text = line.data();
     if (!sent && text.find(trigger) != std::string::npos && text.find("  0%") == std::string::npos) {
+      if (atTrigger) atTrigger();
       kill(pid, SIGINT);
       sent = true;
     }
@@ -327,12 +336,11 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
   const Result resumed = Rz("--batch " + Path("part/DEMO.RPJ") + " --threads 2");
   ASSERT_EQ(resumed.status, 0) << resumed.err;
   EXPECT_FALSE(fs::exists(dir_ / "part" / "DEMO0001.TGA")) << resumed.err;
-  // Finished, the project no longer resumes, and keeps its settings.
-  RenderProject after;
-  ASSERT_TRUE(ReadProject(after, dir_ / "part" / "DEMO.RPJ"));
-  EXPECT_FALSE(after.HasResume());
-  EXPECT_EQ(after.width, 400);
-  EXPECT_EQ(after.lastImage, 0);
+  // Finished, the resume project the stop made is done with, as are the
+  // partial image and the ring.
+  for (const char* gone : {"DEMO.RPJ", "DEMO0000.I24", "DEMO0000.ALS"}) {
+    EXPECT_FALSE(fs::exists(dir_ / "part" / gone)) << gone;
+  }
   EXPECT_NE(resumed.err.find("400 x 300 ratio 100%, ray tracing mode, antialias 2"), std::string::npos)
       << resumed.err;
   const Targa a = ReadTarga(dir_ / "whole" / "DEMO0000.TGA");
@@ -358,6 +366,141 @@ TEST_F(RzProgram, EstimateAnswersYesAndPrintsTheEstimate) {
   EXPECT_NE(r.err.find("estimate of the computation time"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("question 301: Estimated computation time : 00s."), std::string::npos) << r.err;
   EXPECT_TRUE(fs::exists(dir_ / "e" / "S0000.TGA"));
+}
+
+// A render stopped during its second image and resumed records the same
+// animation file as one never stopped: the frame made before the stop is
+// taken up from the partial file with its palette. Once finished, the
+// resume files and the project the stop made are gone.
+TEST_F(RzProgram, AStoppedAnimationResumedEqualsTheUninterruptedOne) {
+  const std::string rz = "TESSARAN_CONFIG='" + (dir_ / "config").string() + "' exec '" + RZ_PROGRAM + "' ";
+  for (const std::string format : {"AVI", "ANM"}) {
+    SCOPED_TRACE(format);
+    const std::string options =
+        " --batch --mode raytrace --aa 2 --size 256x160 --last 2 --threads 1 --anim " + format;
+    const Result whole = Rz(options + " --out " + Path("whole" + format));
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    std::string err;
+    const fs::path part = dir_ / ("part" + format);
+    // A project of the user's where the stop saves its own is written over
+    // but kept, without its resume position, once the render has finished.
+    const bool usersOwn = format == "AVI";
+    RenderProject own;
+    ResetProject(own);
+    own.width = 32;
+    fs::create_directories(part);
+    if (usersOwn) {
+      ASSERT_TRUE(WriteProject(own, part / "DEMO.RPJ"));
+    }
+    ASSERT_EQ(RzStoppedWhen(rz + options + " --out '" + part.string() + "'", "image 2 of 3 (number 1)", err), 9)
+        << err;
+    ASSERT_TRUE(fs::exists(part / "DEMO.RPJ")) << err;
+    EXPECT_NE(err.find("rz: stopped at"), std::string::npos) << err;
+    const Result resumed = Rz("--batch '" + (part / "DEMO.RPJ").string() + "' --threads 2");
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    const Bytes expected = FileBytes(dir_ / ("whole" + format) / ("DEMO." + format));
+    ASSERT_GT(expected.size(), 10000u);
+    EXPECT_TRUE(FileBytes(part / ("DEMO." + format)) == expected);
+    for (int n = 0; n <= 2; ++n) {
+      const std::string image = "DEMO000" + std::to_string(n) + ".BMP";
+      EXPECT_TRUE(FileBytes(part / image) == FileBytes(dir_ / ("whole" + format) / image)) << image;
+    }
+    for (const auto& entry : fs::directory_iterator(part)) {
+      const std::string extension = entry.path().extension().string();
+      EXPECT_TRUE(extension != ".ALS" && extension != ".I24") << entry.path();
+    }
+    RenderProject after;
+    EXPECT_EQ(fs::exists(part / "DEMO.RPJ"), usersOwn);
+    if (usersOwn) {
+      ASSERT_TRUE(ReadProject(after, part / "DEMO.RPJ"));
+      EXPECT_FALSE(after.HasResume() || after.madeForResume);
+      EXPECT_EQ(after.resumeFrames, -1);
+      EXPECT_EQ(after.width, 256);
+    }
+  }
+}
+
+// Past the render's last image there is nothing to compute: said, not a
+// silent success.
+TEST_F(RzProgram, AFirstImageBeyondTheLastIsBadUsage) {
+  WriteSampleScenes(dir_ / "S.MAQ", 1);
+  const Result r = Rz("--batch " + Path("S.MAQ") + " --size 16x12 --first 5 --out " + Path("o"));
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("image 5, the first to compute, is beyond the last image 0"), std::string::npos) << r.err;
+}
+
+// Frames that do not fit ".ANM" records (640 x 480 of the demo): the
+// animation is abandoned, the good one of an earlier render stays, and no
+// write is reported.
+TEST_F(RzProgram, AnAnimationThatCannotBeEncodedLeavesTheEarlierOne) {
+  const std::string options = " --batch --mode pixel --last 1 --anim ANM --out " + Path("o");
+  const Result good = Rz(options + " --size 64x40");
+  ASSERT_EQ(good.status, 0) << good.err;
+  const Bytes before = FileBytes(dir_ / "o" / "DEMO.ANM");
+  ASSERT_GT(before.size(), 4000u);
+  const Result big = Rz(options + " --size 640x480");
+  EXPECT_EQ(big.status, 1) << big.err;
+  EXPECT_NE(big.err.find("the animation is abandoned"), std::string::npos) << big.err;
+  EXPECT_EQ(big.err.find("wrote " + (dir_ / "o" / "DEMO.ANM").string()), std::string::npos) << big.err;
+  EXPECT_TRUE(FileBytes(dir_ / "o" / "DEMO.ANM") == before);
+  EXPECT_TRUE(fs::exists(dir_ / "o" / "DEMO0001.BMP")) << "the images are still written";
+}
+
+// A second render into the files a render is writing is refused before it
+// computes anything, and no temporary of either is left.
+TEST_F(RzProgram, ASecondRenderIntoOutputsInUseIsTold) {
+  const std::string rz = "TESSARAN_CONFIG='" + (dir_ / "config").string() + "' exec '" + RZ_PROGRAM + "' ";
+  const std::string options = " --batch --mode raytrace --aa 2 --size 400x300 --last 1 --threads 1 --anim AVI";
+  Result second;
+  std::string err;
+  const int first = RzStoppedWhen(rz + options + " --no-resume --out " + Path("shared"), "image 1 of 2", err,
+                                  [&] { second = Rz(options + " --out " + Path("shared")); });
+  EXPECT_EQ(first, 9) << err;
+  EXPECT_EQ(second.status, 1) << second.err;
+  EXPECT_NE(second.err.find("another render is writing the files of DEMO"), std::string::npos) << second.err;
+  EXPECT_EQ(second.err.find("image(s) computed"), std::string::npos) << second.err;
+  for (const auto& entry : fs::directory_iterator(dir_ / "shared")) {
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+  // Once the first has ended, the names are free again.
+  const Result after = Rz(" --batch --size 16x12 --last 0 --out " + Path("shared"));
+  EXPECT_EQ(after.status, 0) << after.err;
+}
+
+// SHOTA and SHOTB share the cut name SHOT: the second is warned that it
+// replaces the first one's images; full names keep both, from the option
+// or from the project.
+TEST_F(RzProgram, ScenesOfOneCutNameAreWarnedAndFullNamesKeepBoth) {
+  WriteSampleScenes(dir_ / "SHOTA.MAQ", 1);
+  WriteSampleScenes(dir_ / "SHOTB.MAQ", 1);
+  const std::string options = " --size 16x12 --format24 TGA --out " + Path("o");
+  const Result a = Rz("--batch " + Path("SHOTA.MAQ") + options);
+  ASSERT_EQ(a.status, 0) << a.err;
+  EXPECT_EQ(a.err.find("are replaced"), std::string::npos) << a.err;
+  const Result again = Rz("--batch " + Path("SHOTA.MAQ") + options);
+  EXPECT_EQ(again.err.find("are replaced"), std::string::npos) << again.err;
+  const Result b = Rz("--batch " + Path("SHOTB.MAQ") + options);
+  ASSERT_EQ(b.status, 0) << b.err;
+  EXPECT_NE(b.err.find("SHOTA.MAQ wrote into"), std::string::npos) << b.err;
+  EXPECT_NE(b.err.find("--full-names"), std::string::npos) << b.err;
+
+  const Result fullA = Rz("--batch " + Path("SHOTA.MAQ") + options + " --full-names");
+  ASSERT_EQ(fullA.status, 0) << fullA.err;
+  RenderProject project;
+  ResetProject(project);
+  project.SetSceneName((dir_ / "SHOTB.MAQ").string());
+  project.width = 16;
+  project.height = 12;
+  project.format24 = 0;
+  project.fullNames = true;
+  ASSERT_TRUE(WriteProject(project, dir_ / "SHOTB.RPJ"));
+  const Result fullB = Rz("--batch " + Path("SHOTB.RPJ") + " --out " + Path("o"));
+  ASSERT_EQ(fullB.status, 0) << fullB.err;
+  EXPECT_EQ(fullB.err.find("are replaced"), std::string::npos) << fullB.err;
+  const Targa imageA = ReadTarga(dir_ / "o" / "SHOTA0000.TGA");
+  EXPECT_EQ(imageA.width, 16);
+  EXPECT_EQ(ReadTarga(dir_ / "o" / "SHOTB0000.TGA").width, 16);
+  EXPECT_TRUE(fs::exists(dir_ / "o" / "SHOT0000.TGA"));
 }
 
 }  // namespace
