@@ -13,12 +13,15 @@ namespace {
 
 constexpr const char* kClaimExtension = ".LCK";
 constexpr std::size_t kNumberDigits = 4;
+// A scene path is far shorter: a longer file is no claim file's.
+constexpr std::size_t kMostRecorded = 4096;
 
 std::string ReadAll(int fd) {
   std::string text;
   char buffer[512];
   ssize_t n = 0;
-  while ((n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0) {
+  while (text.size() < kMostRecorded &&
+         (n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0) {
     text.append(buffer, static_cast<std::size_t>(n));
   }
   while (!text.empty() && (text.back() == '\n' || text.back() == '\0')) text.pop_back();
