@@ -36,43 +36,42 @@ int AddSphere(MaqScene& scene, int u, int v, double r, std::uint16_t col) {
       col);
 }
 
-// Whether a point of a sphere round `centre` faces the eye, not grazing.
-bool FacesTheEye(const Vec3& P, const Vec3& centre) { return Dot(Normalise(P - centre), Normalise(P)) < -0.2; }
-
-// Whether the nearest hit of the ray from the eye towards P (camera
-// coordinates) is the surface at P, not a farther one seen through a gap.
-bool MeetsAt(Traced& t, RayState& state, const Vec3& P) {
-  HitList hits;
-  if (RayCastNearest(t.ts, state, Vec3{}, Normalise(P), hits) == 0) return false;
-  return std::fabs(hits[0].t - Length(P)) < 0.5;
-}
+// Rays from the eye aimed at points of a sphere round the scene's origin:
+// how many were aimed (at points facing the eye, not grazing) and how many
+// saw something else than the surface at the point (a farther part of it
+// through a gap, or nothing).
+struct Aimed {
+  explicit Aimed(Traced& traced) : t(traced), state(t.ts), centre(RenderCoordinates(t.frame.camera, Vec3{})) {}
+  void At(const Vec3& P) {
+    if (!(Dot(Normalise(P - centre), Normalise(P)) < -0.2)) return;
+    ++tried;
+    HitList hits;
+    missed += RayCastNearest(t.ts, state, Vec3{}, Normalise(P), hits) == 0 || !(std::fabs(hits[0].t - Length(P)) < 0.5);
+  }
+  Traced& t;
+  RayState state;
+  Vec3 centre;
+  int tried = 0;
+  int missed = 0;
+};
 
 TEST(SurfaceHitsTest, RaysThroughTheSharedEdgesOfGridFacetsMeetThem) {
   MaqScene scene = EmptyScene();
   AddSphere(scene, 48, 32, 250, 0x4FFF);  // Phong-smoothed polygon grid
   Traced t(scene);
   t.Prepare();
-  RayState state(t.ts);
+  Aimed aimed(t);
   const ObjectEntry& e = t.frame.objects[0];
-  const Vec3 centre = RenderCoordinates(t.frame.camera, Vec3{});
-  int tried = 0, missed = 0;
   for (int b = 1; b + 2 < e.nv; ++b) {
     for (int a = 0; a + 1 < e.nu; ++a) {
-      const Vec3 A = t.Point(0, b * e.nu + a);
-      // Along a row, a column and the cell's diagonal; on the near half.
+      // Along a row, a column and the cell's diagonal.
       for (const int other : {b * e.nu + a + 1, (b + 1) * e.nu + a, (b + 1) * e.nu + a + 1}) {
-        const Vec3 B = t.Point(0, other);
-        for (const double f : {0.25, 0.5, 0.75}) {
-          const Vec3 P = Lerp(A, B, f);
-          if (!FacesTheEye(P, centre)) continue;
-          ++tried;
-          missed += !MeetsAt(t, state, P);
-        }
+        for (const double f : {0.25, 0.5, 0.75}) aimed.At(Lerp(t.Point(0, b * e.nu + a), t.Point(0, other), f));
       }
     }
   }
-  EXPECT_GT(tried, 2000);
-  EXPECT_EQ(missed, 0) << "of " << tried;
+  EXPECT_GT(aimed.tried, 2000);
+  EXPECT_EQ(aimed.missed, 0) << "of " << aimed.tried;
 }
 
 TEST(SurfaceHitsTest, RaysThroughTheBordersOfPatchQuartersMeetThem) {
@@ -80,29 +79,22 @@ TEST(SurfaceHitsTest, RaysThroughTheBordersOfPatchQuartersMeetThem) {
   AddSphere(scene, 16, 12, 200, 0x0FFF);  // curved
   Traced t(scene);
   t.Prepare();
-  RayState state(t.ts);
+  Aimed aimed(t);
   const ObjectEntry& e = t.frame.objects[0];
-  const Vec3 centre = RenderCoordinates(t.frame.camera, Vec3{});
-  int tried = 0, missed = 0;
   for (int j = 1; j + 4 < e.nv; ++j) {
     for (int i = 0; i + 3 <= e.nu; ++i) {
       // The borders between quarters (0.5) and cells (0), crossed along
       // the other parameter.
       for (const double border : {0.0, 0.5}) {
         for (double along = 0.05; along < 1; along += 0.1) {
-          for (const bool rows : {true, false}) {
-            const double s = rows ? border : along, u = rows ? along : border;
-            const Vec3 P = PatchPoint(t.frame.points, e.firstPoint, e.nu, i, j, s, u);
-            if (!FacesTheEye(P, centre)) continue;
-            ++tried;
-            missed += !MeetsAt(t, state, P);
-          }
+          aimed.At(PatchPoint(t.frame.points, e.firstPoint, e.nu, i, j, border, along));
+          aimed.At(PatchPoint(t.frame.points, e.firstPoint, e.nu, i, j, along, border));
         }
       }
     }
   }
-  EXPECT_GT(tried, 800);
-  EXPECT_EQ(missed, 0) << "of " << tried;
+  EXPECT_GT(aimed.tried, 800);
+  EXPECT_EQ(aimed.missed, 0) << "of " << aimed.tried;
 }
 
 TEST(SurfaceHitsTest, ARayLeavingACurvedSurfaceDoesNotMeetItsOwnPoint) {
