@@ -1,5 +1,6 @@
 #include "modeler/app/batch.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -54,9 +55,44 @@ std::string SceneJson(const SceneModel& scene) {
          "]}}";
 }
 
+// The faceted objects of a scene: per object its face group, and the faces.
+bool SameFacets(const SceneModel& a, const SceneModel& b) {
+  std::vector<std::array<std::int32_t, 3>> groups[2];
+  const SceneModel* scenes[2] = {&a, &b};
+  for (int s = 0; s < 2; ++s) {
+    const SceneModel& scene = *scenes[s];
+    for (int k = 0; k < scene.Header().objectCount; ++k) {
+      const int group = scene.State(k).faceGroup;
+      if (group <= 0 || group > scene.FaceGroupCount()) continue;
+      const FaceGroup& g = scene.FaceGroupEntry(group);
+      groups[s].push_back({g.faceCount, g.pointCount, g.firstFace});
+    }
+  }
+  if (groups[0] != groups[1] || a.Faces().Count() != b.Faces().Count()) return false;
+  for (int i = 0; i < a.Faces().Count(); ++i) {
+    if (a.Faces().Get(i) != b.Faces().Get(i)) return false;
+  }
+  return true;
+}
+
+// Whether two scenes hold the same objects: the same meshes in the same order.
+bool SameObjects(const SceneModel& a, const SceneModel& b) {
+  if (a.Header().objectCount != b.Header().objectCount) return false;
+  for (int k = 0; k < a.Header().objectCount; ++k) {
+    if (a.Object(k).MeshU() != b.Object(k).MeshU() || a.Object(k).MeshV() != b.Object(k).MeshV() ||
+        a.ObjectPointCount(k) != b.ObjectPointCount(k) || (a.State(k).faceGroup != 0) != (b.State(k).faceGroup != 0)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The present scene becomes the next keyframe scene of the file, which is
-// made when it does not exist.
-bool AddKeyframe(SceneModel& scene, const std::filesystem::path& file) {
+// made when it does not exist. Only the file's first scene carries the
+// faces: a scene whose faceted objects are not the first scene's is
+// refused. The renderer moves only the objects two keyframe scenes share:
+// a scene of other objects than the last one is taken with a warning.
+bool AddKeyframe(SceneModel& scene, const std::filesystem::path& file, std::ostream& err) {
   std::error_code error;
   int count = 0;
   if (std::filesystem::exists(file, error)) {
@@ -66,6 +102,22 @@ bool AddKeyframe(SceneModel& scene, const std::filesystem::path& file) {
       return false;
     }
     count = existing.SceneCount();
+    auto first = std::make_unique<SceneModel>(), last = std::make_unique<SceneModel>();
+    if (ReadModel(*first, file, ReadMode::Open, 1) != 0 || ReadModel(*last, file, ReadMode::Open, count) != 0) {
+      return false;
+    }
+    if (!SameFacets(scene, *first)) {
+      err << "qmx: --add-keyframe " << file.string()
+          << ": the faceted objects (DXF, 3D text) differ from those of the file's first scene, whose faces every "
+             "keyframe scene uses; build every keyframe scene with the same faceted objects\n";
+      return false;
+    }
+    if (!SameObjects(scene, *last)) {
+      err << "qmx: warning: --add-keyframe " << file.string() << ": scene " << count + 1
+          << " holds other objects than scene " << count
+          << "; only the objects both hold at the same place of the list (object numbers, meshes) move "
+             "between them, the others appear or vanish at the keyframe scene that has them or not\n";
+    }
   }
   scene.Header().sceneCount = count;
   return Keyframes(scene, file).Add() == 1;
@@ -92,7 +144,7 @@ bool Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream
   } else if (op.option == "--save") {
     if (WriteMaq(scene, op.file)) return true;
   } else if (op.option == "--add-keyframe") {
-    if (AddKeyframe(scene, op.file)) return true;
+    if (AddKeyframe(scene, op.file, err)) return true;
   } else if (op.option == "--info") {
     std::string json;
     if (ModelerFileInfo(op.file, json)) {

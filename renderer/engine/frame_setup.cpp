@@ -63,6 +63,16 @@ void TurnAbout(Mat3& m, const Vec3& axis, double angle) {
   }
 }
 
+bool SameObject(const ObjectEntry& x, const ObjectEntry& y) {
+  return x.nu == y.nu && x.nv == y.nv && x.pointCount == y.pointCount && x.faceGroup == y.faceGroup;
+}
+
+// Whether object k is the same object in both keyframes: the same mesh at
+// the same place of the list.
+bool InBoth(const Keyframe& a, const Keyframe& b, std::size_t k) {
+  return k < a.objects.size() && k < b.objects.size() && SameObject(a.objects[k], b.objects[k]);
+}
+
 Vec3 AlongAxes(const Mat3& axes, const Vec3& v) { return {Dot(v, axes[0]), Dot(v, axes[1]), Dot(v, axes[2])}; }
 
 MaterialEntry BlendMaterial(const MaterialEntry& a, const MaterialEntry& b, double t) {
@@ -180,11 +190,7 @@ void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGro
 bool KeyframesMatch(const Keyframe& a, const Keyframe& b) {
   if (a.objects.size() != b.objects.size() || a.points.size() != b.points.size()) return false;
   for (std::size_t k = 0; k < a.objects.size(); ++k) {
-    const ObjectEntry &x = a.objects[k], &y = b.objects[k];
-    if (x.nu != y.nu || x.nv != y.nv || x.firstPoint != y.firstPoint || x.pointCount != y.pointCount ||
-        x.faceGroup != y.faceGroup) {
-      return false;
-    }
+    if (!SameObject(a.objects[k], b.objects[k]) || a.objects[k].firstPoint != b.objects[k].firstPoint) return false;
   }
   return true;
 }
@@ -204,8 +210,8 @@ void AdvanceReferenceFrames(const Keyframe& previous, const Keyframe& next, int 
   const int remaining = count - k;
   const double d = remaining <= 0 ? 1.0 : 1.0 / (remaining + 2);
   for (std::size_t i = 0; i < objects; ++i) {
+    if (!InBoth(previous, next, i)) continue;
     frames.origin[i] = frames.origin[i] + d * (next.objects[i].frameOrigin - frames.origin[i]);
-    if (i >= previous.objects.size()) continue;
     Vec3 axis;
     double angle;
     TurnBetween(previous.objects[i].frameOrientation, next.objects[i].frameOrientation, axis, angle);
@@ -301,13 +307,7 @@ void SortByDepth(FrameTables& frame) {
 
 void SetUpFrame(const Keyframe& previous, const Keyframe& next, double t, const RenderSettings& settings,
                 const ReferenceFrames& references, FrameTables& frame) {
-  // A keyframe of other objects than the previous one cannot be blended
-  // into it: the frame then shows the next keyframe as it is.
-  const bool blend = &previous != &next && KeyframesMatch(previous, next);
-  const Keyframe& a = blend ? previous : next;
-  if (!blend) t = 1;
-
-  const MaqCamera &ca = a.camera, &cb = next.camera;
+  const MaqCamera &ca = previous.camera, &cb = next.camera;
   frame.camera = CameraFromRecord(ca.distance + (cb.distance - ca.distance) * t, ca.focal + (cb.focal - ca.focal) * t,
                                   ca.TH + (cb.TH - ca.TH) * t, ca.PH + (cb.PH - ca.PH) * t,
                                   Lerp(ca.target, cb.target, t));
@@ -315,22 +315,47 @@ void SetUpFrame(const Keyframe& previous, const Keyframe& next, double t, const 
   frame.width = settings.width;
   frame.height = settings.height;
 
-  const int n = static_cast<int>(next.objects.size());
+  // The frame holds the objects of the keyframe it starts from (of the
+  // next one once it is reached): an object that is in both keyframes, the
+  // same mesh at the same place in the list, moves from one to the other;
+  // any other object stays as that keyframe has it, so that it appears or
+  // vanishes at the keyframe that has it or not.
+  const Keyframe& shown = t >= 1 ? next : previous;
+  const int n = static_cast<int>(shown.objects.size());
   frame.objectCount = n;
   frame.hasGround = settings.groundOn;
-  frame.objects = next.objects;
+  frame.objects = shown.objects;
   frame.TabMAT.resize(n);
+  frame.points.resize(shown.points.size());
+  auto place = [&](std::size_t p, const Vec3& world) {
+    const Vec3 c = RenderCoordinates(frame.camera, world);
+    frame.points[p] = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
+  };
+  std::vector<char> moving(shown.points.size(), 0);
   for (int k = 0; k < n; ++k) {
-    frame.TabMAT[k] = BlendMaterial(a.materials[k], next.materials[k], t);
+    if (!InBoth(previous, next, k)) {
+      frame.TabMAT[k] = shown.materials[k];
+      continue;
+    }
+    frame.TabMAT[k] = BlendMaterial(previous.materials[k], next.materials[k], t);
     if (k < static_cast<int>(references.origin.size())) {
       frame.objects[k].frameOrigin = references.origin[k];
       frame.objects[k].frameOrientation = references.orientation[k];
     }
+    const ObjectEntry &a = previous.objects[k], &b = next.objects[k];
+    for (int i = 0; i < a.pointCount; ++i) {
+      const std::size_t p = static_cast<std::size_t>(shown.objects[k].firstPoint + i);
+      place(p, Lerp(ToVec3(previous.points[a.firstPoint + i]), ToVec3(next.points[b.firstPoint + i]), t));
+      moving[p] = 1;
+    }
+  }
+  for (std::size_t p = 0; p < shown.points.size(); ++p) {
+    if (!moving[p]) place(p, ToVec3(shown.points[p]));
   }
   if (frame.hasGround) {
     ObjectEntry ground;
     ground.flags = settings.groundColour & 0x0FFF;
-    ground.firstPoint = static_cast<int>(next.points.size());
+    ground.firstPoint = static_cast<int>(shown.points.size());
     frame.objects.push_back(ground);
     MaterialEntry m;
     m.KSpec = 40;
@@ -341,18 +366,19 @@ void SetUpFrame(const Keyframe& previous, const Keyframe& next, double t, const 
   frame.opacityMapped.resize(frame.TabMAT.size(), 0);
   ComputeMaterials(frame, settings.rayTracing);
 
+  // A lamp of one keyframe only fades in from, or out to, nothing.
   frame.lamps.clear();
-  for (std::size_t i = 0; i < next.lamps.size(); ++i) {
-    const MaqLamp* from = i < a.lamps.size() ? &a.lamps[i] : nullptr;
-    frame.lamps.push_back(MakeLamp(from, next.lamps[i], t, settings, frame.camera));
+  for (std::size_t i = 0; i < std::max(previous.lamps.size(), next.lamps.size()); ++i) {
+    if (i < previous.lamps.size() && i < next.lamps.size()) {
+      frame.lamps.push_back(MakeLamp(&previous.lamps[i], next.lamps[i], t, settings, frame.camera));
+      continue;
+    }
+    const bool fadingIn = i < next.lamps.size();
+    EngineLamp lamp = MakeLamp(nullptr, fadingIn ? next.lamps[i] : previous.lamps[i], 0, settings, frame.camera);
+    lamp.intensity = fadingIn ? LerpInt(0, lamp.intensity, t) : LerpInt(lamp.intensity, 0, t);
+    frame.lamps.push_back(lamp);
   }
 
-  frame.points.resize(next.points.size());
-  for (std::size_t p = 0; p < next.points.size(); ++p) {
-    const Vec3 world = Lerp(ToVec3(a.points[p]), ToVec3(next.points[p]), t);
-    const Vec3 c = RenderCoordinates(frame.camera, world);
-    frame.points[p] = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
-  }
   frame.sun = MakeSun(settings, frame.camera);
   SortByDepth(frame);
 }

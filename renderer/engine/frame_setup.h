@@ -44,7 +44,8 @@ void StartReferenceFrames(const Keyframe& previous, ReferenceFrames& frames);
 // Moves the reference frames on frame k (1-based) of `count` frames of an
 // interval of n images: the origin by 1/(r + 2) of its remaining way, r the
 // frames still to come (all of it on the last frame); a turn of more than
-// 0.00001 between the keyframes by its angle ÷ n about its axis.
+// 0.00001 between the keyframes by its angle ÷ n about its axis. Only the
+// frames of objects in both keyframes move.
 void AdvanceReferenceFrames(const Keyframe& previous, const Keyframe& next, int k, int count, int n,
                             ReferenceFrames& frames);
 
@@ -55,10 +56,14 @@ void ComputeMaterial(MaterialEntry& entry, bool rayTracing, bool opacityMapped);
 // Every entry, with its console line.
 void ComputeMaterials(FrameTables& frame, bool rayTracing);
 
-// Fills the frame for t from two keyframes (which must match; give the same
-// keyframe twice for a single scene): camera, lamps, materials and their
-// coefficients, points in camera coordinates, the sun, the ground entry,
-// the depth order and the depth scale. The reference frames are copied in.
+// Fills the frame for t from two keyframes (give the same keyframe twice
+// for a single scene): camera, lamps, materials and their coefficients,
+// points in camera coordinates, the sun, the ground entry, the depth order
+// and the depth scale. The reference frames are copied in. Keyframes of
+// other objects are interpolated over what they share: the camera always;
+// a lamp of one keyframe only fades in or out; an object in both (the same
+// mesh at the same place of the list) moves; the others are shown as the
+// keyframe the frame starts from has them (the next one at t = 1).
 void SetUpFrame(const Keyframe& previous, const Keyframe& next, double t, const RenderSettings& settings,
                 const ReferenceFrames& references, FrameTables& frame);
 

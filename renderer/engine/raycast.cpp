@@ -16,6 +16,11 @@ namespace {
 
 constexpr int kMsgRayFrame = 270;
 constexpr double kMinDistance = 0.001;  // hits nearer than this are the surface the ray starts on
+// Patch roots nearer than kNearRoot along the ray are taken to a residual
+// sum of kPolished, in at most kPolishSteps further Newton steps.
+constexpr double kNearRoot = 1;
+constexpr double kPolished = 1e-9;
+constexpr int kPolishSteps = 4;
 constexpr int kPreviewSpheres = 10;
 
 struct Caster {
@@ -84,6 +89,14 @@ struct Caster {
     Add(h);
   }
 
+  // A wide bound of the rounding of a facet test's hit point on the ray
+  // up to tfar: it grows with the coordinates.
+  double RoundingSlack(double tfar) const {
+    double scale = 1 + tfar;
+    for (int a = 0; a < 3; ++a) scale = std::max(scale, std::fabs(O[a]));
+    return scale * 1e-9;
+  }
+
   void Facet(int k, int index, double tfar) {
     RayHit h;
     if (FacetHit(k, index, tfar, h)) Add(h);
@@ -109,10 +122,17 @@ struct Caster {
       hit = (1 / (ar + aw)) * (aw * O + ar * end);
     }
     // Points on an edge count as inside, so a ray through a shared edge
-    // hits both facets.
-    if (Dot(Cross(fa.e0, hit - A), n) < 0) return false;
-    if (Dot(Cross(fa.e1, hit - B), n) < 0) return false;
-    if (Dot(Cross(fa.e2, hit - C), n) < 0) return false;
+    // hits both facets. "On" the edge is within the rounding of the hit
+    // point: each facet cuts the ray with its own plane, so a hit on a
+    // shared edge may fall a hair outside both facets, and the ray would
+    // pass between them.
+    auto inside = [&](const Vec3& edge, const Vec3& vertex) {
+      const double side = Dot(Cross(edge, hit - vertex), n);  // |edge| × the hit's distance inside
+      if (side >= 0) return true;
+      const double slack = RoundingSlack(tfar);
+      return side * side <= slack * slack * Dot(edge, edge);
+    };
+    if (!inside(fa.e0, A) || !inside(fa.e1, B) || !inside(fa.e2, C)) return false;
     const double t = Dot(hit - O, D);
     if (!(t > kMinDistance)) return false;
     h.object = k;
@@ -163,37 +183,81 @@ struct Caster {
     const Vec3 n1 = Normalise(Cross(D, ex));
     const Vec3 n2 = Normalise(Cross(D, n1));
     const double d1 = Dot(n1, O), d2 = Dot(n2, O);
-    double s = cs, t = ct, previous = 0;
-    Vec3 P, Ps, Pt;
-    for (int step = 1;; ++step) {
-      PatchEval(state.patch.points, s, t, P, Ps, Pt);
-      const double r1 = Dot(n1, P) - d1, r2 = Dot(n2, P) - d2;
-      const double sum = std::fabs(r1) + std::fabs(r2);
-      if (!std::isfinite(sum)) return;
-      if (sum < 0.001) break;
-      if (step >= 5 && sum > previous) return;
-      if (step >= 4 && (std::fabs(s - cs) > 0.25 || std::fabs(t - ct) > 0.25)) return;
-      if (step > 100) return;
-      const double a00 = Dot(n1, Ps), a01 = Dot(n1, Pt), a10 = Dot(n2, Ps), a11 = Dot(n2, Pt);
+    // One Newton evaluation at (s, t): the surface point and derivatives,
+    // the sum of the plane residuals and the correction towards the root
+    // (none when the Jacobian is singular).
+    struct Newton {
+      Vec3 P, Ps, Pt;
+      double sum = 0, ds = 0, dt = 0;
+      bool solvable = false;
+    };
+    auto evaluate = [&](double qs, double qt) {
+      Newton n;
+      PatchEval(state.patch.points, qs, qt, n.P, n.Ps, n.Pt);
+      const double r1 = Dot(n1, n.P) - d1, r2 = Dot(n2, n.P) - d2;
+      n.sum = std::fabs(r1) + std::fabs(r2);
+      const double a00 = Dot(n1, n.Ps), a01 = Dot(n1, n.Pt), a10 = Dot(n2, n.Ps), a11 = Dot(n2, n.Pt);
       const double det = a00 * a11 - a01 * a10;
-      if (std::fabs(det) < 1e-14) return;
-      s += (-r1 * a11 + r2 * a01) / det;
-      t += (-r2 * a00 + r1 * a10) / det;
-      previous = sum;
+      n.solvable = std::fabs(det) >= 1e-14;
+      if (n.solvable) {
+        n.ds = (-r1 * a11 + r2 * a01) / det;
+        n.dt = (-r2 * a00 + r1 * a10) / det;
+      }
+      return n;
+    };
+    auto inQuarter = [&](double qs, double qt, double slack) {
+      return std::fabs(qs - cs) <= 0.25 + slack && std::fabs(qt - ct) <= 0.25 + slack;
+    };
+    // Newton steps near a root on the quarter's border may fall on either
+    // side of it, and so may the point where they stop: both quarters that
+    // share the border would then give the root up, and the ray would pass
+    // between them. A point whose next correction lies in the quarter is
+    // taken as in it: that estimate is within rounding of the root.
+    constexpr double kSlack = 1e-9;
+    auto headsInside = [&](const Newton& n, double qs, double qt) {
+      return n.solvable && inQuarter(qs + n.ds, qt + n.dt, kSlack);
+    };
+    double s = cs, t = ct, previous = 0;
+    Newton at;
+    for (int step = 1;; ++step) {
+      at = evaluate(s, t);
+      if (!std::isfinite(at.sum)) return;
+      if (at.sum < 0.001) break;
+      if (step >= 5 && at.sum > previous) return;
+      if (step >= 4 && !inQuarter(s, t, 0) && !headsInside(at, s, t)) return;
+      if (step > 100) return;
+      if (!at.solvable) return;
+      s += at.ds;
+      t += at.dt;
+      previous = at.sum;
     }
     // A root outside the quarter lies on the polynomial's continuation,
     // not on this part of the surface (its own quarter finds it).
-    constexpr double kSlack = 1e-9;
-    if (std::fabs(s - cs) > 0.25 + kSlack || std::fabs(t - ct) > 0.25 + kSlack) return;
-    const double dist = Dot(P - O, D);
+    if (!inQuarter(s, t, kSlack) && !headsInside(at, s, t)) return;
+    double dist = Dot(at.P - O, D);
+    if (dist < kNearRoot) {
+      // Within the tolerance the stopping point may lie farther along the
+      // ray than kMinDistance from a root at the ray's origin (more so as
+      // the ray grazes the surface): a ray leaving this surface would meet
+      // the very point it starts from. Such a near root is taken to full
+      // precision.
+      for (int step = 0; step < kPolishSteps && at.solvable && at.sum > kPolished; ++step) {
+        const Newton next = evaluate(s + at.ds, t + at.dt);
+        if (!(next.sum < at.sum)) break;
+        s += at.ds;
+        t += at.dt;
+        at = next;
+      }
+      dist = Dot(at.P - O, D);
+    }
     if (!(dist > kMinDistance)) return;
     RayHit h;
     h.object = k;
     h.u = i + s;
     h.v = j + t;
     h.t = dist;
-    h.point = P;
-    h.normal = Normalise(Cross(Ps, Pt));
+    h.point = at.P;
+    h.normal = Normalise(Cross(at.Ps, at.Pt));
     Add(h);
   }
 
@@ -210,9 +274,7 @@ struct Caster {
 
   SlabRay Slabs(double tfar) const {
     SlabRay ray;
-    double slack = 1 + tfar;
-    for (int a = 0; a < 3; ++a) slack = std::max(slack, std::fabs(O[a]));
-    ray.slack = slack * 1e-9;
+    ray.slack = RoundingSlack(tfar);
     ray.tmax = tfar + ray.slack;
     for (int a = 0; a < 3; ++a) {
       ray.parallel = ray.parallel || D[a] == 0;

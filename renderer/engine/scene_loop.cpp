@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "platform/console.h"
@@ -48,6 +49,12 @@ std::vector<char> OpacityMapped(const MaqScene& scene) {
     }
   }
   return mapped;
+}
+
+bool SameFaceGroups(const std::vector<FaceGroup>& a, const std::vector<FaceGroup>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const FaceGroup& x, const FaceGroup& y) {
+    return x.faceCount == y.faceCount && x.pointCount == y.pointCount && x.firstFace == y.firstFace;
+  });
 }
 
 }  // namespace
@@ -137,7 +144,16 @@ int SceneLoop::Run(int sceneCount, const SceneReader& read, IntervalSink& sink) 
     }
     const int previous = current;
     current = 1 - current;
-    if (!WithMemory(kMsgNoInterpolationMemory, [&] { KeyframeFromScene(scene, keys_[current], nullptr); })) {
+    std::vector<FaceGroup> groups;
+    if (!WithMemory(kMsgNoInterpolationMemory, [&] { KeyframeFromScene(scene, keys_[current], &groups); })) {
+      return 0;
+    }
+    if (!SameFaceGroups(groups, faceGroups)) {
+      // Only the first scene carries the faces: a faceted object of another
+      // scene would be drawn with faces not its own.
+      Reporter().Report(MessageKind::Error, -1,
+                        "keyframe scene " + std::to_string(number) +
+                            " has faceted objects other than the first scene's, whose faces every scene uses");
       return 0;
     }
     const bool last = number == sceneCount && !settings_.loop;
@@ -155,7 +171,7 @@ int SceneLoop::RunInterval(const Keyframe& previous, const Keyframe& next, int n
   previous_ = &previous;
   next_ = &next;
   if (!KeyframesMatch(previous, next)) {
-    Trace("Scenes differentes : pas d'interpolation\n");
+    Trace("Scenes differentes : seuls les objets communs sont interpoles\n");
   }
   if (!WithMemory(kMsgNoFrameMemory, [&] { StartReferenceFrames(previous, references_); })) return 0;
   return sink.RunInterval(*this, n, last);

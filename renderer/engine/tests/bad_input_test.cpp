@@ -160,14 +160,20 @@ TEST(BadInput, FacesNamingPointsOutsideTheirObject) {
   for (int i = 1; i < 5; ++i) EXPECT_TRUE(IsDegenerate(prepared.facets[i])) << i;
 }
 
-TEST(BadInput, KeyframesOfDifferentObjectsAreNotBlended) {
+TEST(BadInput, KeyframesOfDifferentObjectsAreEachShownAsTheyAre) {
   MaqScene a = EmptyScene(), b = EmptyScene();
   AddGrid(a, 2, 2, [](int i, int j) { return std::array<float, 3>{float(i), float(j), 0}; });
   AddGrid(b, 3, 2, [](int i, int j) { return std::array<float, 3>{float(i), float(j), 5}; });
   AddGrid(b, 2, 2, [](int i, int j) { return std::array<float, 3>{float(i), float(j), 5}; });
+  // Per frame: its object count and points.
   struct Sink : IntervalSink {
-    int RunInterval(SceneLoop& loop, int n, bool) override {
-      for (int k = 1; k <= n; ++k) loop.SetUpFrame(k, n, n);
+    std::vector<std::pair<int, std::size_t>> frames;
+    int RunInterval(SceneLoop& loop, int n, bool last) override {
+      const int count = FramesOfInterval(n, last);
+      for (int k = 1; k <= count; ++k) {
+        loop.SetUpFrame(k, count, n);
+        frames.emplace_back(loop.Frame().objectCount, loop.Frame().points.size());
+      }
       return 0;
     }
   } sink;
@@ -176,8 +182,10 @@ TEST(BadInput, KeyframesOfDifferentObjectsAreNotBlended) {
   EngineHooks hooks;
   SceneLoop loop(settings, hooks);
   EXPECT_EQ(loop.Run(2, [&](int n, MaqScene& s) { s = n == 1 ? a : b; return MaqStatus::Ok; }, sink), 1);
-  EXPECT_EQ(loop.Frame().objectCount, 2);
-  EXPECT_EQ(loop.Frame().points.size(), 10u);
+  // The first keyframe's grid (not the second's first, a mesh of another
+  // size) until the second keyframe itself.
+  using Frame = std::pair<int, std::size_t>;
+  EXPECT_EQ(sink.frames, (std::vector<Frame>{{1, 4}, {1, 4}, {1, 4}, {2, 10}}));
 }
 
 }  // namespace
