@@ -7,12 +7,15 @@
 //                             (the player's libraries take the renderer's
 //                             texts and replace a few of them);
 //   TESSARAN_MODELER_MESSAGES defined for the modeler's libraries (96 messages,
-//                             500 chars), absent for the others (326, 1024).
+//                             500 chars), absent for the others (326, 1024);
+//   TESSARAN_MENU_TABLE       the library's menus, when it has them: a file
+//                             that defines kMenus, an array of MenuResource.
 #include <array>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 #include "messages/message_table.h"
 
@@ -78,6 +81,38 @@ static_assert(InOrder(kBaseEntries) && InOrder(kOwnEntries),
               "message numbers must rise strictly and stay within the table");
 static_assert(Complete(BuildTable()), "every message number must have a text");
 
+#ifdef TESSARAN_MENU_TABLE
+using tessaran::kMenuEnd;
+using tessaran::kMenuPopup;
+using tessaran::MenuEntry;
+using tessaran::MenuResource;
+#include TESSARAN_MENU_TABLE
+constexpr std::int32_t kMenuCount = static_cast<std::int32_t>(std::size(kMenus));
+#else
+constexpr tessaran::MenuResource kMenus[1] = {{nullptr, nullptr, 0}};
+constexpr std::int32_t kMenuCount = 0;
+#endif
+
+// Every popup closed, none closed twice, every command labelled.
+constexpr bool Balanced(const tessaran::MenuResource& menu) {
+  int open = 0;
+  for (int i = 0; i < menu.count; ++i) {
+    const tessaran::MenuEntry& entry = menu.entries[i];
+    if (entry.id == tessaran::kMenuPopup) ++open;
+    if (entry.id == tessaran::kMenuEnd && --open < 0) return false;
+    if (entry.id > 0 && entry.label == nullptr) return false;
+  }
+  return open == 0;
+}
+
+constexpr bool MenusBalanced() {
+  for (int i = 0; i < kMenuCount; ++i) {
+    if (!Balanced(kMenus[i])) return false;
+  }
+  return true;
+}
+static_assert(MenusBalanced(), "every menu popup must be closed once");
+
 }  // namespace
 
 // The unformatted table, index = message number. A std::array is laid out as
@@ -86,6 +121,10 @@ extern "C" TESSARAN_EXPORT constinit const std::array<const char*, kCount> MSGta
 static_assert(sizeof(MSGtab) == kCount * sizeof(const char*));
 
 extern "C" TESSARAN_EXPORT const std::int32_t NbMaxMESSAGE = kCount;
+
+// The menus of the language, looked up by name ("#1") by the programs.
+extern "C" TESSARAN_EXPORT constinit const tessaran::MenuResource* const MENUtab = kMenus;
+extern "C" TESSARAN_EXPORT const std::int32_t NbMENU = kMenuCount;
 
 // Formats message `index` with printf arguments into the library's one
 // buffer, which the next call overwrites; a number outside the table gives

@@ -37,7 +37,22 @@ struct LibraryExports {
   GetMsgFunction getMsg = nullptr;
   const char* const* table = nullptr;
   std::int32_t count = 0;
+  const MenuResource* menus = nullptr;
+  std::int32_t menuCount = 0;
 };
+
+// A library without menus serves messages only.
+void ResolveMenus(LibraryExports* out) {
+  void* menus = out->library->Symbol("MENUtab");
+  void* count = out->library->Symbol("NbMENU");
+  if (!menus || !count) return;
+  std::memcpy(&out->menuCount, count, sizeof out->menuCount);
+  if (out->menuCount < 0 || out->menuCount > kLargestTable) {
+    out->menuCount = 0;
+    return;
+  }
+  std::memcpy(&out->menus, menus, sizeof out->menus);
+}
 
 // Loads a message library and checks its three exports; false with the
 // reason when it cannot serve.
@@ -58,6 +73,7 @@ bool OpenLibrary(std::string_view systemName, LibraryExports* out, std::string* 
   }
   out->getMsg = reinterpret_cast<GetMsgFunction>(getMsg);
   out->table = static_cast<const char* const*>(table);
+  ResolveMenus(out);
   return true;
 }
 
@@ -110,6 +126,8 @@ LoadResult MessageLibrary::Load(std::string_view systemName) {
   getMsg_ = next.getMsg;
   table_ = next.table;
   count_ = next.count;
+  menus_ = next.menus;
+  menuCount_ = next.menuCount;
   Trace("LoadLibrary[%s] OK\nNbMaxMESSAGE=%d\n", library_->SystemName().c_str(), count_);
   return LoadResult::Loaded;
 }
@@ -140,6 +158,16 @@ std::string MessageLibrary::LanguageCode() const {
 const char* MessageLibrary::RawText(int number) const {
   if (number < 0 || number >= count_) return nullptr;
   return table_[number];
+}
+
+std::span<const MenuEntry> MessageLibrary::Menu(std::string_view name) const {
+  for (int i = 0; i < menuCount_; ++i) {
+    const MenuResource& menu = menus_[i];
+    if (menu.name && SameName(menu.name, name)) {
+      return {menu.entries, static_cast<std::size_t>(std::max(menu.count, 0))};
+    }
+  }
+  return {};
 }
 
 int MessageLibrary::TextSize() const {

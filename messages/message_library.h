@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,8 @@
 namespace tessaran {
 
 class DynLib;
+struct MenuEntry;
+struct MenuResource;
 
 // Each program has its own family of message libraries.
 enum class MessageProgram { Modeler, Renderer, Player };
@@ -78,6 +81,11 @@ class MessageLibrary final : public MessageTextSource {
   // The caption of a message box of that kind: one of the first messages.
   std::string Caption(MessageKind kind) const;
 
+  // The entries of the named menu ("#1") of the library in use, read as
+  // message_table.h describes; empty when it has no such menu. Valid until
+  // the library is replaced.
+  std::span<const MenuEntry> Menu(std::string_view name) const;
+
   // The largest formatted message, terminating NUL included.
   int TextSize() const;
 
@@ -90,6 +98,8 @@ class MessageLibrary final : public MessageTextSource {
   GetMsgFunction getMsg_ = nullptr;
   const char* const* table_ = nullptr;
   int count_ = 0;
+  const MenuResource* menus_ = nullptr;
+  int menuCount_ = 0;
 };
 
 }  // namespace tessaran

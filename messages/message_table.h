@@ -3,6 +3,8 @@
 // the text that stands for a message the table does not hold.
 #pragma once
 
+#include <cstdint>
+
 namespace tessaran {
 
 // Modeler libraries (QMXAN, QMXFR): messages 0-95, formatted into 500 chars.
@@ -15,5 +17,24 @@ inline constexpr int kRendererMessageCount = 326;
 inline constexpr int kRendererMessageSize = 1024;
 
 inline constexpr char kMessageNotFound[] = "FormatMessage ne trouve pas le texte dans la ressource";
+
+// Menus of a library, exported as `MENUtab` (NbMENU entries), each a flat
+// list read in order: kMenuPopup opens a popup titled by its label (popups
+// nest), kMenuEnd closes the innermost one, id 0 without a label is a
+// separator, any other id is a command with its label. "&" marks the
+// accelerator letter, as in the system's resource menus.
+inline constexpr std::int32_t kMenuPopup = -1;
+inline constexpr std::int32_t kMenuEnd = -2;
+
+struct MenuEntry {
+  std::int32_t id;
+  const char* label;
+};
+
+struct MenuResource {
+  const char* name;  // "#1", "QMX", "#2"
+  const MenuEntry* entries;
+  std::int32_t count;
+};
 
 }  // namespace tessaran
