@@ -1,0 +1,34 @@
+// The one QApplication of a test program with windows, on the offscreen
+// platform unless the environment names another (Xvfb runs use xcb).
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+
+namespace tessaran {
+
+inline QApplication& TestApplication() {
+  static int argc = 1;
+  static char name[] = "tessaran_tests";
+  static char* argv[] = {name, nullptr};
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// Answers the next message box with `button` once it is shown; `seen`
+// receives its caption and text.
+inline void AnswerNextBox(QMessageBox::StandardButton button, QString* caption = nullptr, QString* text = nullptr) {
+  QTimer::singleShot(0, [=] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return AnswerNextBox(button, caption, text);
+    if (caption) *caption = box->windowTitle();
+    if (text) *text = box->text();
+    box->done(button);
+  });
+}
+
+}  // namespace tessaran
