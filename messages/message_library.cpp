@@ -37,22 +37,23 @@ struct LibraryExports {
   GetMsgFunction getMsg = nullptr;
   const char* const* table = nullptr;
   std::int32_t count = 0;
-  const MenuResource* menus = nullptr;
-  std::int32_t menuCount = 0;
+  ResourceTables menus;
+  ResourceTables dialogs;
 };
 
-// A library without menus serves messages only.
-void ResolveMenus(LibraryExports* out) {
-  void* menus = out->library->Symbol("MENUtab");
-  void* count = out->library->Symbol("NbMENU");
-  if (!menus || !count) return;
-  std::memcpy(&out->menuCount, count, sizeof out->menuCount);
-  if (out->menuCount < 0 || out->menuCount > kLargestTable) {
-    out->menuCount = 0;
-    return;
-  }
-  std::memcpy(&out->menus, menus, sizeof out->menus);
+// A library without menus or dialog texts serves messages only.
+ResourceTables ResolveTables(const DynLib& library, const char* tables, const char* count) {
+  ResourceTables found;
+  void* tablesSymbol = library.Symbol(tables);
+  void* countSymbol = library.Symbol(count);
+  if (!tablesSymbol || !countSymbol) return found;
+  std::memcpy(&found.count, countSymbol, sizeof found.count);
+  if (found.count < 0 || found.count > kLargestTable) return {};
+  std::memcpy(&found.tables, tablesSymbol, sizeof found.tables);
+  return found;
 }
+
+std::span<const ResourceItem> Find(const ResourceTables& tables, std::string_view name);
 
 // Loads a message library and checks its three exports; false with the
 // reason when it cannot serve.
@@ -73,7 +74,8 @@ bool OpenLibrary(std::string_view systemName, LibraryExports* out, std::string* 
   }
   out->getMsg = reinterpret_cast<GetMsgFunction>(getMsg);
   out->table = static_cast<const char* const*>(table);
-  ResolveMenus(out);
+  out->menus = ResolveTables(*out->library, "MENUtab", "NbMENU");
+  out->dialogs = ResolveTables(*out->library, "DLGtab", "NbDLG");
   return true;
 }
 
@@ -127,7 +129,7 @@ LoadResult MessageLibrary::Load(std::string_view systemName) {
   table_ = next.table;
   count_ = next.count;
   menus_ = next.menus;
-  menuCount_ = next.menuCount;
+  dialogs_ = next.dialogs;
   Trace("LoadLibrary[%s] OK\nNbMaxMESSAGE=%d\n", library_->SystemName().c_str(), count_);
   return LoadResult::Loaded;
 }
@@ -160,12 +162,27 @@ const char* MessageLibrary::RawText(int number) const {
   return table_[number];
 }
 
-std::span<const MenuEntry> MessageLibrary::Menu(std::string_view name) const {
-  for (int i = 0; i < menuCount_; ++i) {
-    const MenuResource& menu = menus_[i];
-    if (menu.name && SameName(menu.name, name)) {
-      return {menu.entries, static_cast<std::size_t>(std::max(menu.count, 0))};
+namespace {
+
+std::span<const ResourceItem> Find(const ResourceTables& tables, std::string_view name) {
+  for (int i = 0; i < tables.count; ++i) {
+    const ResourceTable& table = tables.tables[i];
+    if (table.name && SameName(table.name, name)) {
+      return {table.items, static_cast<std::size_t>(std::max(table.count, 0))};
     }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::span<const ResourceItem> MessageLibrary::Menu(std::string_view name) const { return Find(menus_, name); }
+
+std::span<const ResourceItem> MessageLibrary::Dialog(std::string_view name) const { return Find(dialogs_, name); }
+
+std::string MessageLibrary::DialogText(std::string_view dialog, int id) const {
+  for (const ResourceItem& item : Dialog(dialog)) {
+    if (item.id == id) return item.text;
   }
   return {};
 }

@@ -18,22 +18,24 @@ inline constexpr int kRendererMessageSize = 1024;
 
 inline constexpr char kMessageNotFound[] = "FormatMessage ne trouve pas le texte dans la ressource";
 
-// Menus of a library, exported as `MENUtab` (NbMENU entries), each a flat
-// list read in order: kMenuPopup opens a popup titled by its label (popups
-// nest), kMenuEnd closes the innermost one, id 0 without a label is a
-// separator, any other id is a command with its label. "&" marks the
-// accelerator letter, as in the system's resource menus.
+// The menus and dialog texts of a library, each a named table of numbered
+// texts. `MENUtab` (NbMENU tables) holds the menus, read in order:
+// kMenuPopup opens a popup titled by its text (popups nest), kMenuEnd
+// closes the innermost one, id 0 without a text is a separator, any other
+// id is a command with its label; "&" marks the accelerator letter, as in
+// the system's resource menus. `DLGtab` (NbDLG tables) holds the dialogs:
+// id 0 is the dialog's title, any other id one control's text.
 inline constexpr std::int32_t kMenuPopup = -1;
 inline constexpr std::int32_t kMenuEnd = -2;
 
-struct MenuEntry {
+struct ResourceItem {
   std::int32_t id;
-  const char* label;
+  const char* text;
 };
 
-struct MenuResource {
-  const char* name;  // "#1", "QMX", "#2"
-  const MenuEntry* entries;
+struct ResourceTable {
+  const char* name;  // menus "#1", "QMX", "#2"; dialogs by their resource name
+  const ResourceItem* items;
   std::int32_t count;
 };
 

@@ -5,12 +5,12 @@
 
 namespace tessaran {
 
-MenuActions BuildMenuBar(QMenuBar& bar, std::span<const MenuEntry> entries) {
+MenuActions BuildMenuBar(QMenuBar& bar, std::span<const ResourceItem> entries) {
   bar.clear();
   MenuActions actions;
   std::vector<QMenu*> open;
-  for (const MenuEntry& entry : entries) {
-    const QString label = QString::fromUtf8(entry.label ? entry.label : "");
+  for (const ResourceItem& entry : entries) {
+    const QString label = QString::fromUtf8(entry.text ? entry.text : "");
     if (entry.id == kMenuPopup) {
       open.push_back(open.empty() ? bar.addMenu(label) : open.back()->addMenu(label));
     } else if (entry.id == kMenuEnd) {

@@ -18,7 +18,7 @@ using MenuActions = std::map<int, QAction*>;
 // Replaces the bar's menus by those of `entries`; each action's data is its
 // command id and triggering it sends the bar's triggered(QAction*) signal
 // chain as usual. Returns the actions by id.
-MenuActions BuildMenuBar(QMenuBar& bar, std::span<const MenuEntry> entries);
+MenuActions BuildMenuBar(QMenuBar& bar, std::span<const ResourceItem> entries);
 
 // The command id an action of such a menu carries; 0 for another action.
 int CommandId(const QAction* action);
