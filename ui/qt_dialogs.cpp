@@ -1,6 +1,9 @@
 #include "ui/qt_dialogs.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QThread>
+#include <string>
 #include <QString>
 
 #include "platform/console.h"
@@ -28,6 +31,14 @@ QMessageBox::Icon IconOf(MessageKind kind) {
 
 void QtReporter::Report(MessageKind kind, int number, std::string_view text) {
   Trace("message %d: %.*s\n", number, static_cast<int>(text.size()), text.data());
+  // A worker thread never shows a box: the message waits for the
+  // user-interface thread, which dispatches it at its next poll.
+  if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [this, kind, number, queued = std::string(text)] { Report(kind, number, queued); },
+        Qt::QueuedConnection);
+    return;
+  }
   QMessageBox box(IconOf(kind), Text(library_.Caption(kind)), Text(text), QMessageBox::Ok, parent_);
   box.exec();
 }

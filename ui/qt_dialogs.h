@@ -1,6 +1,8 @@
 // The message reporter and question asker of a program with windows:
 // message boxes captioned with the first messages of the program's library
 // (warning, error, question, information), parented to the main window.
+// Questions are asked on the user-interface thread only; messages raised
+// on another thread are queued to it.
 #pragma once
 
 #include <QPointer>

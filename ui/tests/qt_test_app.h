@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
@@ -28,6 +29,17 @@ inline void AnswerNextBox(QMessageBox::StandardButton button, QString* caption =
     if (caption) *caption = box->windowTitle();
     if (text) *text = box->text();
     box->done(button);
+  });
+}
+
+// Ends the next modal dialog with `code` once it is shown, after `fill`
+// has had it.
+inline void AnswerNextDialog(int code, std::function<void(QDialog*)> fill = {}) {
+  QTimer::singleShot(0, [=] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return AnswerNextDialog(code, fill);
+    if (fill) fill(dialog);
+    dialog->done(code);
   });
 }
 
