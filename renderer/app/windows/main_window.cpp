@@ -300,6 +300,8 @@ int RendererWindow::Render() {
   if (shell_.settings.redimWindow) FitToImage();
   view_->SetMagnifier(shell_.settings.loupeWindow);
   status_ = new StatusWindow(library_, shell_.project, this);
+  // Beside the window, so that it hides none of the image.
+  status_->move(frameGeometry().topRight() + QPoint(8, 0));
   status_->show();
   state_ = RenderState::Rendering;
   RefreshMenus();

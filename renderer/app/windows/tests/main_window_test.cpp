@@ -8,6 +8,7 @@
 
 #include <QMenuBar>
 #include <QTimer>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -226,6 +227,60 @@ TEST_F(RendererWindowTest, ComputeFromTheDialogTakesItsCopy) {
   EXPECT_FALSE(shell.saved);
   EXPECT_EQ(VimSlot(0).width, 40u);
   EXPECT_EQ(VimSlot(0).height, 30u);
+}
+
+bool OnPath(const char* program) {
+  return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A binary PPM ("P6", 8-bit) as ImageMagick writes a capture.
+QImage ReadPpm(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string magic;
+  int width = 0, height = 0, maximum = 0;
+  in >> magic >> width >> height >> maximum;
+  in.get();
+  if (magic != "P6" || maximum != 255 || width <= 0 || height <= 0) return {};
+  QImage image(width, height, QImage::Format_RGB888);
+  for (int y = 0; y < height; ++y) in.read(reinterpret_cast<char*>(image.scanLine(y)), width * 3);
+  return in ? image : QImage();
+}
+
+// `rz PROJECT` under Xvfb renders at once, and its window shows the image.
+TEST_F(RendererWindowTest, RzWithAProjectArgumentShowsItsRender) {
+  if (!OnPath("xvfb-run") || !OnPath("xdotool") || !OnPath("import")) GTEST_SKIP() << "Xvfb tools missing";
+  const fs::path scene = DemoIn("xvfb");
+  RendererShell shell;
+  StartLikeBatch(shell, scene, {"--size", "160x120", "--format24", "BMP24"});
+  const fs::path project = dir_ / "xvfb" / "SHOT.RPJ";
+  ASSERT_TRUE(WriteProject(shell.project, project));
+  std::ofstream(dir_ / "config" / "TESSARAN.INI") << "[RZ_ENV]\nTEST_RAY_TIME_COST=0\n";
+
+  const fs::path script = dir_ / "xvfb.sh";
+  // The real display, not the offscreen one of the tests.
+  std::ofstream(script) << "unset QT_QPA_PLATFORM\nexport TESSARAN_CONFIG='" << (dir_ / "config").string() << "'\n"
+                        << "'" << RZ_PROGRAM << "' '" << project.string() << "' 2>'" << (dir_ / "rz.log").string()
+                        << "' &\npid=$!\n"
+                        << "for i in $(seq 1 300); do grep -q 'image(s) computed' '" << (dir_ / "rz.log").string()
+                        << "' && break; sleep 0.1; done\n"
+                        << "sleep 1\n"
+                        << "id=$(xdotool search --name 'TESSARAN RENDERER' | head -1)\n"
+                        << "[ -n \"$id\" ] || { kill $pid; exit 1; }\n"
+                        << "import -depth 8 -window \"$id\" '" << (dir_ / "capture.ppm").string() << "'\n"
+                        << "kill $pid\n";
+  const std::string command = "timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' bash '" + script.string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  const QImage last = Picture(dir_ / "xvfb" / "DEMO0004.BMP");
+  ASSERT_FALSE(last.isNull()) << "the render wrote no last image";
+  const QImage capture = ReadPpm(dir_ / "capture.ppm");
+  ASSERT_FALSE(capture.isNull()) << "no capture of the window";
+  // The image lies 1:1 at the left edge, under the menu bar.
+  bool found = false;
+  for (int top = 0; !found && top + last.height() <= capture.height() && top < 100; ++top) {
+    found = capture.copy(0, top, last.width(), last.height()) == last;
+  }
+  EXPECT_TRUE(found) << "capture " << capture.width() << " x " << capture.height();
 }
 
 }  // namespace
