@@ -7,12 +7,16 @@
 //                             (the player's libraries take the renderer's
 //                             texts and replace a few of them);
 //   TESSARAN_MODELER_MESSAGES defined for the modeler's libraries (96 messages,
-//                             500 chars), absent for the others (326, 1024).
+//                             500 chars), absent for the others (326, 1024);
+//   TESSARAN_RESOURCE_TABLE   the library's menus and dialog texts, when it
+//                             has them: a file that defines kMenus and
+//                             kDialogs, arrays of ResourceTable.
 #include <array>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 #include "messages/message_table.h"
 
@@ -78,6 +82,56 @@ static_assert(InOrder(kBaseEntries) && InOrder(kOwnEntries),
               "message numbers must rise strictly and stay within the table");
 static_assert(Complete(BuildTable()), "every message number must have a text");
 
+#ifdef TESSARAN_RESOURCE_TABLE
+using tessaran::kMenuEnd;
+using tessaran::kMenuPopup;
+using tessaran::ResourceItem;
+using tessaran::ResourceTable;
+#include TESSARAN_RESOURCE_TABLE
+constexpr std::int32_t kMenuCount = static_cast<std::int32_t>(std::size(kMenus));
+constexpr std::int32_t kDialogCount = static_cast<std::int32_t>(std::size(kDialogs));
+#else
+constexpr tessaran::ResourceTable kMenus[1] = {{nullptr, nullptr, 0}};
+constexpr tessaran::ResourceTable kDialogs[1] = {{nullptr, nullptr, 0}};
+constexpr std::int32_t kMenuCount = 0;
+constexpr std::int32_t kDialogCount = 0;
+#endif
+
+// Every popup closed, none closed twice, every command labelled.
+constexpr bool Balanced(const tessaran::ResourceTable& menu) {
+  int open = 0;
+  for (int i = 0; i < menu.count; ++i) {
+    const tessaran::ResourceItem& item = menu.items[i];
+    if (item.id == tessaran::kMenuPopup) ++open;
+    if (item.id == tessaran::kMenuEnd && --open < 0) return false;
+    if (item.id > 0 && item.text == nullptr) return false;
+  }
+  return open == 0;
+}
+
+constexpr bool MenusBalanced() {
+  for (int i = 0; i < kMenuCount; ++i) {
+    if (!Balanced(kMenus[i])) return false;
+  }
+  return true;
+}
+
+// Every dialog text present, each control once.
+constexpr bool DialogsComplete() {
+  for (int d = 0; d < kDialogCount; ++d) {
+    const tessaran::ResourceTable& dialog = kDialogs[d];
+    for (int i = 0; i < dialog.count; ++i) {
+      if (dialog.items[i].id < 0 || dialog.items[i].text == nullptr) return false;
+      for (int j = 0; j < i; ++j) {
+        if (dialog.items[j].id == dialog.items[i].id) return false;
+      }
+    }
+  }
+  return true;
+}
+static_assert(MenusBalanced(), "every menu popup must be closed once");
+static_assert(DialogsComplete(), "every dialog control must have one text");
+
 }  // namespace
 
 // The unformatted table, index = message number. A std::array is laid out as
@@ -86,6 +140,12 @@ extern "C" TESSARAN_EXPORT constinit const std::array<const char*, kCount> MSGta
 static_assert(sizeof(MSGtab) == kCount * sizeof(const char*));
 
 extern "C" TESSARAN_EXPORT const std::int32_t NbMaxMESSAGE = kCount;
+
+// The menus and dialog texts of the language, looked up by name.
+extern "C" TESSARAN_EXPORT constinit const tessaran::ResourceTable* const MENUtab = kMenus;
+extern "C" TESSARAN_EXPORT const std::int32_t NbMENU = kMenuCount;
+extern "C" TESSARAN_EXPORT constinit const tessaran::ResourceTable* const DLGtab = kDialogs;
+extern "C" TESSARAN_EXPORT const std::int32_t NbDLG = kDialogCount;
 
 // Formats message `index` with printf arguments into the library's one
 // buffer, which the next call overwrites; a number outside the table gives

@@ -37,7 +37,23 @@ struct LibraryExports {
   GetMsgFunction getMsg = nullptr;
   const char* const* table = nullptr;
   std::int32_t count = 0;
+  ResourceTables menus;
+  ResourceTables dialogs;
 };
+
+// A library without menus or dialog texts serves messages only.
+ResourceTables ResolveTables(const DynLib& library, const char* tables, const char* count) {
+  ResourceTables found;
+  void* tablesSymbol = library.Symbol(tables);
+  void* countSymbol = library.Symbol(count);
+  if (!tablesSymbol || !countSymbol) return found;
+  std::memcpy(&found.count, countSymbol, sizeof found.count);
+  if (found.count < 0 || found.count > kLargestTable) return {};
+  std::memcpy(&found.tables, tablesSymbol, sizeof found.tables);
+  return found;
+}
+
+std::span<const ResourceItem> Find(const ResourceTables& tables, std::string_view name);
 
 // Loads a message library and checks its three exports; false with the
 // reason when it cannot serve.
@@ -58,6 +74,8 @@ bool OpenLibrary(std::string_view systemName, LibraryExports* out, std::string* 
   }
   out->getMsg = reinterpret_cast<GetMsgFunction>(getMsg);
   out->table = static_cast<const char* const*>(table);
+  out->menus = ResolveTables(*out->library, "MENUtab", "NbMENU");
+  out->dialogs = ResolveTables(*out->library, "DLGtab", "NbDLG");
   return true;
 }
 
@@ -110,6 +128,8 @@ LoadResult MessageLibrary::Load(std::string_view systemName) {
   getMsg_ = next.getMsg;
   table_ = next.table;
   count_ = next.count;
+  menus_ = next.menus;
+  dialogs_ = next.dialogs;
   Trace("LoadLibrary[%s] OK\nNbMaxMESSAGE=%d\n", library_->SystemName().c_str(), count_);
   return LoadResult::Loaded;
 }
@@ -140,6 +160,31 @@ std::string MessageLibrary::LanguageCode() const {
 const char* MessageLibrary::RawText(int number) const {
   if (number < 0 || number >= count_) return nullptr;
   return table_[number];
+}
+
+namespace {
+
+std::span<const ResourceItem> Find(const ResourceTables& tables, std::string_view name) {
+  for (int i = 0; i < tables.count; ++i) {
+    const ResourceTable& table = tables.tables[i];
+    if (table.name && SameName(table.name, name)) {
+      return {table.items, static_cast<std::size_t>(std::max(table.count, 0))};
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::span<const ResourceItem> MessageLibrary::Menu(std::string_view name) const { return Find(menus_, name); }
+
+std::span<const ResourceItem> MessageLibrary::Dialog(std::string_view name) const { return Find(dialogs_, name); }
+
+std::string MessageLibrary::DialogText(std::string_view dialog, int id) const {
+  for (const ResourceItem& item : Dialog(dialog)) {
+    if (item.id == id) return item.text;
+  }
+  return {};
 }
 
 int MessageLibrary::TextSize() const {

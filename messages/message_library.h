@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,14 @@
 namespace tessaran {
 
 class DynLib;
+struct ResourceItem;
+struct ResourceTable;
+
+// The menus or the dialog texts a library exports.
+struct ResourceTables {
+  const ResourceTable* tables = nullptr;
+  std::int32_t count = 0;
+};
 
 // Each program has its own family of message libraries.
 enum class MessageProgram { Modeler, Renderer, Player };
@@ -78,6 +87,15 @@ class MessageLibrary final : public MessageTextSource {
   // The caption of a message box of that kind: one of the first messages.
   std::string Caption(MessageKind kind) const;
 
+  // The entries of the named menu ("#1") of the library in use, read as
+  // message_table.h describes; empty when it has no such menu. Valid until
+  // the library is replaced.
+  std::span<const ResourceItem> Menu(std::string_view name) const;
+  // The texts of the named dialog ("2100"): id 0 its title, others its
+  // controls; and one of them, empty when the library lacks it.
+  std::span<const ResourceItem> Dialog(std::string_view name) const;
+  std::string DialogText(std::string_view dialog, int id) const;
+
   // The largest formatted message, terminating NUL included.
   int TextSize() const;
 
@@ -90,6 +108,8 @@ class MessageLibrary final : public MessageTextSource {
   GetMsgFunction getMsg_ = nullptr;
   const char* const* table_ = nullptr;
   int count_ = 0;
+  ResourceTables menus_;
+  ResourceTables dialogs_;
 };
 
 }  // namespace tessaran

@@ -3,6 +3,8 @@
 // the text that stands for a message the table does not hold.
 #pragma once
 
+#include <cstdint>
+
 namespace tessaran {
 
 // Modeler libraries (QMXAN, QMXFR): messages 0-95, formatted into 500 chars.
@@ -15,5 +17,26 @@ inline constexpr int kRendererMessageCount = 326;
 inline constexpr int kRendererMessageSize = 1024;
 
 inline constexpr char kMessageNotFound[] = "FormatMessage ne trouve pas le texte dans la ressource";
+
+// The menus and dialog texts of a library, each a named table of numbered
+// texts. `MENUtab` (NbMENU tables) holds the menus, read in order:
+// kMenuPopup opens a popup titled by its text (popups nest), kMenuEnd
+// closes the innermost one, id 0 without a text is a separator, any other
+// id is a command with its label; "&" marks the accelerator letter, as in
+// the system's resource menus. `DLGtab` (NbDLG tables) holds the dialogs:
+// id 0 is the dialog's title, any other id one control's text.
+inline constexpr std::int32_t kMenuPopup = -1;
+inline constexpr std::int32_t kMenuEnd = -2;
+
+struct ResourceItem {
+  std::int32_t id;
+  const char* text;
+};
+
+struct ResourceTable {
+  const char* name;  // menus "#1", "QMX", "#2"; dialogs by their resource name
+  const ResourceItem* items;
+  std::int32_t count;
+};
 
 }  // namespace tessaran

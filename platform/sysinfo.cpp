@@ -9,19 +9,26 @@
 
 namespace tessaran {
 
-std::uint64_t AvailableMemory() {
+MemoryFigures ReadMemoryFigures() {
   std::ifstream meminfo("/proc/meminfo");
-  std::uint64_t available = 0, swapFree = 0;
+  MemoryFigures figures;
   std::string line;
   while (std::getline(meminfo, line)) {
     std::istringstream fields(line);
     std::string key;
     std::uint64_t kilobytes = 0;
     fields >> key >> kilobytes;
-    if (key == "MemAvailable:") available = kilobytes;
-    else if (key == "SwapFree:") swapFree = kilobytes;
+    if (key == "MemTotal:") figures.physicalTotalKb = kilobytes;
+    else if (key == "MemAvailable:") figures.physicalFreeKb = kilobytes;
+    else if (key == "SwapTotal:") figures.swapTotalKb = kilobytes;
+    else if (key == "SwapFree:") figures.swapFreeKb = kilobytes;
   }
-  return (available + swapFree) * 1024;
+  return figures;
+}
+
+std::uint64_t AvailableMemory() {
+  const MemoryFigures figures = ReadMemoryFigures();
+  return (figures.physicalFreeKb + figures.swapFreeKb) * 1024;
 }
 
 std::uint64_t FreeDiskSpace(const std::filesystem::path& directory) {

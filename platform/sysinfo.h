@@ -6,6 +6,15 @@
 
 namespace tessaran {
 
+// The memory figures of /proc/meminfo, in KB.
+struct MemoryFigures {
+  std::uint64_t physicalTotalKb = 0;  // MemTotal
+  std::uint64_t physicalFreeKb = 0;   // MemAvailable
+  std::uint64_t swapTotalKb = 0;
+  std::uint64_t swapFreeKb = 0;
+};
+MemoryFigures ReadMemoryFigures();
+
 // Available memory in bytes: MemAvailable plus SwapFree.
 std::uint64_t AvailableMemory();
 

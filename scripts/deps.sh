@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev fonts-dejavu-core libfontconfig-dev
   netpbm imagemagick ffmpeg
+  qt6-base-dev xvfb xauth xdotool
 )
 
 missing=()

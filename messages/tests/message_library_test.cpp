@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -276,6 +277,47 @@ TEST_F(MessageLibraryTest, NumberedMessagesOfCoreCodeTakeTheCurrentLanguage) {
   EXPECT_EQ(reporter_.reports[0].text, "Impossible d'ouvrir le fichier [SCENE.MAQ]");
   ASSERT_EQ(renderer->Load("RZLNGENG.DLL"), LoadResult::Loaded);
   EXPECT_EQ(MessageText(18, "SCENE.MAQ"), "Unable to open the file [SCENE.MAQ]");
+}
+
+// The command ids of a menu, in order.
+std::vector<int> CommandIds(std::span<const ResourceItem> menu) {
+  std::vector<int> ids;
+  for (const ResourceItem& entry : menu) {
+    if (entry.id > 0) ids.push_back(entry.id);
+  }
+  return ids;
+}
+
+TEST_F(MessageLibraryTest, RendererLanguagesOfferTheSameMenusAndDialogs) {
+  auto french = Loaded(MessageProgram::Renderer, "RZLNGFRA.DLL");
+  const std::vector<int> frenchIds = CommandIds(french->Menu("#1"));
+  EXPECT_EQ(frenchIds, (std::vector<int>{110, 120, 130, 140, 150, 320, 160, 210, 220, 250, 261, 262, 310}));
+  const std::string quit = french->Menu("#1")[9].text;
+  EXPECT_EQ(quit, "&Quitter");
+
+  // The switch swaps the menus with the library.
+  ASSERT_EQ(french->Load("RZLNGENG.DLL"), LoadResult::Loaded);
+  EXPECT_EQ(CommandIds(french->Menu("#1")), frenchIds);
+  EXPECT_EQ(std::string(french->Menu("#1")[9].text), "&Quit");
+  EXPECT_TRUE(french->Menu("#2").empty());
+
+  // Every dialog has the same controls in both languages.
+  auto english = Loaded(MessageProgram::Renderer, "RZLNGENG.DLL");
+  ASSERT_EQ(french->Load("RZLNGFRA.DLL"), LoadResult::Loaded);
+  for (const char* dialog : {"2100", "2400", "300", "200", "500", "2000", "2300"}) {
+    std::vector<int> frenchControls, englishControls;
+    for (const ResourceItem& item : french->Dialog(dialog)) frenchControls.push_back(item.id);
+    for (const ResourceItem& item : english->Dialog(dialog)) englishControls.push_back(item.id);
+    EXPECT_FALSE(frenchControls.empty()) << dialog;
+    EXPECT_EQ(frenchControls, englishControls) << dialog;
+  }
+  EXPECT_EQ(french->DialogText("2100", 108), "Calculer");
+  EXPECT_EQ(english->DialogText("2100", 108), "Compute");
+  EXPECT_EQ(english->DialogText("2100", 9999), "");
+
+  // A library without menus still serves its messages.
+  auto player = Loaded(MessageProgram::Player, "TXLNGENG.DLL");
+  EXPECT_TRUE(player->Menu("#1").empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// rz: the renderer. Without windows yet, every run is a batch run: the
-// arguments go to the renderer library's batch mode.
+// rz: the renderer. With a display and without `--batch` it opens its
+// windows; otherwise the arguments go to the renderer library's batch mode.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,6 +9,26 @@
 #include "platform/console.h"
 #include "platform/report.h"
 #include "renderer/app/batch.h"
+#include "renderer/app/windows/run_windows.h"
+
+namespace {
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+bool AsksForBatch(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--batch" || arg == "--help") return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -16,6 +37,7 @@ int main(int argc, char** argv) {
     return tessaran::kRzDone;
   }
   tessaran::ConsoleOpen();
+  if (!AsksForBatch(args) && DisplayAvailable()) return tessaran::RunRendererWindows(argc, argv);
   // Numbered messages print the text of the language's library.
   tessaran::MessageLibrary messages(tessaran::MessageProgram::Renderer);
   if (!messages.LoadConfigured()) return tessaran::kRzFailed;

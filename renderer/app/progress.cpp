@@ -20,14 +20,20 @@ std::string DurationText(double seconds) {
   return text;
 }
 
+double RunSecondsLeft(int index, int count, double fraction, double elapsedSeconds) {
+  const double run = count > 0 ? (index - 1 + std::clamp(fraction, 0.0, 1.0)) / count : 0;
+  if (run < 0.01 || run >= 1) return -1;
+  return elapsedSeconds * (1 - run) / run;
+}
+
 std::string ProgressLine(int index, int count, int imageNumber, double fraction, double elapsedSeconds) {
   fraction = std::clamp(fraction, 0.0, 1.0);
   char text[96];
   std::snprintf(text, sizeof text, "image %d of %d (number %d) %3d%%", index, count, imageNumber,
                 static_cast<int>(fraction * 100));
   std::string line = text;
-  const double run = count > 0 ? (index - 1 + fraction) / count : 0;
-  if (run >= 0.01 && run < 1) line += "  about " + DurationText(elapsedSeconds * (1 - run) / run) + " left";
+  const double left = RunSecondsLeft(index, count, fraction, elapsedSeconds);
+  if (left >= 0) line += "  about " + DurationText(left) + " left";
   return line;
 }
 

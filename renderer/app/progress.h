@@ -26,6 +26,9 @@ class RunProgress {
 // `fraction` is the image's, the time left is for the whole run from the
 // seconds it has taken so far (none before a hundredth is done).
 std::string ProgressLine(int index, int count, int imageNumber, double fraction, double elapsedSeconds);
+// The seconds the run still needs when image `index` of `count` is done to
+// `fraction` after `elapsedSeconds`; negative before a hundredth is done.
+double RunSecondsLeft(int index, int count, double fraction, double elapsedSeconds);
 // "45s", "3m 07s", "2h 05m 00s".
 std::string DurationText(double seconds);
 

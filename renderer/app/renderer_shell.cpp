@@ -18,8 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kKindProject = 15;
-constexpr int kKindScene = 16;
 constexpr int kKindPreview = 18;
 constexpr int kLastImageKind = 8;
 

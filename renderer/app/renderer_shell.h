@@ -39,6 +39,8 @@ constexpr const char* kPreviewProject = "SEE.RPJ";
 // not in the table, -2 for none. The base name (after the last directory
 // separator, at most 13 characters) goes to *baseName when given.
 int ClassifyFile(std::string_view path, std::string* baseName = nullptr);
+constexpr int kKindProject = 15;  // ".RPJ"
+constexpr int kKindScene = 16;    // ".MAQ"
 
 // What start-up does once the project is chosen.
 enum class StartAction { OpenDialog, RenderNow, MaterialPreview };

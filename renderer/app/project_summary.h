@@ -1,0 +1,17 @@
+// The project summary shown before a render started from the project
+// dialog ("RECAPITULATIF"): what will be computed, how, and what written.
+#pragma once
+
+#include <string>
+
+#include "renderer/app/render_project.h"
+
+namespace tessaran {
+
+constexpr int kMsgSummaryCaption = 87;  // caption of the summary box
+
+// The summary text for a scene file of `sceneCount` keyframe scenes, from
+// the program's message library.
+std::string ProjectSummary(const RenderProject& project, int sceneCount);
+
+}  // namespace tessaran

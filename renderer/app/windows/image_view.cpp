@@ -1,0 +1,81 @@
+#include "renderer/app/windows/image_view.h"
+
+#include <QPainter>
+#include <QScrollBar>
+
+#include "storage/virtim.h"
+#include "ui/vim_image.h"
+
+namespace tessaran {
+
+ImageView::ImageView(QWidget* parent) : QAbstractScrollArea(parent) {
+  viewport()->setAutoFillBackground(false);
+  setFrameShape(QFrame::NoFrame);
+}
+
+void ImageView::SetMagnifier(bool on) {
+  magnifier_ = on;
+  ImageChanged();
+}
+
+void ImageView::SetRendering(bool on) {
+  rendering_ = on;
+  viewport()->update();
+}
+
+QSize ImageView::ImageSize() const {
+  const VirtIm& image = VimSlot(0);
+  if (image.Empty()) return {};
+  return {static_cast<int>(image.width), static_cast<int>(image.height)};
+}
+
+bool ImageView::Magnified() const {
+  const QSize image = ImageSize();
+  const QSize area = viewport()->size();
+  return magnifier_ && !image.isEmpty() && image.width() < area.width() && image.height() < area.height();
+}
+
+void ImageView::UpdateScrollBars() {
+  const QSize image = ImageSize();
+  const QSize area = viewport()->size();
+  const bool magnified = Magnified();
+  // A bar shows only when the image overflows that way; its range keeps the
+  // view inside the image, so a smaller image scrolls back.
+  const int overX = magnified ? 0 : std::max(image.width() - area.width(), 0);
+  const int overY = magnified ? 0 : std::max(image.height() - area.height(), 0);
+  horizontalScrollBar()->setRange(0, overX);
+  verticalScrollBar()->setRange(0, overY);
+  horizontalScrollBar()->setPageStep(area.width());
+  verticalScrollBar()->setPageStep(area.height());
+  setHorizontalScrollBarPolicy(overX > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(overY > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+
+void ImageView::ImageChanged() {
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void ImageView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+void ImageView::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  const QRect area = viewport()->rect();
+  const VirtIm& image = VimSlot(0);
+  if (image.Empty()) {
+    painter.fillRect(area, rendering_ ? Qt::black : palette().window());
+    return;
+  }
+  if (Magnified()) {
+    DrawVim(painter, image, QRectF(area));
+    return;
+  }
+  const QRectF placed(-horizontalScrollBar()->value(), -verticalScrollBar()->value(), image.width, image.height);
+  painter.fillRect(area, palette().window());
+  DrawVim(painter, image, placed);
+}
+
+}  // namespace tessaran

@@ -1,0 +1,97 @@
+// The renderer's main window: the result image, the menu "#1" of the
+// message library, the project dialog, and the render command run on this
+// thread as the engine's coordinator while the pixel loop runs on the
+// worker threads. Every command calls the same shell functions as
+// `rz --batch`.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+#include "messages/message_library.h"
+#include "renderer/app/output_settings.h"
+#include "renderer/app/renderer_shell.h"
+#include "ui/menus.h"
+
+namespace tessaran {
+
+class ImageView;
+class StatusWindow;
+
+// The render state of the main window.
+enum class RenderState { Idle = 0, Preview = 1, Rendering = 2 };
+
+// Menu commands of the main window.
+enum RendererCommand {
+  kCmdCurrent = 110,
+  kCmdNew = 120,
+  kCmdOpen = 130,
+  kCmdSave = 140,
+  kCmdSaveAs = 150,
+  kCmdQuit = 160,
+  kCmdAutoSize = 210,
+  kCmdMagnifier = 220,
+  kCmdClipboard = 250,
+  kCmdEnglish = 261,
+  kCmdFrench = 262,
+  kCmdShowResult = 310,
+  kCmdInformation = 320,
+};
+
+class RendererWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  RendererWindow(RendererShell& shell, MessageLibrary& library);
+
+  // The command of a menu id, as the menu runs it.
+  void Command(int id);
+  // The project dialog on a working copy, and what its end asks for.
+  void OpenProjectDialog();
+  // The render command; returns the shell's result (kRenderDone, …).
+  int Render();
+  // Attaches a scene to the project and refreshes the title.
+  void Attach(const std::filesystem::path& scene, bool allowDefault);
+  // What the player is asked to show by "show result" (310).
+  void SetShowResult(std::function<void(const RendererShell&)> show) { showResult_ = std::move(show); }
+
+  RenderState State() const { return state_; }
+  const MenuActions& Actions() const { return actions_; }
+  ImageView* View() const { return view_; }
+  StatusWindow* Status() const { return status_; }
+  // Runs the project dialog and returns its end code: exec() unless a test
+  // sets another runner that fills the dialog and ends it.
+  std::function<int(class ProjectDialog&)> dialogRunner;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void RefreshMenus();
+  void RefreshTitle();
+  void SwitchLanguage(const char* systemName);
+  void OpenProjectFile();
+  bool SaveAs();
+  void Save();
+  void ShowInformation();
+  void CopyToClipboard();
+  void FitToImage();
+  bool TakeDialogEnd(ProjectDialog& dialog, int code);
+  void WriteSettings();
+
+  RendererShell& shell_;
+  MessageLibrary& library_;
+  ImageView* view_;
+  StatusWindow* status_ = nullptr;
+  MenuActions actions_;
+  ResolutionPresets presets_;
+  RenderState state_ = RenderState::Idle;
+  bool dialogOpen_ = false;
+  std::filesystem::path dialogDirectory_;
+  std::function<void(const RendererShell&)> showResult_;
+};
+
+}  // namespace tessaran

@@ -1,0 +1,287 @@
+// The renderer's main window: its menus, a render through it against the
+// same render of `rz --batch`, the close rule during a render, the project
+// dialog's "Calculer", the settings written on quit, and `rz` itself under
+// Xvfb when that is installed.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QMenuBar>
+#include <QTimer>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "imaging/picture.h"
+#include "messages/message_library.h"
+#include "platform/bytes.h"
+#include "platform/dynlib.h"
+#include "platform/profile.h"
+#include "renderer/app/batch.h"
+#include "renderer/app/render_poll.h"
+#include "renderer/app/windows/image_view.h"
+#include "renderer/app/windows/main_window.h"
+#include "renderer/app/windows/project_dialog.h"
+#include "renderer/app/windows/status_window.h"
+#include "storage/virtim.h"
+#include "ui/tests/qt_test_app.h"
+#include "ui/vim_image.h"
+
+namespace tessaran {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Answers questions from a table and remembers which were asked.
+class TableAsker final : public QuestionAsker {
+ public:
+  Answer Ask(int number, std::string_view, QuestionButtons buttons) override {
+    asked.push_back(number);
+    if (auto it = answers.find(number); it != answers.end()) return it->second;
+    return buttons == QuestionButtons::OkCancel ? Answer::Ok : Answer::No;
+  }
+  std::map<int, Answer> answers;
+  std::vector<int> asked;
+};
+
+class SilentReporter final : public MessageReporter {
+ public:
+  void Report(MessageKind, int number, std::string_view text) override {
+    reports.push_back(std::to_string(number) + " " + std::string(text));
+  }
+  std::vector<std::string> reports;
+};
+
+class RendererWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApplication();
+    dir_ = fs::temp_directory_path() / ("tessaran-rzwin-" + std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "config");
+    setenv("TESSARAN_CONFIG", (dir_ / "config").c_str(), 1);
+    ASSERT_EQ(library_.Load("RZLNGENG.DLL"), LoadResult::Loaded);
+    InstallMessageText(&library_);
+    InstallAsker(&asker_);
+    InstallReporter(&reporter_);
+  }
+  void TearDown() override {
+    InstallAsker(nullptr);
+    InstallReporter(nullptr);
+    InstallMessageText(nullptr);
+    SetOutputDirectory({});
+    fs::remove_all(dir_);
+  }
+
+  // A copy of the bundled demo in a folder of its own; its maps are found
+  // in the data directory.
+  fs::path DemoIn(const std::string& folder) {
+    fs::create_directories(dir_ / folder);
+    const fs::path scene = dir_ / folder / "DEMO.MAQ";
+    fs::copy_file(ProgramDirectory() / "DEMO.MAQ", scene, fs::copy_options::overwrite_existing);
+    return scene;
+  }
+
+  // The shell as `rz --batch SCENE options` sets it up.
+  void StartLikeBatch(RendererShell& shell, const fs::path& scene, const std::vector<std::string>& options) {
+    shell.settings = ReadRendererSettings();
+    shell.settings.testRayTimeCost = false;
+    ResolveDirectories(shell, ProgramDirectory());
+    StartFromArgument(shell, "");
+    shell.project.SetSceneName("");
+    AttachScene(shell, scene, true);
+    RendererBatchOptions parsed;
+    std::string error;
+    std::vector<std::string> args{"--batch"};
+    args.insert(args.end(), options.begin(), options.end());
+    ASSERT_TRUE(ParseRendererBatch(args, parsed, error)) << error;
+    RenderProject copy = shell.project;
+    ApplyOverrides(parsed, copy);
+    TakeWorkingCopy(shell, copy);
+    shell.threads = parsed.threads;
+  }
+
+  fs::path dir_;
+  MessageLibrary library_{MessageProgram::Renderer};
+  TableAsker asker_;
+  SilentReporter reporter_;
+};
+
+std::set<std::string> Outputs(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "DEMO.MAQ") names.insert(name);
+  }
+  return names;
+}
+
+QImage Picture(const fs::path& file) {
+  PictureHeader header;
+  if (!LoadPicture(file, -1, kOpaqueLoad, &header, 0)) return {};
+  QImage image(static_cast<int>(header.width), static_cast<int>(header.height), QImage::Format_RGB888);
+  const PixelSink sink = [&](std::uint32_t x, std::uint32_t y, std::uint32_t rgb) {
+    image.setPixel(static_cast<int>(x), static_cast<int>(y), rgb);
+  };
+  LoadPicture(file, -1, kOpaqueLoad, &header, 0, &sink);
+  return image;
+}
+
+TEST_F(RendererWindowTest, MenusFollowTheLanguageAndTheRender) {
+  RendererShell shell;
+  RendererWindow window(shell, library_);
+  const MenuActions& actions = window.Actions();
+  EXPECT_EQ(actions.size(), 13u);
+  EXPECT_TRUE(actions.at(kCmdEnglish)->isChecked());
+  EXPECT_EQ(actions.at(kCmdQuit)->shortcut(), QKeySequence(QKeySequence::Quit));
+  window.Command(kCmdFrench);
+  EXPECT_EQ(window.Actions().at(kCmdQuit)->text(), "&Quitter");
+  EXPECT_TRUE(window.Actions().at(kCmdFrench)->isChecked());
+  EXPECT_FALSE(window.Actions().at(kCmdEnglish)->isChecked());
+  EXPECT_EQ(window.menuBar()->actions().front()->text(), "&Projet");
+  window.Command(kCmdEnglish);
+  EXPECT_EQ(window.Actions().at(kCmdQuit)->text(), "&Quit");
+  window.Command(kCmdMagnifier);
+  EXPECT_TRUE(shell.settings.loupeWindow);
+  EXPECT_TRUE(window.Actions().at(kCmdMagnifier)->isChecked());
+}
+
+TEST_F(RendererWindowTest, WindowRenderEqualsTheBatchRender) {
+  const std::vector<std::string> options{"--size", "96x72", "--format24", "BMP24", "--threads", "2"};
+  const fs::path batchScene = DemoIn("batch");
+  std::vector<std::string> args{"--batch", batchScene.string()};
+  args.insert(args.end(), options.begin(), options.end());
+  std::ostringstream out, err;
+  ASSERT_EQ(RunRendererBatch(args, out, err), kRzDone) << err.str();
+  InstallAsker(&asker_);
+
+  RendererShell shell;
+  const fs::path windowScene = DemoIn("window");
+  StartLikeBatch(shell, windowScene, options);
+  RendererWindow window(shell, library_);
+  window.show();
+  int polled = 0;
+  QTimer during;
+  // The window is alive while the engine runs: its timers fire, and the
+  // status window follows the images.
+  QObject::connect(&during, &QTimer::timeout, [&] {
+    if (window.State() == RenderState::Rendering && window.Status()) ++polled;
+  });
+  during.start(1);
+  ASSERT_EQ(window.Render(), kRenderDone);
+  EXPECT_GT(polled, 0);
+  EXPECT_EQ(window.State(), RenderState::Idle);
+
+  const std::set<std::string> written = Outputs(windowScene.parent_path());
+  EXPECT_EQ(written, Outputs(batchScene.parent_path()));
+  EXPECT_GE(written.size(), 5u);
+  for (const std::string& name : written) {
+    Bytes a, b;
+    ASSERT_TRUE(ReadWholeFile(batchScene.parent_path() / name, a));
+    ASSERT_TRUE(ReadWholeFile(windowScene.parent_path() / name, b));
+    EXPECT_TRUE(a == b) << name;
+  }
+  // What the window shows is the last image written.
+  const QImage last = Picture(windowScene.parent_path() / *written.rbegin());
+  ASSERT_FALSE(last.isNull());
+  window.View()->viewport()->resize(200, 200);
+  window.View()->ImageChanged();
+  const QImage shown = window.View()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB888);
+  EXPECT_EQ(shown.copy(0, 0, 96, 72), last);
+  EXPECT_EQ(VimToImage(VimSlot(0)), last);
+}
+
+TEST_F(RendererWindowTest, CloseDuringARenderOnlyStopsIt) {
+  RendererShell shell;
+  StartLikeBatch(shell, DemoIn("close"), {"--size", "640x480", "--mode", "raytrace", "--aa", "3", "--threads", "1"});
+  RendererWindow window(shell, library_);
+  window.show();
+  asker_.answers[29] = Answer::Ok;
+  QTimer::singleShot(30, &window, [&] { window.close(); });
+  const int result = window.Render();
+  EXPECT_EQ(result, kRenderStopped);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_NE(std::find(asker_.asked.begin(), asker_.asked.end(), 29), asker_.asked.end());
+  // Idle again, it closes and writes the settings.
+  asker_.answers[14] = Answer::No;
+  EXPECT_TRUE(window.close());
+  const std::string last = GetProfileString("RZ_ENV", "LAST_RPJ", "", "TESSARAN.INI");
+  EXPECT_FALSE(last.empty());
+  EXPECT_EQ(GetProfileInt("RZ_ENV", "REDIM_WINDOW", -1, "TESSARAN.INI"), 1);
+}
+
+TEST_F(RendererWindowTest, ComputeFromTheDialogTakesItsCopy) {
+  RendererShell shell;
+  StartLikeBatch(shell, DemoIn("dialog"), {"--format24", "BMP24"});
+  RendererWindow window(shell, library_);
+  window.dialogRunner = [](ProjectDialog& dialog) {
+    dialog.Copy().width = 40;
+    dialog.Copy().height = 30;
+    // The summary comes next: go on with the render.
+    AnswerNextBox(QMessageBox::Ok);
+    return kDialogCompute;
+  };
+  window.Command(kCmdCurrent);
+  EXPECT_EQ(shell.project.width, 40);
+  EXPECT_FALSE(shell.saved);
+  EXPECT_EQ(VimSlot(0).width, 40u);
+  EXPECT_EQ(VimSlot(0).height, 30u);
+}
+
+bool OnPath(const char* program) {
+  return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A binary PPM ("P6", 8-bit) as ImageMagick writes a capture.
+QImage ReadPpm(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string magic;
+  int width = 0, height = 0, maximum = 0;
+  in >> magic >> width >> height >> maximum;
+  in.get();
+  if (magic != "P6" || maximum != 255 || width <= 0 || height <= 0) return {};
+  QImage image(width, height, QImage::Format_RGB888);
+  for (int y = 0; y < height; ++y) in.read(reinterpret_cast<char*>(image.scanLine(y)), width * 3);
+  return in ? image : QImage();
+}
+
+// `rz PROJECT` under Xvfb renders at once, and its window shows the image.
+TEST_F(RendererWindowTest, RzWithAProjectArgumentShowsItsRender) {
+  if (!OnPath("xvfb-run") || !OnPath("xdotool") || !OnPath("import")) GTEST_SKIP() << "Xvfb tools missing";
+  const fs::path scene = DemoIn("xvfb");
+  RendererShell shell;
+  StartLikeBatch(shell, scene, {"--size", "160x120", "--format24", "BMP24"});
+  const fs::path project = dir_ / "xvfb" / "SHOT.RPJ";
+  ASSERT_TRUE(WriteProject(shell.project, project));
+  std::ofstream(dir_ / "config" / "TESSARAN.INI") << "[RZ_ENV]\nTEST_RAY_TIME_COST=0\n";
+
+  const fs::path script = dir_ / "xvfb.sh";
+  // The real display, not the offscreen one of the tests.
+  std::ofstream(script) << "unset QT_QPA_PLATFORM\nexport TESSARAN_CONFIG='" << (dir_ / "config").string() << "'\n"
+                        << "'" << RZ_PROGRAM << "' '" << project.string() << "' 2>'" << (dir_ / "rz.log").string()
+                        << "' &\npid=$!\n"
+                        << "for i in $(seq 1 300); do grep -q 'image(s) computed' '" << (dir_ / "rz.log").string()
+                        << "' && break; sleep 0.1; done\n"
+                        << "sleep 1\n"
+                        << "id=$(xdotool search --name 'TESSARAN RENDERER' | head -1)\n"
+                        << "[ -n \"$id\" ] || { kill $pid; exit 1; }\n"
+                        << "import -depth 8 -window \"$id\" '" << (dir_ / "capture.ppm").string() << "'\n"
+                        << "kill $pid\n";
+  const std::string command = "timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' bash '" + script.string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  const QImage last = Picture(dir_ / "xvfb" / "DEMO0004.BMP");
+  ASSERT_FALSE(last.isNull()) << "the render wrote no last image";
+  const QImage capture = ReadPpm(dir_ / "capture.ppm");
+  ASSERT_FALSE(capture.isNull()) << "no capture of the window";
+  // The image lies 1:1 at the left edge, under the menu bar.
+  bool found = false;
+  for (int top = 0; !found && top + last.height() <= capture.height() && top < 100; ++top) {
+    found = capture.copy(0, top, last.width(), last.height()) == last;
+  }
+  EXPECT_TRUE(found) << "capture " << capture.width() << " x " << capture.height();
+}
+
+}  // namespace
+}  // namespace tessaran

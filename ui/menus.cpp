@@ -1,0 +1,37 @@
+#include "ui/menus.h"
+
+#include <QMenu>
+#include <vector>
+
+namespace tessaran {
+
+MenuActions BuildMenuBar(QMenuBar& bar, std::span<const ResourceItem> entries) {
+  bar.clear();
+  MenuActions actions;
+  std::vector<QMenu*> open;
+  for (const ResourceItem& entry : entries) {
+    const QString label = QString::fromUtf8(entry.text ? entry.text : "");
+    if (entry.id == kMenuPopup) {
+      open.push_back(open.empty() ? bar.addMenu(label) : open.back()->addMenu(label));
+    } else if (entry.id == kMenuEnd) {
+      if (!open.empty()) open.pop_back();
+    } else if (entry.id == 0) {
+      if (!open.empty()) open.back()->addSeparator();
+    } else {
+      // A command of the innermost popup, or of the bar itself.
+      QAction* action = open.empty() ? bar.addAction(label) : open.back()->addAction(label);
+      action->setData(entry.id);
+      actions[entry.id] = action;
+    }
+  }
+  return actions;
+}
+
+int CommandId(const QAction* action) {
+  if (!action) return 0;
+  bool ok = false;
+  const int id = action->data().toInt(&ok);
+  return ok ? id : 0;
+}
+
+}  // namespace tessaran
