@@ -322,7 +322,9 @@ TEST(Anm, RecordingsOfOneNameDoNotMixAndAnEmptyOneReplacesNothing) {
   auto frames = [&](AnmWriter& anm, const std::filesystem::path& file, int from) {
     for (int f = from; f < from + 3; ++f) {
       DrawAnimationFrame(kSlot, 32, 8, f);
-      if (f == from) ASSERT_EQ(AnmOpen(anm, file, VimSlot(kSlot)), 1);
+      if (f == from) {
+        ASSERT_EQ(AnmOpen(anm, file, VimSlot(kSlot)), 1);
+      }
       ASSERT_EQ(AnmAddFrame(anm, VimSlot(kSlot).pixels.data()), 1);
     }
   };
