@@ -12,6 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   extra=(-DTESSARAN_SANITIZE=ON)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp"
 else
   dir=build/test
   extra=()

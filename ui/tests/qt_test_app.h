@@ -16,8 +16,10 @@ inline QApplication& TestApplication() {
   static char name[] = "tessaran_tests";
   static char* argv[] = {name, nullptr};
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: Qt's own statics may be gone by the time a static
+  // application would be torn down at exit.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // Answers the next message box with `button` once it is shown; `seen`
