@@ -268,10 +268,10 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
     out << RendererBatchHelp();
     return kRzDone;
   }
-  // An absurd size is refused before anything is read.
+  // An absurd size is bad usage, refused before anything is read.
   if (options.width && !ImageSizeUsable(*options.width, *options.height, &error)) {
-    err << "rz: " << error << "\n";
-    return kRzFailed;
+    err << "rz: --size: " << error << "\n";
+    return kRzBadUsage;
   }
   TerminalAsker asker;
   SetBatchAnswers(asker, options);

@@ -138,3 +138,53 @@ TEST_F(QmxBatch, BuiltScenesSaveAndReopen) {
 
 }  // namespace
 }  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// Values out of their range, or beyond what the scene file holds (also as
+// the result of moving or sizing an object), are bad usage: status 2, a
+// message naming the value, and nothing saved.
+TEST_F(QmxBatch, ValuesOutOfRangeAreBadUsage) {
+  const std::string sphere = "--batch --primitive sphere 8 6 ";
+  const std::pair<std::string, std::string> kRefused[] = {
+      {"--camera 30 20 0.15 99999999", "PERS 99999999"},
+      {"--camera 30 20 1 2000 0 1e7 0", "the target y 10000000"},
+      {"--camera 40000 20 1 2000", "TH 40000"},
+      {"--camera 0 0 0.1 10000", "focal value"},
+      {"--move 1e300 0 0", "x = 1e+300"},
+      {"--move 21000 0 0 --move 0 0 1000 --move 1000 0 0", "x = 22000"},
+      {"--size 100 1e9 100", "a point of object 0"},
+      {"--rotate 0 0 90 --size 1e8 100 100", "a point of object 0"},
+      {"--lamp 0 0 1e6", "the lamp would lie at z = 1000000"},
+      {"--colour 16 0 0", "colour components are 0 to 15"},
+      {"--colour 4294967296 0 0", "colour components are 0 to 15"},
+      {"--material 0 0 0 101 0", "percentages"},
+      {"--select 3", "objects are 0 to 0"},
+      {"--select none --move 1 0 0", "no object is selected"},
+  };
+  for (const auto& [words, named] : kRefused) {
+    const Result r = Qmx(sphere + words + " --save " + Path("OUT.MAQ"), dir_ / "err");
+    EXPECT_EQ(r.status, 2) << words;
+    EXPECT_NE(ReadText(dir_ / "err").find(named), std::string::npos) << words << ": " << ReadText(dir_ / "err");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "OUT.MAQ")) << words;
+  }
+  for (const std::string words : {"--primitive sphere 0 8", "--primitive cone 8 8", "--primitive ring 8 8 101"}) {
+    EXPECT_EQ(Qmx("--batch " + words, dir_ / "err").status, 2) << words;
+  }
+  Result r = Qmx("--batch --select 5", dir_ / "err");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(ReadText(dir_ / "err").find("the scene has no objects"), std::string::npos) << ReadText(dir_ / "err");
+
+  // At the edge of the ranges the scene is saved and reads back.
+  r = Qmx(sphere + "--move 21000 0 0 --camera 32767 -20 2 65535 -21474 0 21474 --save " + Path("EDGE.MAQ") +
+              " --info " + Path("EDGE.MAQ"),
+          dir_ / "err");
+  ASSERT_EQ(r.status, 0) << ReadText(dir_ / "err");
+  EXPECT_NE(r.out.find("\"th\":32767,\"ph\":-20,\"zoom\":2,\"pers\":65535,\"target\":[-21474,0,21474]"),
+            std::string::npos)
+      << r.out;
+}
+
+}  // namespace
+}  // namespace tessaran

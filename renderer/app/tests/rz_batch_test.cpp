@@ -130,11 +130,11 @@ TEST_F(RzProgram, BadUsageAndAbsurdSizesGiveTheirStatus) {
   r = Rz("--batch --aa 9");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("--aa"), std::string::npos);
-  r = Rz("--batch --size 0x0");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("0 x 0"), std::string::npos);
-  r = Rz("--batch --size 70000x10");
-  EXPECT_EQ(r.status, 1);
+  for (const char* size : {"0x0", "-5x10", "99999x99999", "70000x10"}) {
+    r = Rz(std::string("--batch --size ") + size);
+    EXPECT_EQ(r.status, 2) << size;
+    EXPECT_NE(r.err.find("--size: image size"), std::string::npos) << r.err;
+  }
   EXPECT_NE(r.err.find("70000 x 10"), std::string::npos);
   r = Rz("--batch " + Path("MISSING.MAQ"));
   EXPECT_EQ(r.status, 1);
