@@ -90,12 +90,20 @@ class FrameSource {
   int next_ = 0;
 };
 
-// A printf pattern with exactly one %d (flags and width allowed).
-bool OneNumber(const std::string& pattern) {
-  std::size_t at = pattern.find('%');
-  if (at == std::string::npos || pattern.find('%', at + 1) != std::string::npos) return false;
-  std::size_t end = pattern.find_first_not_of("0123456789", at + 1);
-  return end != std::string::npos && pattern[end] == 'd';
+// What is wrong with a frame-name pattern, empty when nothing: it holds
+// exactly one printf %d (flags and width allowed) and a writable extension.
+std::string PatternProblem(const std::string& pattern) {
+  const std::size_t at = pattern.find('%');
+  if (at == std::string::npos) return "holds no %d for the frame number (such as FRAME%04d.BMP)";
+  const std::size_t end = pattern.find_first_not_of("0123456789", at + 1);
+  if (end == std::string::npos || pattern[end] != 'd') return "holds a % that is not a %d";
+  if (pattern.find('%', end) != std::string::npos) return "holds more than one %: give one %d";
+  const std::string extension = Upper(std::filesystem::path(pattern).extension().string());
+  if (!IsWritableExtension(extension)) {
+    return "ends in " + (extension.empty() ? std::string("no extension") : extension) +
+           ", not a picture extension: " + kWritableExtensions;
+  }
+  return {};
 }
 
 bool SamePalette(const VirtIm& a, const VirtIm& b) { return a.palette == b.palette; }
@@ -108,11 +116,11 @@ bool IsAnimationFile(const std::filesystem::path& file) {
 }
 
 ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& pattern, std::ostream& err) {
-  std::string extension = Upper(std::filesystem::path(pattern).extension().string());
-  if (!OneNumber(pattern) || !IsWritableExtension(extension)) {
-    err << "tovix: --frames needs a PATTERN with one %d and the extension " << kWritableExtensions << "\n";
+  if (const std::string problem = PatternProblem(pattern); !problem.empty()) {
+    err << "tovix: --frames: the PATTERN " << pattern << " " << problem << "\n";
     return kBadUsage;
   }
+  const std::string extension = Upper(std::filesystem::path(pattern).extension().string());
   WorkSlots slots;
   FrameSource source;
   if (!source.Open(file, err)) return kFailure;

@@ -221,5 +221,44 @@ TEST_F(BatchTest, TheProgramAnswersWithItsExitStatus) {
   EXPECT_EQ(status("--batch --info '" + TestData("ilbm/gen_p1_321x24_u.iff").string() + "'"), 0);
 }
 
+struct Program {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs `tovix` (or the command that starts with it) as a user does: stdout
+// and stderr kept apart.
+Program Tovix(const std::string& command, const std::filesystem::path& folder) {
+  const std::filesystem::path outFile = folder / "stdout.txt", errFile = folder / "stderr.txt";
+  const int raw = std::system((command + " >'" + outFile.string() + "' 2>'" + errFile.string() + "'").c_str());
+  Program p;
+  p.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  auto read = [](const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  p.out = read(outFile);
+  p.err = read(errFile);
+  return p;
+}
+
+TEST_F(BatchTest, FramePatternsAreCheckedWithTheirReason) {
+  const std::string anim = "'" + TestData("avi/raw_bgr24_20x14.avi").string() + "'";
+  const std::pair<std::string, std::string> kPatterns[] = {
+      {"frame.BMP", "holds no %d"},
+      {"f%d%d.BMP", "more than one %"},
+      {"f%s.BMP", "not a %d"},
+      {"f%d.JPG", "ends in .JPG, not a picture extension"},
+      {"f%d", "ends in no extension"}};
+  for (const auto& [pattern, reason] : kPatterns) {
+    const Program p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --frames " + anim + " '" +
+                                (folder / pattern).string() + "'",
+                            folder);
+    EXPECT_EQ(p.status, 2) << pattern;
+    EXPECT_NE(p.err.find("tovix: --frames: the PATTERN"), std::string::npos) << p.err;
+    EXPECT_NE(p.err.find(reason), std::string::npos) << pattern << ": " << p.err;
+  }
+}
+
 }  // namespace
 }  // namespace tessaran::player
