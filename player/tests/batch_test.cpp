@@ -199,7 +199,12 @@ TEST_F(BatchTest, AnimationOperationsFromTheCommandLine) {
 
 TEST_F(BatchTest, BadUsageIsStatusTwo) {
   const std::string in = TestData("ilbm/gen_p2_17x9_c.iff").string();
-  EXPECT_EQ(Run({"--convert", in, "x.TGA"}), kBadUsage);  // no --batch
+  // No --batch with a display: the windows do not exist yet.
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  setenv("DISPLAY", ":0", 1);
+  EXPECT_EQ(Run({"--convert", in, "x.TGA"}), kBadUsage);
+  if (display) setenv("DISPLAY", saved.c_str(), 1); else unsetenv("DISPLAY");
   EXPECT_EQ(Run({"--batch"}), kBadUsage);
   EXPECT_EQ(Run({"--batch", "--convert", in}), kBadUsage);
   EXPECT_EQ(Run({"--batch", "--convert", in, (folder / "x.GIF").string()}), kBadUsage);
@@ -258,6 +263,16 @@ TEST_F(BatchTest, FramePatternsAreCheckedWithTheirReason) {
     EXPECT_NE(p.err.find("tovix: --frames: the PATTERN"), std::string::npos) << p.err;
     EXPECT_NE(p.err.find(reason), std::string::npos) << pattern << ": " << p.err;
   }
+}
+
+TEST_F(BatchTest, WithoutADisplayThePlayerRunsInBatchMode) {
+  const std::string info = std::string(TOVIX_PROGRAM) + " --info '" + TestData("bmp/b8_21x13.bmp").string() + "'";
+  Program p = Tovix("env -u DISPLAY -u WAYLAND_DISPLAY " + info, folder);
+  EXPECT_EQ(p.status, 0) << p.err;
+  EXPECT_EQ(p.out, "{\"kind\":\"BMP\",\"width\":21,\"height\":13,\"depth\":8,\"frames\":1}\n");
+  p = Tovix("env -u DISPLAY WAYLAND_DISPLAY=wayland-0 " + info, folder);
+  EXPECT_EQ(p.status, 2);
+  EXPECT_NE(p.err.find("give --batch"), std::string::npos) << p.err;
 }
 
 }  // namespace
