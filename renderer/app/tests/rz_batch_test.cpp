@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "platform/bytes.h"
 #include "renderer/app/batch.h"
@@ -102,10 +103,12 @@ class RzProgram : public testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Result Rz(const std::string& args) {
+  // The program with `args`; program false: `args` is the whole command.
+  Result Rz(const std::string& args, bool program = true) {
     const fs::path errFile = dir_ / "err.txt";
-    const std::string command = "TESSARAN_CONFIG='" + (dir_ / "config").string() + "' '" + RZ_PROGRAM + "' " +
-                                args + " 2>'" + errFile.string() + "' </dev/null";
+    const std::string command = "TESSARAN_CONFIG='" + (dir_ / "config").string() + "' " +
+                                (program ? "'" + std::string(RZ_PROGRAM) + "' " : "") + args + " 2>'" +
+                                errFile.string() + "' </dev/null";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
@@ -174,6 +177,27 @@ TEST_F(RzProgram, WithoutAFileTheBundledDemoIsRendered) {
   EXPECT_TRUE(image.AnyLit());
   // Images outside --first … --last are counted, not computed.
   EXPECT_FALSE(fs::exists(dir_ / "demo" / "DEMO0001.TGA"));
+}
+
+// A plain render tells the user only its own lines and the questions it
+// answered; the libraries' progress captions (pictures loaded, recorded,
+// reduced) are diagnostic lines, shown with KORVANDBG only.
+TEST_F(RzProgram, StderrHoldsOnlyTheUsersLines) {
+  const std::string options = "--batch --size 40x30 --last 0 --format24 TGA --format8 LBM --anim ANM --out ";
+  const Result plain = Rz("env -u KORVANDBG '" + std::string(RZ_PROGRAM) + "' " + options + Path("plain"), false);
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  std::istringstream lines(plain.err);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    EXPECT_TRUE(line.starts_with("rz: ") || line.starts_with("question ")) << line;
+  }
+  EXPECT_GT(count, 3);
+  const Result traced = Rz("KORVANDBG=1 '" + std::string(RZ_PROGRAM) + "' " + options + Path("traced"), false);
+  ASSERT_EQ(traced.status, 0) << traced.err;
+  for (const char* diagnostic : {"IFF->VirtIm(", "TGA recording", "24 bits -> 8 bits conversion"}) {
+    EXPECT_EQ(plain.err.find(diagnostic), std::string::npos) << diagnostic;
+    EXPECT_NE(traced.err.find(diagnostic), std::string::npos) << diagnostic;
+  }
 }
 
 TEST_F(RzProgram, OneThreadAndTwoThreadsWriteTheSameFile) {
