@@ -84,9 +84,13 @@ bool ReadWholeFile(const std::filesystem::path& file, Bytes& bytes, std::string*
 }
 
 bool WriteFileAtomically(const std::filesystem::path& file, ByteSpan bytes, std::string* error) {
+  return WriteFileReplacing(file, bytes, error) == WriteStep::Done;
+}
+
+WriteStep WriteFileReplacing(const std::filesystem::path& file, ByteSpan bytes, std::string* error) {
   std::filesystem::path temporary = file;
   temporary += ".tmp" + std::to_string(getpid());
-  return WriteFileThrough(file, temporary, bytes, error) == WriteStep::Done;
+  return WriteFileThrough(file, temporary, bytes, error);
 }
 
 WriteStep WriteFileThrough(const std::filesystem::path& file, const std::filesystem::path& temporary,

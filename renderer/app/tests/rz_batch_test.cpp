@@ -348,6 +348,29 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
   EXPECT_FALSE(fs::exists(dir_ / "none" / "DEMO0000.TGA"));
 }
 
+// A disk too full for the pictures: the user is told the disk is full and
+// which file, and a stop that cannot save its resume files says so.
+TEST_F(RzProgram, AFullDiskIsToldWithTheFileAndTheLostResume) {
+  // A file size limit makes every write past it fail as a full disk does.
+  const std::string limited = "trap '' XFSZ; ulimit -f 40; TESSARAN_CONFIG='" + (dir_ / "config").string() +
+                              "' exec '" + RZ_PROGRAM + "' --batch --mode raytrace --aa 2 --format24 TGA --last 0 ";
+  Result r = Rz("sh -c \"" + limited + "--size 200x150 --out '" + (dir_ / "full").string() + "'\"", false);
+  EXPECT_NE(r.err.find("error 25: The disk is full [" + (dir_ / "full" / "DEMO0000.TGA").string() + "]"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("Opening error"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "full" / "DEMO0000.TGA"));
+
+  std::string err;
+  const int stopped = RzStoppedWhen(limited + "--size 400x300 --threads 1 --out '" + (dir_ / "stop").string() + "'",
+                                    "image 1 of 1 (number 0)", err);
+  EXPECT_EQ(stopped, 9) << err;
+  EXPECT_NE(err.find("The disk is full [" + (dir_ / "stop" / "DEMO0000.I24").string() + "]"), std::string::npos)
+      << err;
+  EXPECT_NE(err.find("the resume files of image 0 could not be saved"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(dir_ / "stop" / "DEMO.RPJ"));
+}
+
 TEST_F(RzProgram, EstimateAnswersYesAndPrintsTheEstimate) {
   WriteSampleScenes(dir_ / "S.MAQ", 1);
   const Result r = Rz("--batch " + Path("S.MAQ") + " --mode raytrace --size 60x40 --format24 TGA --estimate --out " +
