@@ -99,6 +99,17 @@ void StartBatch(RendererShell& shell, const std::string& file) {
   AttachScene(shell, scene, true);
 }
 
+// Messages 314 and 315 tell a window's user to open the resume project and
+// click on COMPUTE; batch mode tells instead, on the line of the stop, the
+// command that resumes. Every other message goes to the terminal.
+class BatchReporter final : public TerminalReporter {
+ public:
+  void Report(MessageKind kind, int number, std::string_view text) override {
+    if (number == kMsgResumeFromScene || number == kMsgResumeFromProject) return;
+    TerminalReporter::Report(kind, number, text);
+  }
+};
+
 int StatusOf(int result) {
   if (result == kRenderDone) return kRzDone;
   if (result == kRenderStopped) return kRzStopped;
@@ -142,8 +153,9 @@ std::string RendererBatchHelp() {
          "  --help               this text\n"
          "\n"
          "SIGINT or SIGTERM stops the render at the current pixel and saves the resume\n"
-         "files and project (the image's name with .RPJ, in the output directory);\n"
-         "rz --batch THAT.RPJ goes on where it stopped, up to the same --last.\n"
+         "files and project (the image's name with .RPJ, in the output directory)\n"
+         "and prints the command that resumes: rz --batch DIR/NAME.RPJ goes on where\n"
+         "it stopped, up to the same --last.\n"
          "\n"
          "Exit status: 0 done, 1 failed (message on stderr), 2 bad usage, 9 stopped.\n";
 }
@@ -276,8 +288,13 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
   TerminalAsker asker;
   SetBatchAnswers(asker, options);
   InstallAsker(&asker);
+  BatchReporter reporter;
+  InstallReporter(&reporter);
   struct Uninstall {
-    ~Uninstall() { InstallAsker(nullptr); }
+    ~Uninstall() {
+      InstallAsker(nullptr);
+      InstallReporter(nullptr);
+    }
   } uninstall;
 
   RendererShell shell;

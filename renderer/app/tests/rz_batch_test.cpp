@@ -317,6 +317,13 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
   const int stopped = RzStoppedWhen(rz + options + " --out " + Path("part"), "image 1 of 1 (number 0)", err);
   ASSERT_EQ(stopped, 9) << err;
   ASSERT_TRUE(fs::exists(dir_ / "part" / "DEMO.RPJ")) << err;
+  // The stop says which command resumes, not what a window would need, and
+  // the stopped image keeps the share it reached.
+  EXPECT_NE(err.find("to resume, run: rz --batch " + (dir_ / "part" / "DEMO.RPJ").string() + "\n"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("COMPUTE"), std::string::npos) << err;
+  EXPECT_EQ(err.find("(number 0) 100%"), std::string::npos) << err;
   EXPECT_TRUE(fs::exists(dir_ / "part" / "DEMO0000.I24"));
   EXPECT_TRUE(fs::exists(dir_ / "part" / "DEMO0000.ALS"));
   EXPECT_FALSE(fs::exists(dir_ / "part" / "DEMO0000.TGA"));
