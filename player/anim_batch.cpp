@@ -38,8 +38,10 @@ class FrameSource {
     if (extension == ".ANM") {
       kind = "ANM";
       if (!AnmOpenRead(anm_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
-      count = int(anm_.header.frames) - (anm_.header.hasLastDelta ? 1 : 0);
-      if (count <= 0) count = int(anm_.header.records);
+      announced = int(anm_.header.frames) - (anm_.header.hasLastDelta ? 1 : 0);
+      if (announced <= 0) announced = int(anm_.header.records);
+      // A file cut short plays only the frames whose pages it holds.
+      count = std::min<long long>(announced, AnmRecordsHeld(anm_));
     } else if (extension == ".AVI") {
       kind = "AVI";
       if (!AviOpen(avi_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
@@ -59,6 +61,16 @@ class FrameSource {
       return Refuse(err, "is not an animation (.ANM, .AVI or IFF ANIM) in");
     }
     if (bits != 8 && bits != 24 && bits != 4) return Refuse(err, "has frames of a depth the player cannot show:");
+    if (announced < count) announced = count;
+    return true;
+  }
+
+  // Says that the file ends before the frames its header counts; false
+  // when it does.
+  bool ReportCutShort(std::ostream& err) const {
+    if (count >= announced) return false;
+    err << "tovix: " << file_.string() << " is cut short: it holds " << count << " of its " << announced
+        << " frames\n";
     return true;
   }
 
@@ -76,7 +88,9 @@ class FrameSource {
   }
 
   std::string kind;
-  int width = 0, height = 0, bits = 0, count = 0;
+  int width = 0, height = 0, bits = 0;
+  int count = 0;      // the frames the file holds
+  int announced = 0;  // the frames its header counts
 
  private:
   bool Refuse(std::ostream& err, const char* what) {
@@ -127,12 +141,16 @@ ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& patt
   for (int f = 1; f <= source.count; ++f) {
     char name[4096];
     std::snprintf(name, sizeof name, pattern.c_str(), f);
-    if (!source.Next() || !WritePictureAs(kFrameSlot, name, -1, extension)) {
+    if (!source.Next()) {
+      err << "tovix: frame " << f << " of " << file.string() << " could not be read: the file is damaged\n";
+      return kFailure;
+    }
+    if (!WritePictureAs(kFrameSlot, name, -1, extension)) {
       err << "tovix: frame " << f << " of " << file.string() << " could not be written to " << name << "\n";
       return kFailure;
     }
   }
-  return kSuccess;
+  return source.ReportCutShort(err) ? kFailure : kSuccess;
 }
 
 ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::filesystem::path>& pictures,
@@ -229,6 +247,8 @@ ExitStatus AnimFlip(const std::filesystem::path& file, std::ostream& err) {
   WorkSlots slots;
   FrameSource source;
   if (!source.Open(file, err)) return kFailure;
+  // Rewritten, a file cut short would pass for a whole one.
+  if (source.ReportCutShort(err)) return kFailure;
   std::filesystem::path flipped = file;
   flipped.replace_extension(".FLP");
   {
@@ -260,6 +280,7 @@ ExitStatus AnimInfo(const std::filesystem::path& file, std::ostream& out, std::o
   WorkSlots slots;
   FrameSource source;
   if (!source.Open(file, err)) return kFailure;
+  source.ReportCutShort(err);
   out << "{\"kind\":\"" << source.kind << "\",\"width\":" << source.width << ",\"height\":" << source.height
       << ",\"depth\":" << source.bits << ",\"frames\":" << source.count << "}\n";
   return kSuccess;

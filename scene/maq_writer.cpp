@@ -315,6 +315,8 @@ int WriteMaq(const SceneModel& scene, const std::filesystem::path& file, const M
   if (step == WriteStep::Done) return 1;
   Trace("Sauvegarde MAQ impossible : %s\n", problem.c_str());
   ShowMessage(MessageKind::Error, step == WriteStep::Write ? kDiskFullMessage : kCantOpenMessage);
+  // The system's message names no reason: the one the system gave follows.
+  Reporter().Report(MessageKind::Error, -1, problem);
   return 0;
 }
 

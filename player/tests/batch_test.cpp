@@ -275,5 +275,41 @@ TEST_F(BatchTest, WithoutADisplayThePlayerRunsInBatchMode) {
   EXPECT_NE(p.err.find("give --batch"), std::string::npos) << p.err;
 }
 
+// A file the player cannot read is told for what it is: a Targa of a
+// variant it does not read, an animation cut short (counted as far as it
+// goes, its frames written as far as they go).
+TEST_F(BatchTest, RefusedAndCutShortFilesAreToldAsSuch) {
+  Program p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --info '" +
+                        TestData("tga/refuse_t2_32bit_20x10.tga").string() + "'",
+                    folder);
+  EXPECT_EQ(p.status, 1);
+  EXPECT_NE(p.err.find("Unknown TGA format. ["), std::string::npos) << p.err;
+  EXPECT_NE(p.err.find("]: 32 bits per pixel (only 24 are read)"), std::string::npos) << p.err;
+  EXPECT_EQ(p.err.find("Opening error"), std::string::npos) << p.err;
+
+  // The first 200000 bytes of the animation hold its first 41 frames whole.
+  std::ifstream whole(TestData("anm/bomb.anm"), std::ios::binary);
+  std::string bytes(200000, '\0');
+  whole.read(bytes.data(), std::streamsize(bytes.size()));
+  std::ofstream(folder / "CUT.ANM", std::ios::binary) << bytes;
+  const std::string cut = "'" + (folder / "CUT.ANM").string() + "'";
+  p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --info " + cut, folder);
+  EXPECT_EQ(p.status, 0);
+  EXPECT_EQ(p.out, "{\"kind\":\"ANM\",\"width\":320,\"height\":200,\"depth\":8,\"frames\":41}\n");
+  EXPECT_NE(p.err.find("is cut short: it holds 41 of its 199 frames"), std::string::npos) << p.err;
+  std::filesystem::create_directories(folder / "frames");
+  p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --frames " + cut + " '" + (folder / "frames/F%03d.BMP").string() +
+                "'",
+            folder);
+  EXPECT_EQ(p.status, 1);
+  EXPECT_NE(p.err.find("is cut short: it holds 41 of its 199 frames"), std::string::npos) << p.err;
+  EXPECT_EQ(p.err.find("could not be written"), std::string::npos) << p.err;
+  EXPECT_TRUE(std::filesystem::exists(folder / "frames/F041.BMP"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "frames/F042.BMP"));
+  // Rewritten, it would pass for a whole one: --flip refuses it.
+  EXPECT_EQ(Tovix(std::string(TOVIX_PROGRAM) + " --batch --flip " + cut, folder).status, 1);
+  EXPECT_EQ(std::filesystem::file_size(folder / "CUT.ANM"), bytes.size());
+}
+
 }  // namespace
 }  // namespace tessaran::player

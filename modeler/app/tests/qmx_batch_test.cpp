@@ -188,3 +188,26 @@ TEST_F(QmxBatch, ValuesOutOfRangeAreBadUsage) {
 
 }  // namespace
 }  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// Failures say why: a file to import that does not exist, a save into a
+// folder that cannot hold it.
+TEST_F(QmxBatch, FailuresSayWhy) {
+  Result r = Qmx("--batch --import " + Path("nope.DXF"), dir_ / "err");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(ReadText(dir_ / "err").find("nope.DXF: no such file"), std::string::npos) << ReadText(dir_ / "err");
+  EXPECT_EQ(ReadText(dir_ / "err").find("Incomplete DXF"), std::string::npos) << ReadText(dir_ / "err");
+
+  std::fclose(std::fopen((dir_ / "FILE").c_str(), "wb"));
+  r = Qmx("--batch --primitive box 2 2 --save " + Path("FILE/A.MAQ"), dir_ / "err");
+  EXPECT_EQ(r.status, 1);
+  const std::string err = ReadText(dir_ / "err");
+  EXPECT_NE(err.find("Sorry, I can't open this file !"), std::string::npos) << err;
+  EXPECT_NE(err.find("cannot create " + (dir_ / "FILE/A.MAQ").string() + ": Not a directory"), std::string::npos)
+      << err;
+}
+
+}  // namespace
+}  // namespace tessaran
