@@ -153,8 +153,9 @@ bool BuildLoadProfile(const std::filesystem::path& file, Profile2D& profile, Bui
       return true;
     case ProfileRead::CannotOpen:
       return Fail(error, file.string() + ": cannot be read");
-    case ProfileRead::TooFew:
     case ProfileRead::NoPoint:
+      return Fail(error, file.string() + ": no point after a line \"Listepoint\" (qmx --help shows a profile file)");
+    case ProfileRead::TooFew:
       break;
   }
   return Fail(error, file.string() + ": fewer than 3 points");
@@ -585,7 +586,20 @@ std::string BuildOptionsHelp() {
          "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
          "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
          "  --lamp X Y Z [INTENSITY [APERTURE [R G B]]]  a lamp aimed at the target\n"
-         "  --camera TH PH ZOOM PERS [CX CY CZ]\n";
+         "  --camera TH PH ZOOM PERS [CX CY CZ]\n"
+         "\n"
+         "A profile file (F.TXT) is text: the points follow a line \"Listepoint\" and end\n"
+         "at a line \"FinListe\"; each point line is \"X Y\" (whole numbers, at most 250\n"
+         "points, at least 3); lines starting with \"/*\" and lines before \"Listepoint\"\n"
+         "are ignored, so plain \"X Y\" lines alone give no profile. For example:\n"
+         "    /* a profile of TESSARAN 2D\n"
+         "    Listepoint   4\n"
+         "    0   0\n"
+         "    100   0\n"
+         "    100   50\n"
+         "    0   50\n"
+         "    FinListe\n"
+         "then: qmx --batch --profile F.TXT --extrude 40 1 --save F.MAQ\n";
 }
 
 }  // namespace tessaran

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/bytes.h"
@@ -207,6 +209,37 @@ TEST_F(QmxBatch, FailuresSayWhy) {
   EXPECT_NE(err.find("Sorry, I can't open this file !"), std::string::npos) << err;
   EXPECT_NE(err.find("cannot create " + (dir_ / "FILE/A.MAQ").string() + ": Not a directory"), std::string::npos)
       << err;
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// The profile file of `qmx --help` reads and sweeps as it says; bare "X Y"
+// lines are told what is missing.
+TEST_F(QmxBatch, TheHelpsProfileExampleExtrudesAndTurns) {
+  const Result help = Qmx("--help", dir_ / "err");
+  ASSERT_EQ(help.status, 0);
+  const std::size_t at = help.out.find("For example:\n");
+  ASSERT_NE(at, std::string::npos) << help.out;
+  std::string example;
+  std::istringstream lines(help.out.substr(at + 13));
+  for (std::string line; std::getline(lines, line) && line.starts_with("    ");) example += line.substr(4) + "\n";
+  std::ofstream(dir_ / "P.TXT") << example;
+  for (const char* sweep : {"--extrude 40 1", "--pivot 0 360 16"}) {
+    const Result r = Qmx("--batch --profile " + Path("P.TXT") + " " + sweep + " --save " + Path("P.MAQ") +
+                             " --info " + Path("P.MAQ"),
+                         dir_ / "err");
+    ASSERT_EQ(r.status, 0) << sweep << ": " << ReadText(dir_ / "err");
+    EXPECT_NE(r.out.find("\"objects\":1"), std::string::npos) << r.out;
+  }
+  std::ofstream(dir_ / "BARE.TXT") << "0 0\n100 0\n100 50\n";
+  const Result bare = Qmx("--batch --profile " + Path("BARE.TXT") + " --extrude 40 1", dir_ / "err");
+  EXPECT_EQ(bare.status, 1);
+  EXPECT_NE(ReadText(dir_ / "err").find("no point after a line \"Listepoint\""), std::string::npos)
+      << ReadText(dir_ / "err");
 }
 
 }  // namespace
