@@ -116,7 +116,8 @@ std::string ModelerBatchHelp() {
          "  --add-keyframe F.MAQ  the scene becomes the next keyframe scene of F\n"
          "  --info F.MAQ          print the counts and cameras of every scene of F as JSON\n"
          "  --help                this text\n" +
-         BuildOptionsHelp() + "Exit status: 0 done, 1 an operation failed, 2 bad usage.\n";
+         BuildOptionsHelp() + "Exit status: 0 done, 1 an operation failed, 2 bad usage (also a value out of\n"
+         "its range or beyond what a scene file holds).\n";
 }
 
 bool ModelerFileInfo(const std::filesystem::path& file, std::string& json) {
