@@ -358,14 +358,18 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
 // A disk too full for the pictures: the user is told the disk is full and
 // which file, and a stop that cannot save its resume files says so.
 TEST_F(RzProgram, AFullDiskIsToldWithTheFileAndTheLostResume) {
-  // A file size limit makes every write past it fail as a full disk does.
-  const std::string limited = "trap '' XFSZ; ulimit -f 40; TESSARAN_CONFIG='" + (dir_ / "config").string() +
+  // A file size limit of one block makes every write of a picture fail as a
+  // full disk does (a partial image of black lines packs small).
+  const std::string limited = "trap '' XFSZ; ulimit -f 1; TESSARAN_CONFIG='" + (dir_ / "config").string() +
                               "' exec '" + RZ_PROGRAM + "' --batch --mode raytrace --aa 2 --format24 TGA --last 0 ";
-  Result r = Rz("sh -c \"" + limited + "--size 200x150 --out '" + (dir_ / "full").string() + "'\"", false);
-  EXPECT_NE(r.err.find("error 25: The disk is full [" + (dir_ / "full" / "DEMO0000.TGA").string() + "]"),
+  // Its messages come through a pipe, on stdout: the limit holds for every
+  // file it writes.
+  Result r = Rz("sh -c \"(" + limited + "--size 200x150 --out '" + (dir_ / "full").string() + "') 2>&1 | cat\"",
+                false);
+  EXPECT_NE(r.out.find("error 25: The disk is full [" + (dir_ / "full" / "DEMO0000.TGA").string() + "]"),
             std::string::npos)
-      << r.err;
-  EXPECT_EQ(r.err.find("Opening error"), std::string::npos) << r.err;
+      << r.out;
+  EXPECT_EQ(r.out.find("Opening error"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "full" / "DEMO0000.TGA"));
 
   std::string err;
