@@ -54,7 +54,7 @@ constexpr int kImagesPerInterval = 2;
 
 struct Builder {
   SceneModel& scene;
-  std::string error;
+  BuildError error;
   bool ok = true;
 
   // Runs one operation unless an earlier one failed.
@@ -65,10 +65,10 @@ struct Builder {
   }
 };
 
-bool BuildDemo(SceneModel& scene, std::string& error) {
+bool BuildDemo(SceneModel& scene, BuildError& error) {
   Builder b{scene, {}, true};
   using S = SceneModel;
-  using E = std::string;
+  using E = BuildError;
   // The mirror sphere.
   b.Do([](S& s, E& e) { return BuildPrimitive(s, "sphere", 24, 16, -1, e); })
       .Do([](S& s, E& e) { return BuildMove(s, -55, 50, 0, e); })
@@ -115,9 +115,9 @@ bool BuildDemo(SceneModel& scene, std::string& error) {
 
 bool WriteDemoScene(const fs::path& file) {
   SceneModel scene;
-  std::string error;
+  BuildError error;
   if (!BuildDemo(scene, error)) {
-    std::fprintf(stderr, "make_data: the demo scene: %s\n", error.c_str());
+    std::fprintf(stderr, "make_data: the demo scene: %s\n", error.text.c_str());
     return false;
   }
   std::error_code ignored;
@@ -126,7 +126,7 @@ bool WriteDemoScene(const fs::path& file) {
   for (const auto& turn : kCameraTurns) {
     const Vec3 target{0, 40, 0};
     if (!BuildCamera(scene, turn[0], turn[1], kCameraZoom, kCameraPerspective, &target, error)) {
-      std::fprintf(stderr, "make_data: the demo camera: %s\n", error.c_str());
+      std::fprintf(stderr, "make_data: the demo camera: %s\n", error.text.c_str());
       return false;
     }
     scene.Header().sceneCount = count++;
@@ -229,7 +229,7 @@ bool WritePreviewScene(const fs::path& file) {
   std::string error;
   Builder b{scene, {}, true};
   using S = SceneModel;
-  using E = std::string;
+  using E = BuildError;
   b.Do([](S& s, E& e) { return BuildPrimitive(s, "sphere", 16, 12, -1, e); })
       .Do([](S& s, E& e) { return BuildSize(s, 400, 400, 400, e); })
       .Do([](S& s, E& e) { return BuildColour(s, 15, 15, 15, e); });
@@ -240,7 +240,7 @@ bool WritePreviewScene(const fs::path& file) {
   const Vec3 target{0, 0, 0};
   b.Do([&](S& s, E& e) { return BuildCamera(s, 0, -10, 1, kCameraPerspective, &target, e); });
   if (!b.ok) {
-    std::fprintf(stderr, "make_data: the preview scene: %s\n", b.error.c_str());
+    std::fprintf(stderr, "make_data: the preview scene: %s\n", b.error.text.c_str());
     return false;
   }
   std::error_code ignored;

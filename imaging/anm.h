@@ -111,4 +111,8 @@ int AnmOpenRead(AnmReader& anm, const std::filesystem::path& file, std::uint8_t*
 // when the record cannot be read.
 int lpfTab(AnmReader& anm, std::uint8_t* destination);
 
+// The records the file holds whole, counted over its pages in use: a file
+// cut short holds fewer than its header counts.
+std::uint32_t AnmRecordsHeld(const AnmReader& anm);
+
 }  // namespace tessaran

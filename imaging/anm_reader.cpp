@@ -1,5 +1,7 @@
 // The ".ANM" reader: finds each record in play order through the page
 // table, loads its page, and applies its RunSkipDump stream to the frame.
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "imaging/anm.h"
@@ -223,6 +225,29 @@ int lpfTab(AnmReader& anm, std::uint8_t* destination) {
   }
   if (destination) ToVirtualImage(anm, destination);
   return static_cast<int>(record);
+}
+
+std::uint32_t AnmRecordsHeld(const AnmReader& anm) {
+  struct stat status{};
+  if (!anm.file || fstat(fileno(anm.file.get()), &status) != 0) return 0;
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  const std::size_t pages = std::min<std::size_t>(anm.header.pagesInUse, kMaxPages);
+  // Pages hold their records in any order: the records play from 0 on
+  // while the page of each is in the file whole.
+  std::uint32_t held = 0;
+  for (bool found = true; found && held < anm.header.records;) {
+    found = false;
+    for (std::size_t page = 0; page < pages && !found; ++page) {
+      const PageDescriptor& d = anm.table[page];
+      if (held < d.firstRecord || held >= std::uint32_t(d.firstRecord) + d.records) continue;
+      const std::uint64_t end =
+          anm.firstPageOffset + kPageBytes * page + kPageHeaderBytes + 2u * d.records + d.bytes;
+      if (end > size) break;
+      held = std::uint32_t(d.firstRecord) + d.records;
+      found = true;
+    }
+  }
+  return held;
 }
 
 }  // namespace tessaran

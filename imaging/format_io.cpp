@@ -5,6 +5,8 @@
 #include <atomic>
 #include <system_error>
 
+#include "platform/console.h"
+
 namespace tessaran {
 
 bool ReadPictureFile(const std::filesystem::path& path, Bytes& bytes) {
@@ -17,8 +19,11 @@ bool ReadPictureFile(const std::filesystem::path& path, Bytes& bytes) {
 }
 
 bool WritePictureFile(const std::filesystem::path& file, ByteSpan bytes, int failureMessage) {
-  if (WriteFileAtomically(file, bytes)) return true;
-  ShowMessage(MessageKind::Warning, failureMessage, file.string().c_str());
+  std::string reason;
+  const WriteStep step = WriteFileReplacing(file, bytes, &reason);
+  if (step == WriteStep::Done) return true;
+  Trace("Ecriture [%s] : %s\n", file.string().c_str(), reason.c_str());
+  ReportWriteFailure(file, step, failureMessage);
   return false;
 }
 
@@ -27,6 +32,14 @@ std::filesystem::path TemporaryOutputName(const std::filesystem::path& file) {
   std::filesystem::path temporary = file;
   temporary += "." + std::to_string(getpid()) + "-" + std::to_string(++recordings) + ".tmp~";
   return temporary;
+}
+
+void ReportWriteFailure(const std::filesystem::path& file, WriteStep step, int failureMessage) {
+  if (step == WriteStep::Write) {
+    Reporter().Report(MessageKind::Error, kMsgDiskFull, MessageText(kMsgDiskFull) + " [" + file.string() + "]");
+  } else {
+    ShowMessage(MessageKind::Warning, failureMessage, file.string().c_str());
+  }
 }
 
 std::filesystem::path OutputName(const std::filesystem::path& baseName, int frame,

@@ -15,6 +15,7 @@
 namespace tessaran {
 
 enum FormatMessage {
+  kMsgDiskFull = 25,    // "Le disque est plein"
   kMsgNot24Bits = 258,  // "Erreur VIRTIM NON 24 BITS"
   kMsgTruncated = 230,  // "Fichier [%s] incomplet : la fin de l'image manque."
 };
@@ -24,14 +25,19 @@ enum FormatMessage {
 bool ReadPictureFile(const std::filesystem::path& path, Bytes& bytes);
 
 // Replaces `file` with `bytes` in one step (temporary name, then rename), so
-// a failure never leaves a half-written picture. Shows `failureMessage`
-// with the file name and answers false on failure.
+// a failure never leaves a half-written picture. Answers false on failure
+// after ReportWriteFailure.
 bool WritePictureFile(const std::filesystem::path& file, ByteSpan bytes, int failureMessage);
 
 // The name an animation is recorded under until it is whole: `file` with the
 // process number and a count of this process's recordings, so that two
 // recordings of one file, in one process or two, never share it.
 std::filesystem::path TemporaryOutputName(const std::filesystem::path& file);
+
+// Tells why `file` was not written: data that did not go onto the disk is a
+// full disk (message 25, with the file's name); a file that could not be
+// created or put in place gets `failureMessage` with its name.
+void ReportWriteFailure(const std::filesystem::path& file, WriteStep step, int failureMessage);
 
 // The output name of a writer as a path.
 std::filesystem::path OutputName(const std::filesystem::path& baseName, int frame,

@@ -7,6 +7,7 @@
 
 #include "imaging/bitplanes.h"
 #include "imaging/byterun1.h"
+#include "imaging/format_io.h"
 #include "imaging/ilbm.h"
 #include "imaging/ilbm_format.h"
 #include "platform/console.h"
@@ -44,14 +45,6 @@ std::string Bracketed(const std::filesystem::path& name) {
   text += name.string();
   text += ']';
   return text;
-}
-
-bool Save(const std::filesystem::path& name, const Bytes& bytes) {
-  std::string error;
-  if (WriteFileAtomically(name, bytes, &error)) return true;
-  Trace("Ecriture [%s] : %s\n", name.string().c_str(), error.c_str());
-  ShowMessage(MessageKind::Warning, kMsgOpenError, name.string().c_str());
-  return false;
 }
 
 }  // namespace
@@ -95,7 +88,7 @@ int WriteLbm(const std::filesystem::path& baseName, int frame, const VirtIm& dib
   }
   iff.End();  // BODY, padded to even
   iff.End();  // FORM
-  return Save(name, out) ? 0 : 1;
+  return WritePictureFile(name, out, kMsgOpenError) ? 0 : 1;
 }
 
 int WriteI24(const std::filesystem::path& baseName, int frame, int width, int height, int slot) {
@@ -136,7 +129,7 @@ int WriteI24(const std::filesystem::path& baseName, int frame, int width, int he
   }
   iff.End();
   iff.End();
-  return Save(name, out) ? 0 : 1;
+  return WritePictureFile(name, out, kMsgOpenError) ? 0 : 1;
 }
 
 }  // namespace tessaran

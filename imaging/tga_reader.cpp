@@ -1,6 +1,7 @@
 // Reads 24-bit Targa pictures, uncompressed (type 2) or run-length (type 10),
 // stored top line first or bottom line first.
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "imaging/format_io.h"
@@ -15,11 +16,20 @@ using namespace tga;
 
 // Only true-colour 24-bit pictures without an identification field or a
 // colour map are read; the y origin is not looked at.
-bool Accepted(const Header& h) {
-  return h.idLength == 0 && h.colourMapType == 0 &&
-         (h.imageType == kUncompressed || h.imageType == kRunLength) && h.colourMapOrigin == 0 &&
-         h.colourMapLength == 0 && h.colourMapEntrySize == 0 && h.xOrigin == 0 &&
-         h.bitsPerPixel == kBitsPerPixel && h.width > 0 && h.height > 0;
+// What of the header the reader does not take, empty when it takes it all:
+// 24-bit true colour, type 2 or 10, without id or colour map, of some size.
+std::string Refusal(const Header& h) {
+  if (h.imageType != kUncompressed && h.imageType != kRunLength) {
+    return "image type " + std::to_string(h.imageType) + " (only types 2 and 10, true colour, are read)";
+  }
+  if (h.bitsPerPixel != kBitsPerPixel) return std::to_string(h.bitsPerPixel) + " bits per pixel (only 24 are read)";
+  if (h.idLength != 0) return "an image id field (none is read)";
+  if (h.colourMapType != 0 || h.colourMapOrigin != 0 || h.colourMapLength != 0 || h.colourMapEntrySize != 0) {
+    return "a colour map (none is read)";
+  }
+  if (h.xOrigin != 0) return "an x origin of " + std::to_string(h.xOrigin) + " (only 0 is read)";
+  if (h.width == 0 || h.height == 0) return "no pixels";
+  return {};
 }
 
 // The fewest bytes the pixels of a picture can take: every line of a
@@ -67,9 +77,11 @@ int ReadTgaFile(const std::filesystem::path& path, int slot, int mode, PictureHe
   if (!ReadPictureFile(path, file)) return 0;
   ByteReader in(file);
   Header h = ReadHeader(in);
-  if (!in.Ok() || !Accepted(h)) {
-    ShowMessage(MessageKind::Warning, kMsgOpenError, path.string().c_str());
-    ShowMessage(MessageKind::Error, kMsgFormat);
+  // A file the reader does not take is told as such, with what it holds,
+  // rather than as a file that cannot be opened.
+  if (const std::string refusal = in.Ok() ? Refusal(h) : "a header cut short"; !refusal.empty()) {
+    Reporter().Report(MessageKind::Error, kMsgFormat,
+                      MessageText(kMsgFormat) + " [" + path.string() + "]: " + refusal);
     return 0;
   }
   if (header) *header = PictureHeader{h.width, h.height, kBitsPerPixel, 0};

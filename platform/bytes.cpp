@@ -84,9 +84,13 @@ bool ReadWholeFile(const std::filesystem::path& file, Bytes& bytes, std::string*
 }
 
 bool WriteFileAtomically(const std::filesystem::path& file, ByteSpan bytes, std::string* error) {
+  return WriteFileReplacing(file, bytes, error) == WriteStep::Done;
+}
+
+WriteStep WriteFileReplacing(const std::filesystem::path& file, ByteSpan bytes, std::string* error) {
   std::filesystem::path temporary = file;
   temporary += ".tmp" + std::to_string(getpid());
-  return WriteFileThrough(file, temporary, bytes, error) == WriteStep::Done;
+  return WriteFileThrough(file, temporary, bytes, error);
 }
 
 WriteStep WriteFileThrough(const std::filesystem::path& file, const std::filesystem::path& temporary,
@@ -96,7 +100,7 @@ WriteStep WriteFileThrough(const std::filesystem::path& file, const std::filesys
     return step;
   };
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return fail(WriteStep::Create, "cannot create " + temporary.string() + ": " + std::strerror(errno));
+  if (fd < 0) return fail(WriteStep::Create, "cannot create " + file.string() + ": " + std::strerror(errno));
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);

@@ -109,6 +109,8 @@ enum class WriteStep { Done, Create, Write, Replace };
 // same folder as file). Returns the step that failed, or Done.
 WriteStep WriteFileThrough(const std::filesystem::path& file, const std::filesystem::path& temporary,
                            ByteSpan bytes, std::string* error = nullptr);
+// As WriteFileAtomically, returning the step that failed, or Done.
+WriteStep WriteFileReplacing(const std::filesystem::path& file, ByteSpan bytes, std::string* error = nullptr);
 
 inline ByteSpan AsBytes(std::string_view text) {
   return {reinterpret_cast<const std::byte*>(text.data()), text.size()};

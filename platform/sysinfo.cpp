@@ -45,4 +45,12 @@ std::filesystem::path TemporaryDirectory() {
   return "/tmp";
 }
 
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
 }  // namespace tessaran

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/console.h"
+
 namespace tessaran {
 namespace {
 
@@ -56,12 +58,18 @@ Answer TerminalAsker::Ask(int number, std::string_view text, QuestionButtons but
   return answer;
 }
 
+// The captions and bars of the libraries' progress displays (a picture
+// loaded, a colour reduction) tell how the work goes inside; in batch mode
+// they are diagnostic lines, on the diagnostic console only. The programs
+// show the user their own progress.
 void TerminalProgress::Open(std::string_view caption, std::string_view subtitle) {
-  open_ = true;
+  open_ = ConsoleEnabled();
   shown_ = -1;
+  if (!open_) return;
   std::string line(caption);
   if (!subtitle.empty()) line += " - " + std::string(subtitle);
-  PrintLine(line);
+  if (line.empty() || line.back() != '\n') line += '\n';
+  Trace("%s", line.c_str());
 }
 
 void TerminalProgress::Set(double fraction) {

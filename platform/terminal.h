@@ -1,6 +1,7 @@
 // Batch mode's reporter, asker and progress display: messages on stderr,
-// questions answered by what the command line said or by defaults, a
-// progress bar on stderr when it is a terminal.
+// questions answered by what the command line said or by defaults, the
+// libraries' progress captions (and a bar, on a terminal) on the diagnostic
+// console.
 #pragma once
 
 #include <map>

@@ -38,8 +38,10 @@ class FrameSource {
     if (extension == ".ANM") {
       kind = "ANM";
       if (!AnmOpenRead(anm_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
-      count = int(anm_.header.frames) - (anm_.header.hasLastDelta ? 1 : 0);
-      if (count <= 0) count = int(anm_.header.records);
+      announced = int(anm_.header.frames) - (anm_.header.hasLastDelta ? 1 : 0);
+      if (announced <= 0) announced = int(anm_.header.records);
+      // A file cut short plays only the frames whose pages it holds.
+      count = std::min<long long>(announced, AnmRecordsHeld(anm_));
     } else if (extension == ".AVI") {
       kind = "AVI";
       if (!AviOpen(avi_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
@@ -59,6 +61,16 @@ class FrameSource {
       return Refuse(err, "is not an animation (.ANM, .AVI or IFF ANIM) in");
     }
     if (bits != 8 && bits != 24 && bits != 4) return Refuse(err, "has frames of a depth the player cannot show:");
+    if (announced < count) announced = count;
+    return true;
+  }
+
+  // Says that the file ends before the frames its header counts; false
+  // when it does.
+  bool ReportCutShort(std::ostream& err) const {
+    if (count >= announced) return false;
+    err << "tovix: " << file_.string() << " is cut short: it holds " << count << " of its " << announced
+        << " frames\n";
     return true;
   }
 
@@ -76,7 +88,9 @@ class FrameSource {
   }
 
   std::string kind;
-  int width = 0, height = 0, bits = 0, count = 0;
+  int width = 0, height = 0, bits = 0;
+  int count = 0;      // the frames the file holds
+  int announced = 0;  // the frames its header counts
 
  private:
   bool Refuse(std::ostream& err, const char* what) {
@@ -90,17 +104,25 @@ class FrameSource {
   int next_ = 0;
 };
 
-// A printf pattern with exactly one %d (flags and width allowed).
-bool OneNumber(const std::string& pattern) {
-  std::size_t at = pattern.find('%');
-  if (at == std::string::npos || pattern.find('%', at + 1) != std::string::npos) return false;
-  std::size_t end = pattern.find_first_not_of("0123456789", at + 1);
-  return end != std::string::npos && pattern[end] == 'd';
+// What is wrong with a frame-name pattern, empty when nothing: it holds
+// exactly one printf %d (flags and width allowed) and a writable extension.
+std::string PatternProblem(const std::string& pattern) {
+  const std::size_t at = pattern.find('%');
+  if (at == std::string::npos) return "holds no %d for the frame number (such as FRAME%04d.BMP)";
+  const std::size_t end = pattern.find_first_not_of("0123456789", at + 1);
+  if (end == std::string::npos || pattern[end] != 'd') return "holds a % that is not a %d";
+  if (pattern.find('%', end) != std::string::npos) return "holds more than one %: give one %d";
+  const std::string extension = Upper(std::filesystem::path(pattern).extension().string());
+  if (!IsWritableExtension(extension)) {
+    return "ends in " + (extension.empty() ? std::string("no extension") : extension) +
+           ", not a picture extension: " + kWritableExtensions;
+  }
+  return {};
 }
 
 bool SamePalette(const VirtIm& a, const VirtIm& b) { return a.palette == b.palette; }
 
-// The picture name of frame `f` by a pattern OneNumber accepts.
+// The picture name of frame `f` by a pattern PatternProblem accepts.
 std::string FrameName(const std::string& pattern, int f) {
   char name[4096];
   std::snprintf(name, sizeof name, pattern.c_str(), f);
@@ -116,11 +138,11 @@ bool IsAnimationFile(const std::filesystem::path& file) {
 
 ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& pattern, std::ostream& err,
                       bool force) {
-  std::string extension = Upper(std::filesystem::path(pattern).extension().string());
-  if (!OneNumber(pattern) || !IsWritableExtension(extension)) {
-    err << "tovix: --frames needs a PATTERN with one %d and the extension " << kWritableExtensions << "\n";
+  if (const std::string problem = PatternProblem(pattern); !problem.empty()) {
+    err << "tovix: --frames: the PATTERN " << pattern << " " << problem << "\n";
     return kBadUsage;
   }
+  const std::string extension = Upper(std::filesystem::path(pattern).extension().string());
   WorkSlots slots;
   FrameSource source;
   if (!source.Open(file, err)) return kFailure;
@@ -131,12 +153,16 @@ ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& patt
   if (!MayReplace(names, force, err)) return kFailure;
   for (int f = 1; f <= source.count; ++f) {
     const std::string name = FrameName(pattern, f);
-    if (!source.Next() || !WritePictureAs(kFrameSlot, name, -1, extension)) {
+    if (!source.Next()) {
+      err << "tovix: frame " << f << " of " << file.string() << " could not be read: the file is damaged\n";
+      return kFailure;
+    }
+    if (!WritePictureAs(kFrameSlot, name, -1, extension)) {
       err << "tovix: frame " << f << " of " << file.string() << " could not be written to " << name << "\n";
       return kFailure;
     }
   }
-  return kSuccess;
+  return source.ReportCutShort(err) ? kFailure : kSuccess;
 }
 
 ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::filesystem::path>& pictures,
@@ -239,6 +265,8 @@ ExitStatus AnimFlip(const std::filesystem::path& file, std::ostream& err) {
   WorkSlots slots;
   FrameSource source;
   if (!source.Open(file, err)) return kFailure;
+  // Rewritten, a file cut short would pass for a whole one.
+  if (source.ReportCutShort(err)) return kFailure;
   std::filesystem::path flipped = file;
   flipped.replace_extension(".FLP");
   {
@@ -270,6 +298,7 @@ ExitStatus AnimInfo(const std::filesystem::path& file, std::ostream& out, std::o
   WorkSlots slots;
   FrameSource source;
   if (!source.Open(file, err)) return kFailure;
+  source.ReportCutShort(err);
   out << "{\"kind\":\"" << source.kind << "\",\"width\":" << source.width << ",\"height\":" << source.height
       << ",\"depth\":" << source.bits << ",\"frames\":" << source.count << "}\n";
   return kSuccess;

@@ -8,6 +8,7 @@
 #include "messages/message_library.h"
 #include "player/anim_batch.h"
 #include "player/picture_output.h"
+#include "platform/sysinfo.h"
 #include "storage/virtim.h"
 
 namespace tessaran::player {
@@ -75,6 +76,8 @@ ExitStatus PictureInfo(const std::filesystem::path& file, std::ostream& out, std
 
 std::string HelpText() {
   return "Usage: tovix --batch OPERATION\n"
+         "\n"
+         "Without a display (DISPLAY and WAYLAND_DISPLAY unset) --batch may be left out.\n"
          "\n"
          "Operations:\n"
          "  --convert IN OUT   convert any readable picture (.LBM .I24 .TGA .PCX .BMP,\n"
@@ -157,7 +160,8 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
       return usage("unknown option '" + a + "'");
     }
   }
-  if (!batch) return usage("only the batch mode exists yet: give --batch");
+  // Without a display the player can only run in batch mode.
+  if (!batch && DisplayAvailable()) return usage("only the batch mode exists yet: give --batch");
   if (operation.empty())
     return usage("give one operation: --convert, --frames, --create, --cut, --flip or --info");
   if (depth != 0 && operation != "--convert") return usage("--depth goes with --convert");

@@ -2,7 +2,9 @@
 // a file in place of the scene and inserting a file into it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "platform/bytes.h"
@@ -29,9 +31,33 @@ Bytes MaqFileBytes(const SceneModel& scene, const MaqWriteOptions& options = {})
 void WriteSceneGroup(IffWriter& iff, const SceneModel& scene, bool withFaces,
                      const MaqWriteOptions& options = {});
 
-// The file stores a faceted object's first face in 16 bits: a scene whose
-// faces before some faceted object number more than 65535 cannot be
-// written. False with the reason.
+namespace maq {
+// Scales of the 32-bit integers the file stores in place of numbers.
+inline constexpr double kLengthScale = 100000.0;  // CMRA lengths, frame origins and matrices
+inline constexpr double kPointScale = 1000.0;     // PTSX coordinates
+}  // namespace maq
+
+// The largest values the file's integers hold, either sign: lengths (frame
+// origins, lamp positions, the camera's target, distance and focal value)
+// and point coordinates in 32 bits at their scales, the view angles in
+// whole degrees in 16 bits, PERS in 16 bits (from 1: below counts as 1).
+inline constexpr double kMaqLengthLimit = std::numeric_limits<std::int32_t>::max() / maq::kLengthScale;
+inline constexpr double kMaqCoordinateLimit = std::numeric_limits<std::int32_t>::max() / maq::kPointScale;
+inline constexpr double kMaqAngleLimit = std::numeric_limits<std::int16_t>::max();
+inline constexpr int kMaqMaxPERS = std::numeric_limits<std::uint16_t>::max();
+
+// Whether the file holds the value: finite and within the limit.
+bool FitsLimit(double value, double limit);
+
+// Whether the file holds the view's angles, PERS, target and the focal
+// value PERS and zoom give. False with the reason.
+bool ViewFitsTheFile(const ViewCamera& view, std::string* reason);
+
+// Whether the file holds the scene: its view, every frame origin of its
+// objects and lamps and every point within the limits above, and the first
+// face of every faceted object within 16 bits (at most 65535 faces before
+// it). False with the reason; the writer refuses such a scene rather than
+// store other numbers than the scene's.
 bool SceneFitsTheFile(const SceneModel& scene, std::string* reason);
 
 // "Save": writes the file in place of any file of that name, never leaving

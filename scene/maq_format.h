@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/bytes.h"
+#include "scene/maq_file.h"
 #include "scene/maq_scene.h"
 
 namespace tessaran::maq {
@@ -46,9 +47,9 @@ inline constexpr std::size_t kOlderMapSize = 52;
 inline constexpr std::size_t kOlderMapNameSize = 50;
 
 // Scales of the integers in the file.
-inline constexpr double kLengthScale = 100000.0;  // CMRA lengths, frame origins and matrices
+// (kLengthScale and kPointScale are in scene/maq_file.h, with the limits
+// they set.)
 inline constexpr double kAngleScale = 600000.0;   // CMRA angles, in radians
-inline constexpr double kPointScale = 1000.0;     // PTSX coordinates
 inline constexpr double kDegree = 0.01745329252;  // radians per degree, as the system has it
 
 // The map entry the older per-object map list ("MAPP") stands for.

@@ -1,5 +1,7 @@
 // Writing the scene file from the scene model.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/console.h"
@@ -205,7 +207,55 @@ Bytes MaqFileBytes(const SceneModel& scene, const MaqWriteOptions& options) {
   return out;
 }
 
-bool SceneFitsTheFile(const SceneModel& scene, std::string* reason) {
+bool FitsLimit(double value, double limit) { return std::isfinite(value) && std::fabs(value) <= limit; }
+
+namespace {
+
+std::string Decimal(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+bool Refuse(std::string* reason, const std::string& what, double value, double limit) {
+  if (reason) {
+    *reason = what + " " + Decimal(value) + " is beyond what a scene file holds (-" + Decimal(limit) + " to " +
+              Decimal(limit) + ")";
+  }
+  return false;
+}
+
+bool VectorFits(const Vec3& v, double limit, const std::string& what, std::string* reason) {
+  static const char* const kAxes[] = {"x", "y", "z"};
+  for (int a = 0; a < 3; ++a) {
+    if (!FitsLimit(v[a], limit)) return Refuse(reason, what + " " + kAxes[a], v[a], limit);
+  }
+  return true;
+}
+
+bool FramesFit(const FrameTable& frames, int count, const std::string& what, std::string* reason) {
+  for (int k = 0; k < count; ++k) {
+    const std::string name = what + " " + std::to_string(k);
+    if (!VectorFits(frames.AbsOrigin(k), kMaqLengthLimit, name + " at", reason) ||
+        !VectorFits(frames.RelOrigin(k), kMaqLengthLimit, name + " relative to its parent at", reason)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool PointsFit(const SceneModel& scene, std::string* reason) {
+  for (int p = 1; p <= scene.TotalPoints(); ++p) {
+    const std::array<float, 3> point = scene.Points().Get(p);
+    if (!VectorFits({point[0], point[1], point[2]}, kMaqCoordinateLimit, "point " + std::to_string(p) + " at",
+                    reason)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FacesFit(const SceneModel& scene, std::string* reason) {
   for (int k = 0; k < scene.Header().objectCount; ++k) {
     if (!IsFaceted(scene, k)) continue;
     const FaceGroup& group = scene.FaceGroupEntry(scene.State(k).faceGroup);
@@ -221,6 +271,37 @@ bool SceneFitsTheFile(const SceneModel& scene, std::string* reason) {
   return true;
 }
 
+}  // namespace
+
+bool ViewFitsTheFile(const ViewCamera& view, std::string* reason) {
+  if (!FitsLimit(view.TH, kMaqAngleLimit)) return Refuse(reason, "the view angle TH", view.TH, kMaqAngleLimit);
+  if (!FitsLimit(view.PH, kMaqAngleLimit)) return Refuse(reason, "the view angle PH", view.PH, kMaqAngleLimit);
+  // A PERS below 1 is stored as 1, as the camera takes it (an eye on the target).
+  if (view.PERS > kMaqMaxPERS) {
+    if (reason) *reason = "PERS " + std::to_string(view.PERS) + " is beyond what a scene file holds (1 to 65535)";
+    return false;
+  }
+  if (!VectorFits(view.CIBLE, kMaqLengthLimit, "the target", reason)) return false;
+  const double focal = CameraFocal(CameraDistance(view.PERS), view.zoom);
+  if (!FitsLimit(focal, kMaqLengthLimit)) {
+    if (reason) {
+      *reason = "PERS " + std::to_string(view.PERS) + " with zoom " + Decimal(view.zoom) +
+                " gives the focal value PERS / 2 / zoom = " + Decimal(focal) + ", beyond the " +
+                Decimal(kMaqLengthLimit) + " a scene file holds";
+    }
+    return false;
+  }
+  return true;
+}
+
+bool SceneFitsTheFile(const SceneModel& scene, std::string* reason) {
+  const Lamps& lamps = scene.SceneLamps();
+  return ViewFitsTheFile(scene.View(), reason) &&
+         FramesFit(scene.Frames(), scene.Header().objectCount + scene.Header().freeFrameCount, "frame", reason) &&
+         FramesFit(lamps.Frames(), lamps.Count(), "lamp", reason) && PointsFit(scene, reason) &&
+         FacesFit(scene, reason);
+}
+
 int WriteMaq(const SceneModel& scene, const std::filesystem::path& file, const MaqWriteOptions& options) {
   if (std::string why; !SceneFitsTheFile(scene, &why)) {
     Reporter().Report(MessageKind::Error, -1, file.string() + ": " + why);
@@ -234,6 +315,8 @@ int WriteMaq(const SceneModel& scene, const std::filesystem::path& file, const M
   if (step == WriteStep::Done) return 1;
   Trace("Sauvegarde MAQ impossible : %s\n", problem.c_str());
   ShowMessage(MessageKind::Error, step == WriteStep::Write ? kDiskFullMessage : kCantOpenMessage);
+  // The system's message names no reason: the one the system gave follows.
+  Reporter().Report(MessageKind::Error, -1, problem);
   return 0;
 }
 

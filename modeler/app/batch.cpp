@@ -123,14 +123,15 @@ bool AddKeyframe(SceneModel& scene, const std::filesystem::path& file, std::ostr
   return Keyframes(scene, file).Add() == 1;
 }
 
-bool RunBuilding(SceneModel& scene, BuildState& state, const BuildOperation& op, std::ostream& err) {
-  std::string error;
-  if (RunBuildOperation(scene, state, op, error)) return true;
+// The exit status an operation leaves: done, failed, or refused as bad usage.
+int RunBuilding(SceneModel& scene, BuildState& state, const BuildOperation& op, std::ostream& err) {
+  BuildError error;
+  if (RunBuildOperation(scene, state, op, error)) return kBatchDone;
   err << "qmx: " << op.option << ": " << error << '\n';
-  return false;
+  return error.badUsage ? kBatchBadUsage : kBatchFailed;
 }
 
-bool Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream& out, std::ostream& err) {
+int Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream& out, std::ostream& err) {
   if (op.building) return RunBuilding(scene, state, op.build, err);
   const std::string name = op.file.string();
   if ((op.option == "--open" || op.option == "--insert") && HasExtension(op.file, ".DXF")) {
@@ -140,20 +141,20 @@ bool Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream
   }
   if (op.option == "--open" || op.option == "--insert") {
     const ReadMode mode = op.option == "--open" ? ReadMode::Open : ReadMode::Insert;
-    if (ReadModel(scene, op.file, mode) == 0) return true;
+    if (ReadModel(scene, op.file, mode) == 0) return kBatchDone;
   } else if (op.option == "--save") {
-    if (WriteMaq(scene, op.file)) return true;
+    if (WriteMaq(scene, op.file)) return kBatchDone;
   } else if (op.option == "--add-keyframe") {
-    if (AddKeyframe(scene, op.file, err)) return true;
+    if (AddKeyframe(scene, op.file, err)) return kBatchDone;
   } else if (op.option == "--info") {
     std::string json;
     if (ModelerFileInfo(op.file, json)) {
       out << json << '\n';
-      return true;
+      return kBatchDone;
     }
   }
   err << "qmx: " << op.option << ' ' << name << " failed\n";
-  return false;
+  return kBatchFailed;
 }
 
 }  // namespace
@@ -167,7 +168,8 @@ std::string ModelerBatchHelp() {
          "  --add-keyframe F.MAQ  the scene becomes the next keyframe scene of F\n"
          "  --info F.MAQ          print the counts and cameras of every scene of F as JSON\n"
          "  --help                this text\n" +
-         BuildOptionsHelp() + "Exit status: 0 done, 1 an operation failed, 2 bad usage.\n";
+         BuildOptionsHelp() + "Exit status: 0 done, 1 an operation failed, 2 bad usage (also a value out of\n"
+         "its range or beyond what a scene file holds).\n";
 }
 
 bool ModelerFileInfo(const std::filesystem::path& file, std::string& json) {
@@ -201,7 +203,7 @@ int RunModelerBatch(const std::vector<std::string>& args, std::ostream& out, std
       operations.push_back({arg, args[++i], {}, false});
       continue;
     }
-    std::string why;
+    BuildError why;
     if (withFile) {
       err << "qmx: " << arg << " needs a file\n";
     } else if (IsBuildOption(arg)) {
@@ -225,7 +227,7 @@ int RunModelerBatch(const std::vector<std::string>& args, std::ostream& out, std
   SceneModel scene;
   BuildState state;
   for (const Operation& op : operations) {
-    if (!Run(scene, state, op, out, err)) return kBatchFailed;
+    if (const int status = Run(scene, state, op, out, err); status != kBatchDone) return status;
   }
   return kBatchDone;
 }

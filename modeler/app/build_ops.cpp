@@ -1,6 +1,9 @@
 #include "modeler/app/build_ops.h"
 
 #include <charconv>
+#include <cstdio>
+#include <functional>
+#include <limits>
 #include <cstdlib>
 #include <cmath>
 #include <numbers>
@@ -12,6 +15,7 @@
 #include "modeler/geometry/primitives.h"
 #include "modeler/geometry/text3d.h"
 #include "platform/report.h"
+#include "scene/maq_file.h"
 
 namespace tessaran {
 
@@ -25,9 +29,34 @@ constexpr int kSplineSurface = 0;
 constexpr int kPhongSurface = 1;
 constexpr int kAngularSurface = 2;
 
-bool Fail(std::string& error, std::string reason) {
-  error = std::move(reason);
+bool Fail(BuildError& error, std::string reason) {
+  error = {std::move(reason), false};
   return false;
+}
+
+// A refusal of what the command line asked: a value out of its range or
+// beyond what the scene file holds, or an operation without its object.
+bool Refuse(BuildError& error, std::string reason) {
+  error = {std::move(reason), true};
+  return false;
+}
+
+std::string Decimal(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+// A point's coordinates must fit the scene file's points, an origin its
+// lengths.
+bool FitsFile(const Vec3& v, double limit, const std::string& what, BuildError& error) {
+  for (int a = 0; a < 3; ++a) {
+    if (!FitsLimit(v[a], limit)) {
+      return Refuse(error, what + " would lie at " + "xyz"[a] + " = " + Decimal(v[a]) +
+                               ", beyond what a scene file holds (-" + Decimal(limit) + " to " + Decimal(limit) + ")");
+    }
+  }
+  return true;
 }
 
 // Leaves exactly the objects from `first` on selected.
@@ -45,8 +74,29 @@ std::vector<int> Selection(const SceneModel& scene) {
   return selected;
 }
 
-bool NeedSelection(const std::vector<int>& selected, std::string& error) {
-  return !selected.empty() || Fail(error, "no object is selected");
+bool NeedSelection(const std::vector<int>& selected, BuildError& error) {
+  return !selected.empty() || Refuse(error, "no object is selected");
+}
+
+// The new points of the selected objects, all computed before any object
+// changes: `place` gives a point's new coordinates from the object's place
+// in the selection, the point and the object's origin. False when one would lie beyond the scene file.
+bool PlacePoints(const SceneModel& scene, const std::vector<int>& selected,
+                 const std::function<Vec3(std::size_t, const Point3&, const Vec3&)>& place,
+                 std::vector<std::vector<Point3>>& placed, BuildError& error) {
+  placed.clear();
+  for (std::size_t i = 0; i < selected.size(); ++i) {
+    const int k = selected[i];
+    const Vec3& origin = scene.Frames().AbsOrigin(k);
+    std::vector<Point3> points = GetObjectPoints(scene, k);
+    for (Point3& p : points) {
+      const Vec3 to = place(i, p, origin);
+      if (!FitsFile(to, kMaqCoordinateLimit, "a point of object " + std::to_string(k), error)) return false;
+      p = {static_cast<float>(to[0]), static_cast<float>(to[1]), static_cast<float>(to[2])};
+    }
+    placed.push_back(std::move(points));
+  }
+  return true;
 }
 
 double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
@@ -67,31 +117,35 @@ bool InRange(int value, int low, int high) { return value >= low && value <= hig
 
 }  // namespace
 
-bool BuildImportDxf(SceneModel& scene, const std::filesystem::path& file, std::string& error) {
+std::ostream& operator<<(std::ostream& out, const BuildError& error) { return out << error.text; }
+
+bool BuildImportDxf(SceneModel& scene, const std::filesystem::path& file, BuildError& error) {
+  std::error_code missing;
+  if (!std::filesystem::is_regular_file(file, missing)) return Fail(error, file.string() + ": no such file");
   const int first = ImportDxf(scene, file, DxfTargetSize(scene.View()));
   if (first < 0) return Fail(error, file.string() + ": not imported");
   SelectFrom(scene, first);
   return true;
 }
 
-bool BuildPrimitive(SceneModel& scene, std::string_view kind, int u, int v, int top, std::string& error) {
+bool BuildPrimitive(SceneModel& scene, std::string_view kind, int u, int v, int top, BuildError& error) {
   static constexpr std::pair<std::string_view, Primitive> kKinds[] = {
       {"plan", Primitive::Plan},         {"box", Primitive::Box},       {"disc", Primitive::Disc},
       {"cylinder", Primitive::Cylinder}, {"sphere", Primitive::Sphere}, {"ring", Primitive::Ring}};
   const auto it = std::find_if(std::begin(kKinds), std::end(kKinds), [&](const auto& k) { return k.first == kind; });
-  if (it == std::end(kKinds)) return Fail(error, "unknown primitive " + std::string(kind));
+  if (it == std::end(kKinds)) return Refuse(error, "unknown primitive " + std::string(kind));
   if (!InRange(u, 1, kMaxIntervals) || !InRange(v, 1, kMaxIntervals)) {
-    return Fail(error, "mesh intervals must lie between 1 and " + std::to_string(kMaxIntervals));
+    return Refuse(error, "mesh intervals must lie between 1 and " + std::to_string(kMaxIntervals));
   }
   if (top < 0) top = it->second == Primitive::Ring ? 30 : 100;
-  if (top > 100) return Fail(error, "the top size is a percentage, 0 to 100");
+  if (top > 100) return Refuse(error, "the top size is a percentage, 0 to 100");
   const int k = MakePrimitive(scene, it->second, u, v, top);
   if (k < 0) return Fail(error, "the primitive could not be made");
   SelectFrom(scene, k);
   return true;
 }
 
-bool BuildLoadProfile(const std::filesystem::path& file, Profile2D& profile, std::string& error) {
+bool BuildLoadProfile(const std::filesystem::path& file, Profile2D& profile, BuildError& error) {
   Profile2D read;
   switch (ReadProfileFile(file, read)) {
     case ProfileRead::Ok:
@@ -99,16 +153,18 @@ bool BuildLoadProfile(const std::filesystem::path& file, Profile2D& profile, std
       return true;
     case ProfileRead::CannotOpen:
       return Fail(error, file.string() + ": cannot be read");
-    case ProfileRead::TooFew:
     case ProfileRead::NoPoint:
+      return Fail(error, file.string() + ": no point after a line \"Listepoint\" (qmx --help shows a profile file)");
+    case ProfileRead::TooFew:
       break;
   }
   return Fail(error, file.string() + ": fewer than 3 points");
 }
 
-bool BuildExtrude(SceneModel& scene, const Profile2D& profile, double depth, int steps, std::string& error) {
-  if (profile.points.size() < 3) return Fail(error, "--extrude needs a --profile of at least 3 points");
-  if (!std::isfinite(depth) || !InRange(steps, 1, 1000)) return Fail(error, "bad depth or steps");
+bool BuildExtrude(SceneModel& scene, const Profile2D& profile, double depth, int steps, BuildError& error) {
+  if (profile.points.size() < 3) return Refuse(error, "--extrude needs a --profile of at least 3 points");
+  if (!std::isfinite(depth) || !InRange(steps, 1, 1000)) return Refuse(error, "bad depth or steps");
+  if (!FitsLimit(depth, kMaqCoordinateLimit)) return FitsFile({0, 0, depth}, kMaqCoordinateLimit, "the far side", error);
   const int k = StraightExtrusion(scene, profile, depth, steps);
   if (k < 0) return Fail(error, "the extrusion could not be made");
   SelectFrom(scene, k);
@@ -116,10 +172,10 @@ bool BuildExtrude(SceneModel& scene, const Profile2D& profile, double depth, int
 }
 
 bool BuildPivot(SceneModel& scene, const Profile2D& profile, int axisX, double angle, int steps,
-                std::string& error) {
-  if (profile.points.size() < 3) return Fail(error, "--pivot needs a --profile of at least 3 points");
+                BuildError& error) {
+  if (profile.points.size() < 3) return Refuse(error, "--pivot needs a --profile of at least 3 points");
   if (!std::isfinite(angle) || angle == 0 || std::fabs(angle) > 360 || !InRange(steps, 1, 1000)) {
-    return Fail(error, "bad angle or steps");
+    return Refuse(error, "bad angle or steps");
   }
   const int k = Revolution(scene, profile, axisX, angle, steps);
   if (k < 0) return Fail(error, "the revolution could not be made");
@@ -127,14 +183,14 @@ bool BuildPivot(SceneModel& scene, const Profile2D& profile, int axisX, double a
   return true;
 }
 
-bool BuildText(SceneModel& scene, std::string_view text, const std::filesystem::path& font, std::string& error) {
-  const int first = Text3D(scene, text, font, &error);
+bool BuildText(SceneModel& scene, std::string_view text, const std::filesystem::path& font, BuildError& error) {
+  const int first = Text3D(scene, text, font, &error.text);
   if (first < 0) return false;
   SelectFrom(scene, first);
   return true;
 }
 
-bool BuildSelect(SceneModel& scene, std::string_view which, std::string& error) {
+bool BuildSelect(SceneModel& scene, std::string_view which, BuildError& error) {
   const int n = scene.Header().objectCount;
   int low = 0;
   int high = n - 1;
@@ -148,24 +204,31 @@ bool BuildSelect(SceneModel& scene, std::string_view which, std::string& error) 
     high = low;
     if (read.ec == std::errc() && read.ptr != end && *read.ptr == '-') read = std::from_chars(read.ptr + 1, end, high);
     if (read.ec != std::errc() || read.ptr != end || low < 0 || high < low || high >= n) {
-      return Fail(error, "--select " + std::string(which) + ": objects are 0 to " + std::to_string(n - 1));
+      if (n == 0) return Refuse(error, "--select " + std::string(which) + ": the scene has no objects");
+      return Refuse(error, "--select " + std::string(which) + ": objects are 0 to " + std::to_string(n - 1));
     }
   }
   for (int k = 0; k < n; ++k) scene.State(k).selection = k >= low && k <= high ? 1 : 0;
   return true;
 }
 
-bool BuildMove(SceneModel& scene, double x, double y, double z, std::string& error) {
+bool BuildMove(SceneModel& scene, double x, double y, double z, BuildError& error) {
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
-  const double d[3] = {x, y, z};
+  // The object moves with its frame: its points and its origin.
   for (int k : selected) {
-    // The object moves with its frame: its points and its origin.
-    std::vector<Point3> points = GetObjectPoints(scene, k);
-    for (Point3& p : points) {
-      for (int a = 0; a < 3; ++a) p[a] = static_cast<float>(p[a] + d[a]);
+    const Vec3& origin = scene.Frames().AbsOrigin(k);
+    if (!FitsFile({origin[0] + x, origin[1] + y, origin[2] + z}, kMaqLengthLimit,
+                  "the origin of object " + std::to_string(k), error)) {
+      return false;
     }
-    PutObjectPoints(scene, k, points);
+  }
+  std::vector<std::vector<Point3>> placed;
+  const auto move = [&](std::size_t, const Point3& p, const Vec3&) { return Vec3{p[0] + x, p[1] + y, p[2] + z}; };
+  if (!PlacePoints(scene, selected, move, placed, error)) return false;
+  for (std::size_t i = 0; i < selected.size(); ++i) {
+    const int k = selected[i];
+    PutObjectPoints(scene, k, placed[i]);
     Vec3& origin = scene.Frames().AbsOrigin(k);
     origin = {origin[0] + x, origin[1] + y, origin[2] + z};
     RefreshRelative(scene.Frames(), k);
@@ -173,56 +236,62 @@ bool BuildMove(SceneModel& scene, double x, double y, double z, std::string& err
   return true;
 }
 
-bool BuildRotate(SceneModel& scene, double ax, double ay, double az, std::string& error) {
+bool BuildRotate(SceneModel& scene, double ax, double ay, double az, BuildError& error) {
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
   constexpr double kRadian = std::numbers::pi / 180;
+  std::vector<Mat3> turned;
   for (int k : selected) {
-    Mat3& axes = scene.Frames().AbsOrientation(k);
-    const Mat3 before = axes;
+    Mat3 axes = scene.Frames().AbsOrientation(k);
     if (ax != 0) Rotate(axes, Axis::X, ax * kRadian);
     if (ay != 0) Rotate(axes, Axis::Y, ay * kRadian);
     if (az != 0) Rotate(axes, Axis::Z, az * kRadian);
-    // The points turn with the frame: the same coordinates along the new axes.
-    const Vec3 origin = scene.Frames().AbsOrigin(k);
-    std::vector<Point3> points = GetObjectPoints(scene, k);
-    for (Point3& p : points) {
-      double along[3];
-      for (int i = 0; i < 3; ++i) {
-        along[i] = 0;
-        for (int a = 0; a < 3; ++a) along[i] += (p[a] - origin[a]) * before[i][a];
-      }
-      for (int a = 0; a < 3; ++a) {
-        p[a] = static_cast<float>(origin[a] + along[0] * axes[0][a] + along[1] * axes[1][a] + along[2] * axes[2][a]);
-      }
+    turned.push_back(axes);
+  }
+  // The points turn with the frame: the same coordinates along the new axes.
+  const auto turn = [&](std::size_t i, const Point3& p, const Vec3& origin) {
+    const Mat3& before = scene.Frames().AbsOrientation(selected[i]);
+    const Mat3& axes = turned[i];
+    double along[3];
+    for (int r = 0; r < 3; ++r) {
+      along[r] = 0;
+      for (int a = 0; a < 3; ++a) along[r] += (p[a] - origin[a]) * before[r][a];
     }
-    PutObjectPoints(scene, k, points);
-    RefreshRelative(scene.Frames(), k);
+    Vec3 to;
+    for (int a = 0; a < 3; ++a) to[a] = origin[a] + along[0] * axes[0][a] + along[1] * axes[1][a] + along[2] * axes[2][a];
+    return to;
+  };
+  std::vector<std::vector<Point3>> placed;
+  if (!PlacePoints(scene, selected, turn, placed, error)) return false;
+  for (std::size_t i = 0; i < selected.size(); ++i) {
+    scene.Frames().AbsOrientation(selected[i]) = turned[i];
+    PutObjectPoints(scene, selected[i], placed[i]);
+    RefreshRelative(scene.Frames(), selected[i]);
   }
   return true;
 }
 
-bool BuildSize(SceneModel& scene, double sx, double sy, double sz, std::string& error) {
+bool BuildSize(SceneModel& scene, double sx, double sy, double sz, BuildError& error) {
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
   if (!(sx > 0 && sy > 0 && sz > 0) || !std::isfinite(sx + sy + sz)) {
-    return Fail(error, "sizes are positive percentages");
+    return Refuse(error, "sizes are positive percentages");
   }
   const double factor[3] = {sx / 100, sy / 100, sz / 100};
-  for (int k : selected) {
-    const Vec3 origin = scene.Frames().AbsOrigin(k);
-    std::vector<Point3> points = GetObjectPoints(scene, k);
-    for (Point3& p : points) {
-      for (int a = 0; a < 3; ++a) p[a] = static_cast<float>(origin[a] + (p[a] - origin[a]) * factor[a]);
-    }
-    PutObjectPoints(scene, k, points);
-  }
+  const auto size = [&](std::size_t, const Point3& p, const Vec3& origin) {
+    Vec3 to;
+    for (int a = 0; a < 3; ++a) to[a] = origin[a] + (p[a] - origin[a]) * factor[a];
+    return to;
+  };
+  std::vector<std::vector<Point3>> placed;
+  if (!PlacePoints(scene, selected, size, placed, error)) return false;
+  for (std::size_t i = 0; i < selected.size(); ++i) PutObjectPoints(scene, selected[i], placed[i]);
   return true;
 }
 
-bool BuildColour(SceneModel& scene, int r, int g, int b, std::string& error) {
+bool BuildColour(SceneModel& scene, int r, int g, int b, BuildError& error) {
   if (!InRange(r, 0, 15) || !InRange(g, 0, 15) || !InRange(b, 0, 15)) {
-    return Fail(error, "colour components are 0 to 15");
+    return Refuse(error, "colour components are 0 to 15");
   }
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
@@ -234,9 +303,9 @@ bool BuildColour(SceneModel& scene, int r, int g, int b, std::string& error) {
 }
 
 bool BuildMaterial(SceneModel& scene, int reflection, int transmission, int refraction, int kspec, int nspec,
-                   std::string& error) {
+                   BuildError& error) {
   for (int value : {reflection, transmission, refraction, kspec, nspec}) {
-    if (!InRange(value, 0, 100)) return Fail(error, "material values are percentages, 0 to 100");
+    if (!InRange(value, 0, 100)) return Refuse(error, "material values are percentages, 0 to 100");
   }
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
@@ -251,7 +320,7 @@ bool BuildMaterial(SceneModel& scene, int reflection, int transmission, int refr
   return true;
 }
 
-bool BuildRendering(SceneModel& scene, std::string_view mode, std::string& error) {
+bool BuildRendering(SceneModel& scene, std::string_view mode, BuildError& error) {
   int kind;
   if (mode == "angular") {
     kind = kAngularSurface;
@@ -260,7 +329,7 @@ bool BuildRendering(SceneModel& scene, std::string_view mode, std::string& error
   } else if (mode == "spline") {
     kind = kSplineSurface;
   } else {
-    return Fail(error, "rendering is angular, phong or spline");
+    return Refuse(error, "rendering is angular, phong or spline");
   }
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
@@ -268,7 +337,7 @@ bool BuildRendering(SceneModel& scene, std::string_view mode, std::string& error
     for (int k : selected) {
       if (scene.State(k).faceGroup != 0) {
         ShowMessage(MessageKind::Warning, kDxfObjectMessage);
-        return Fail(error, "object " + std::to_string(k) + " is faceted: no spline rendering");
+        return Refuse(error, "object " + std::to_string(k) + " is faceted: no spline rendering");
       }
     }
   }
@@ -277,7 +346,7 @@ bool BuildRendering(SceneModel& scene, std::string_view mode, std::string& error
 }
 
 bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
-              std::string& error) {
+              BuildError& error) {
   int index;
   if (slot == "colour") {
     index = 0;
@@ -286,11 +355,11 @@ bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image
   } else if (slot == "opacity") {
     index = 2;
   } else {
-    return Fail(error, "map slots are colour, bump and opacity");
+    return Refuse(error, "map slots are colour, bump and opacity");
   }
-  if (!InRange(repeatX, 1, 999) || !InRange(repeatY, 1, 999)) return Fail(error, "repetitions are 1 to 999");
+  if (!InRange(repeatX, 1, 999) || !InRange(repeatY, 1, 999)) return Refuse(error, "repetitions are 1 to 999");
   if (image.empty() || image.size() > MapList::kMaxNameLength) {
-    return Fail(error, "map image names have 1 to 150 characters");
+    return Refuse(error, "map image names have 1 to 150 characters");
   }
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
@@ -312,13 +381,14 @@ bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image
   return true;
 }
 
-bool BuildLamp(SceneModel& scene, const LampSettings& lamp, std::string& error) {
+bool BuildLamp(SceneModel& scene, const LampSettings& lamp, BuildError& error) {
   Lamps& lamps = scene.SceneLamps();
   if (lamps.Count() >= Lamps::kMaxLamps) return Fail(error, "the scene has its ten lamps already");
   if (!InRange(lamp.intensity, 0, 100) || !InRange(lamp.aperture, 0, 180) || !InRange(lamp.red, 0, 15) ||
       !InRange(lamp.green, 0, 15) || !InRange(lamp.blue, 0, 15)) {
-    return Fail(error, "lamp intensity 0-100, aperture 0-180, colour 0-15");
+    return Refuse(error, "lamp intensity 0-100, aperture 0-180, colour 0-15");
   }
+  if (!FitsFile(lamp.position, kMaqLengthLimit, "the lamp", error)) return false;
   const int i = lamps.Count();
   LampParams& params = lamps.Params(i);
   params = LampParams{};
@@ -353,17 +423,19 @@ bool BuildLamp(SceneModel& scene, const LampSettings& lamp, std::string& error) 
 }
 
 bool BuildCamera(SceneModel& scene, double th, double ph, double zoom, int pers, const Vec3* target,
-                 std::string& error) {
+                 BuildError& error) {
   if (!std::isfinite(th) || !std::isfinite(ph) || !(zoom >= 0.1 && zoom <= 99) || pers <= 0) {
-    return Fail(error, "camera: zoom 0.1 to 99, PERS above 0");
+    return Refuse(error, "camera: zoom 0.1 to 99, PERS above 0");
   }
-  ViewCamera& view = scene.View();
+  ViewCamera view = scene.View();
   view.TH = th;
   view.PH = ph;
   view.zoom = zoom;
   view.PERS = pers;
   if (target) view.CIBLE = *target;
+  if (std::string why; !ViewFitsTheFile(view, &why)) return Refuse(error, why);
   DeriveCamera(view);
+  scene.View() = view;
   return true;
 }
 
@@ -407,7 +479,11 @@ bool IsOption(const std::string& word) {
 }
 
 double Num(const BuildOperation& op, std::size_t k) { return std::strtod(op.words[k].c_str(), nullptr); }
-int Int(const BuildOperation& op, std::size_t k) { return static_cast<int>(std::lround(Num(op, k))); }
+// Whole numbers beyond an int stay beyond every range instead of wrapping.
+int Int(const BuildOperation& op, std::size_t k) {
+  constexpr double kLow = std::numeric_limits<int>::min(), kHigh = std::numeric_limits<int>::max();
+  return static_cast<int>(std::lround(std::clamp(Num(op, k), kLow, kHigh)));
+}
 
 bool IsDxf(const std::filesystem::path& file) {
   std::string ext = file.extension().string();
@@ -420,9 +496,9 @@ bool IsDxf(const std::filesystem::path& file) {
 bool IsBuildOption(std::string_view option) { return Find(option) != nullptr && option != "--insert"; }
 
 bool ParseBuildOperation(const std::vector<std::string>& args, std::size_t& i, BuildOperation& op,
-                         std::string& error) {
+                         BuildError& error) {
   const OptionWords* o = Find(args[i]);
-  if (!o) return Fail(error, "unknown option " + args[i]);
+  if (!o) return Refuse(error, "unknown option " + args[i]);
   op = BuildOperation{args[i], {}};
   while (op.words.size() < o->required + o->optional && i + 1 < args.size()) {
     const std::string& word = args[i + 1];
@@ -433,7 +509,7 @@ bool ParseBuildOperation(const std::vector<std::string>& args, std::size_t& i, B
     ++i;
   }
   if (op.words.size() < o->required) {
-    return Fail(error, std::string(o->option) + " needs " + std::to_string(o->required) +
+    return Refuse(error, std::string(o->option) + " needs " + std::to_string(o->required) +
                            (o->numbers ? " values" : " word") + (o->required > 1 ? "" : ""));
   }
   if (op.option == "--text" && i + 2 < args.size() && args[i + 1] == "--font") {
@@ -443,10 +519,10 @@ bool ParseBuildOperation(const std::vector<std::string>& args, std::size_t& i, B
   return true;
 }
 
-bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperation& op, std::string& error) {
+bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperation& op, BuildError& error) {
   const std::string& option = op.option;
   if (option == "--import" || option == "--insert") {
-    if (!IsDxf(op.words[0])) return Fail(error, op.words[0] + ": not a DXF file");
+    if (!IsDxf(op.words[0])) return Refuse(error, op.words[0] + ": not a DXF file");
     return BuildImportDxf(scene, op.words[0], error);
   }
   if (option == "--primitive") {
@@ -475,7 +551,7 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
   if (option == "--rendering") return BuildRendering(scene, op.words[0], error);
   if (option == "--map") return BuildMap(scene, op.words[0], op.words[1], Int(op, 2), Int(op, 3), error);
   if (option == "--lamp") {
-    if (op.words.size() == 6 || op.words.size() == 7) return Fail(error, "--lamp: the colour needs R G B");
+    if (op.words.size() == 6 || op.words.size() == 7) return Refuse(error, "--lamp: the colour needs R G B");
     LampSettings lamp;
     lamp.position = {Num(op, 0), Num(op, 1), Num(op, 2)};
     if (op.words.size() > 3) lamp.intensity = Int(op, 3);
@@ -488,13 +564,13 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
     return BuildLamp(scene, lamp, error);
   }
   if (option == "--camera") {
-    if (op.words.size() == 5 || op.words.size() == 6) return Fail(error, "--camera: the target needs CX CY CZ");
+    if (op.words.size() == 5 || op.words.size() == 6) return Refuse(error, "--camera: the target needs CX CY CZ");
     const Vec3 target{op.words.size() > 4 ? Num(op, 4) : 0, op.words.size() > 5 ? Num(op, 5) : 0,
                       op.words.size() > 6 ? Num(op, 6) : 0};
     return BuildCamera(scene, Num(op, 0), Num(op, 1), Num(op, 2), Int(op, 3), op.words.size() > 4 ? &target : nullptr,
                        error);
   }
-  return Fail(error, "unknown option " + option);
+  return Refuse(error, "unknown option " + option);
 }
 
 std::string BuildOptionsHelp() {
@@ -510,7 +586,20 @@ std::string BuildOptionsHelp() {
          "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
          "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
          "  --lamp X Y Z [INTENSITY [APERTURE [R G B]]]  a lamp aimed at the target\n"
-         "  --camera TH PH ZOOM PERS [CX CY CZ]\n";
+         "  --camera TH PH ZOOM PERS [CX CY CZ]\n"
+         "\n"
+         "A profile file (F.TXT) is text: the points follow a line \"Listepoint\" and end\n"
+         "at a line \"FinListe\"; each point line is \"X Y\" (whole numbers, at most 250\n"
+         "points, at least 3); lines starting with \"/*\" and lines before \"Listepoint\"\n"
+         "are ignored, so plain \"X Y\" lines alone give no profile. For example:\n"
+         "    /* a profile of TESSARAN 2D\n"
+         "    Listepoint   4\n"
+         "    0   0\n"
+         "    100   0\n"
+         "    100   50\n"
+         "    0   50\n"
+         "    FinListe\n"
+         "then: qmx --batch --profile F.TXT --extrude 40 1 --save F.MAQ\n";
 }
 
 }  // namespace tessaran

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,45 +22,54 @@
 
 namespace tessaran {
 
+// Why an operation was refused. `badUsage`: for what the command line asked
+// and cannot be — a value out of its range or beyond what the scene file
+// holds, an operation without its object — rather than a failure.
+struct BuildError {
+  std::string text;
+  bool badUsage = false;
+};
+std::ostream& operator<<(std::ostream& out, const BuildError& error);
+
 // --import / --insert of a DXF file, scaled to the scene's view.
-bool BuildImportDxf(SceneModel& scene, const std::filesystem::path& file, std::string& error);
+bool BuildImportDxf(SceneModel& scene, const std::filesystem::path& file, BuildError& error);
 
 // --primitive plan|box|disc|cylinder|sphere|ring U V [TOP%]; top < 0 takes
 // the dialog's default (100, or a tube of 30 for the ring).
-bool BuildPrimitive(SceneModel& scene, std::string_view kind, int u, int v, int top, std::string& error);
+bool BuildPrimitive(SceneModel& scene, std::string_view kind, int u, int v, int top, BuildError& error);
 
 // --profile F.TXT: the 2D profile for the sweeps that follow.
-bool BuildLoadProfile(const std::filesystem::path& file, Profile2D& profile, std::string& error);
+bool BuildLoadProfile(const std::filesystem::path& file, Profile2D& profile, BuildError& error);
 // --extrude DEPTH STEPS and --pivot AXIS_X ANGLE STEPS of the profile.
-bool BuildExtrude(SceneModel& scene, const Profile2D& profile, double depth, int steps, std::string& error);
+bool BuildExtrude(SceneModel& scene, const Profile2D& profile, double depth, int steps, BuildError& error);
 bool BuildPivot(SceneModel& scene, const Profile2D& profile, int axisX, double angle, int steps,
-                std::string& error);
+                BuildError& error);
 
 // --text STRING [--font F.ttf]; an empty font takes the default font.
-bool BuildText(SceneModel& scene, std::string_view text, const std::filesystem::path& font, std::string& error);
+bool BuildText(SceneModel& scene, std::string_view text, const std::filesystem::path& font, BuildError& error);
 
 // --select all|none|N|N-M (objects numbered from 0).
-bool BuildSelect(SceneModel& scene, std::string_view which, std::string& error);
+bool BuildSelect(SceneModel& scene, std::string_view which, BuildError& error);
 
 // On the selection: --move X Y Z, --rotate AX AY AZ (degrees, about the
 // world axes X, then Y, then Z, each object about its own origin),
 // --size SX SY SZ (per cent, about the object's origin).
-bool BuildMove(SceneModel& scene, double x, double y, double z, std::string& error);
-bool BuildRotate(SceneModel& scene, double ax, double ay, double az, std::string& error);
-bool BuildSize(SceneModel& scene, double sx, double sy, double sz, std::string& error);
+bool BuildMove(SceneModel& scene, double x, double y, double z, BuildError& error);
+bool BuildRotate(SceneModel& scene, double ax, double ay, double az, BuildError& error);
+bool BuildSize(SceneModel& scene, double sx, double sy, double sz, BuildError& error);
 
 // --colour R G B (0–15 each); --material REFL TRANS REFR KSPEC NSPEC (per
 // cent, 0–100); --rendering angular|phong|spline (spline is refused for
 // faceted objects with message 38).
-bool BuildColour(SceneModel& scene, int r, int g, int b, std::string& error);
+bool BuildColour(SceneModel& scene, int r, int g, int b, BuildError& error);
 bool BuildMaterial(SceneModel& scene, int reflection, int transmission, int refraction, int kspec, int nspec,
-                   std::string& error);
-bool BuildRendering(SceneModel& scene, std::string_view mode, std::string& error);
+                   BuildError& error);
+bool BuildRendering(SceneModel& scene, std::string_view mode, BuildError& error);
 
 // --map colour|bump|opacity F REPX REPY: a parametric map (type 2) in that
 // slot of every selected object.
 bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
-              std::string& error);
+              BuildError& error);
 
 // --lamp X Y Z [INTENSITY [APERTURE [R G B]]]: a new lamp at (X, Y, Z) aimed
 // at the target; intensity in per cent (default 50), aperture in degrees (0:
@@ -72,11 +82,11 @@ struct LampSettings {
   int green = 15;
   int blue = 15;
 };
-bool BuildLamp(SceneModel& scene, const LampSettings& lamp, std::string& error);
+bool BuildLamp(SceneModel& scene, const LampSettings& lamp, BuildError& error);
 
 // --camera TH PH ZOOM PERS [CX CY CZ]; `target` null keeps the target.
 bool BuildCamera(SceneModel& scene, double th, double ph, double zoom, int pers, const Vec3* target,
-                 std::string& error);
+                 BuildError& error);
 
 // ---- the command line of these operations
 
@@ -101,9 +111,9 @@ bool IsBuildOption(std::string_view option);
 // leaving i on the last word taken; --text takes a --font that follows it.
 // False with a usage message for missing or malformed words.
 bool ParseBuildOperation(const std::vector<std::string>& args, std::size_t& i, BuildOperation& op,
-                         std::string& error);
+                         BuildError& error);
 // Runs a parsed operation; an --insert of a ".DXF" file is run as --import.
-bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperation& op, std::string& error);
+bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperation& op, BuildError& error);
 // The lines `qmx --help` shows for them.
 std::string BuildOptionsHelp();
 

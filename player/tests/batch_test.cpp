@@ -200,7 +200,12 @@ TEST_F(BatchTest, AnimationOperationsFromTheCommandLine) {
 
 TEST_F(BatchTest, BadUsageIsStatusTwo) {
   const std::string in = TestData("ilbm/gen_p2_17x9_c.iff").string();
-  EXPECT_EQ(Run({"--convert", in, "x.TGA"}), kBadUsage);  // no --batch
+  // No --batch with a display: the windows do not exist yet.
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  setenv("DISPLAY", ":0", 1);
+  EXPECT_EQ(Run({"--convert", in, "x.TGA"}), kBadUsage);
+  if (display) setenv("DISPLAY", saved.c_str(), 1); else unsetenv("DISPLAY");
   EXPECT_EQ(Run({"--batch"}), kBadUsage);
   EXPECT_EQ(Run({"--batch", "--convert", in}), kBadUsage);
   EXPECT_EQ(Run({"--batch", "--convert", in, (folder / "x.GIF").string()}), kBadUsage);
@@ -268,6 +273,91 @@ TEST_F(BatchTest, TheProgramAnswersWithItsExitStatus) {
   EXPECT_EQ(status("--batch --info"), 2);
   EXPECT_EQ(status("--batch --info '" + (folder / "missing.lbm").string() + "'"), 1);
   EXPECT_EQ(status("--batch --info '" + TestData("ilbm/gen_p1_321x24_u.iff").string() + "'"), 0);
+}
+
+struct Program {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs `tovix` (or the command that starts with it) as a user does: stdout
+// and stderr kept apart.
+Program Tovix(const std::string& command, const std::filesystem::path& folder) {
+  const std::filesystem::path outFile = folder / "stdout.txt", errFile = folder / "stderr.txt";
+  const int raw = std::system((command + " >'" + outFile.string() + "' 2>'" + errFile.string() + "'").c_str());
+  Program p;
+  p.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  auto read = [](const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  p.out = read(outFile);
+  p.err = read(errFile);
+  return p;
+}
+
+TEST_F(BatchTest, FramePatternsAreCheckedWithTheirReason) {
+  const std::string anim = "'" + TestData("avi/raw_bgr24_20x14.avi").string() + "'";
+  const std::pair<std::string, std::string> kPatterns[] = {
+      {"frame.BMP", "holds no %d"},
+      {"f%d%d.BMP", "more than one %"},
+      {"f%s.BMP", "not a %d"},
+      {"f%d.JPG", "ends in .JPG, not a picture extension"},
+      {"f%d", "ends in no extension"}};
+  for (const auto& [pattern, reason] : kPatterns) {
+    const Program p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --frames " + anim + " '" +
+                                (folder / pattern).string() + "'",
+                            folder);
+    EXPECT_EQ(p.status, 2) << pattern;
+    EXPECT_NE(p.err.find("tovix: --frames: the PATTERN"), std::string::npos) << p.err;
+    EXPECT_NE(p.err.find(reason), std::string::npos) << pattern << ": " << p.err;
+  }
+}
+
+TEST_F(BatchTest, WithoutADisplayThePlayerRunsInBatchMode) {
+  const std::string info = std::string(TOVIX_PROGRAM) + " --info '" + TestData("bmp/b8_21x13.bmp").string() + "'";
+  Program p = Tovix("env -u DISPLAY -u WAYLAND_DISPLAY " + info, folder);
+  EXPECT_EQ(p.status, 0) << p.err;
+  EXPECT_EQ(p.out, "{\"kind\":\"BMP\",\"width\":21,\"height\":13,\"depth\":8,\"frames\":1}\n");
+  p = Tovix("env -u DISPLAY WAYLAND_DISPLAY=wayland-0 " + info, folder);
+  EXPECT_EQ(p.status, 2);
+  EXPECT_NE(p.err.find("give --batch"), std::string::npos) << p.err;
+}
+
+// A file the player cannot read is told for what it is: a Targa of a
+// variant it does not read, an animation cut short (counted as far as it
+// goes, its frames written as far as they go).
+TEST_F(BatchTest, RefusedAndCutShortFilesAreToldAsSuch) {
+  Program p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --info '" +
+                        TestData("tga/refuse_t2_32bit_20x10.tga").string() + "'",
+                    folder);
+  EXPECT_EQ(p.status, 1);
+  EXPECT_NE(p.err.find("Unknown TGA format. ["), std::string::npos) << p.err;
+  EXPECT_NE(p.err.find("]: 32 bits per pixel (only 24 are read)"), std::string::npos) << p.err;
+  EXPECT_EQ(p.err.find("Opening error"), std::string::npos) << p.err;
+
+  // The first 200000 bytes of the animation hold its first 41 frames whole.
+  std::ifstream whole(TestData("anm/bomb.anm"), std::ios::binary);
+  std::string bytes(200000, '\0');
+  whole.read(bytes.data(), std::streamsize(bytes.size()));
+  std::ofstream(folder / "CUT.ANM", std::ios::binary) << bytes;
+  const std::string cut = "'" + (folder / "CUT.ANM").string() + "'";
+  p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --info " + cut, folder);
+  EXPECT_EQ(p.status, 0);
+  EXPECT_EQ(p.out, "{\"kind\":\"ANM\",\"width\":320,\"height\":200,\"depth\":8,\"frames\":41}\n");
+  EXPECT_NE(p.err.find("is cut short: it holds 41 of its 199 frames"), std::string::npos) << p.err;
+  std::filesystem::create_directories(folder / "frames");
+  p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --frames " + cut + " '" + (folder / "frames/F%03d.BMP").string() +
+                "'",
+            folder);
+  EXPECT_EQ(p.status, 1);
+  EXPECT_NE(p.err.find("is cut short: it holds 41 of its 199 frames"), std::string::npos) << p.err;
+  EXPECT_EQ(p.err.find("could not be written"), std::string::npos) << p.err;
+  EXPECT_TRUE(std::filesystem::exists(folder / "frames/F041.BMP"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "frames/F042.BMP"));
+  // Rewritten, it would pass for a whole one: --flip refuses it.
+  EXPECT_EQ(Tovix(std::string(TOVIX_PROGRAM) + " --batch --flip " + cut, folder).status, 1);
+  EXPECT_EQ(std::filesystem::file_size(folder / "CUT.ANM"), bytes.size());
 }
 
 }  // namespace

@@ -125,6 +125,17 @@ void StartBatch(RendererShell& shell, const std::string& file) {
   AttachScene(shell, scene, true);
 }
 
+// Messages 314 and 315 tell a window's user to open the resume project and
+// click on COMPUTE; batch mode tells instead, on the line of the stop, the
+// command that resumes. Every other message goes to the terminal.
+class BatchReporter final : public TerminalReporter {
+ public:
+  void Report(MessageKind kind, int number, std::string_view text) override {
+    if (number == kMsgResumeFromScene || number == kMsgResumeFromProject) return;
+    TerminalReporter::Report(kind, number, text);
+  }
+};
+
 int StatusOf(int result) {
   if (result == kRenderDone) return kRzDone;
   if (result == kRenderStopped) return kRzStopped;
@@ -178,10 +189,11 @@ std::string RendererBatchHelp() {
          "  --help               this text\n"
          "\n"
          "SIGINT or SIGTERM stops the render at the current pixel and saves the resume\n"
-         "files and project (the image's name with .RPJ, in the output directory);\n"
-         "rz --batch THAT.RPJ goes on where it stopped, up to the same --last, into\n"
-         "the same directory, and the animation goes on with the frames recorded before\n"
-         "the stop; once finished, the resume files and that project are removed.\n"
+         "files and project (the image's name with .RPJ, in the output directory)\n"
+         "and prints the command that resumes: rz --batch DIR/NAME.RPJ goes on where\n"
+         "it stopped, up to the same --last, into the same directory, and the\n"
+         "animation goes on with the frames recorded before the stop; once finished,\n"
+         "the resume files and that project are removed.\n"
          "\n"
          "NAME.LCK in the output directory (NAME: the numbered files' name) is locked\n"
          "while a render writes those files, so a second render into them is refused;\n"
@@ -315,16 +327,21 @@ int RunRendererBatch(const std::vector<std::string>& args, std::ostream& out, st
     out << RendererBatchHelp();
     return kRzDone;
   }
-  // An absurd size is refused before anything is read.
+  // An absurd size is bad usage, refused before anything is read.
   if (options.width && !ImageSizeUsable(*options.width, *options.height, &error)) {
-    err << "rz: " << error << "\n";
-    return kRzFailed;
+    err << "rz: --size: " << error << "\n";
+    return kRzBadUsage;
   }
   TerminalAsker asker;
   SetBatchAnswers(asker, options);
   InstallAsker(&asker);
+  BatchReporter reporter;
+  InstallReporter(&reporter);
   struct Uninstall {
-    ~Uninstall() { InstallAsker(nullptr); }
+    ~Uninstall() {
+      InstallAsker(nullptr);
+      InstallReporter(nullptr);
+    }
   } uninstall;
 
   RendererShell shell;

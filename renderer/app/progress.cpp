@@ -57,8 +57,9 @@ void BatchProgress::BeginImage(int imageNumber) {
   if (!terminal_) Show(0);
 }
 
-void BatchProgress::EndImage() {
-  Show(1);
+void BatchProgress::EndImage(bool finished) {
+  // A stopped image keeps the share it reached.
+  if (finished) Show(1);
   if (barOpen_) std::fputc('\n', out_);
   barOpen_ = false;
   std::fflush(out_);

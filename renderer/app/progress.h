@@ -18,7 +18,8 @@ class RunProgress {
   virtual ~RunProgress() = default;
   virtual void BeginRun(int images) = 0;  // images this run computes
   virtual void BeginImage(int imageNumber) = 0;
-  virtual void EndImage() = 0;
+  // finished: the image was computed to its end, not stopped on the way.
+  virtual void EndImage(bool finished) = 0;
   virtual void EndRun() = 0;
 };
 
@@ -40,7 +41,7 @@ class BatchProgress final : public RunProgress, public ProgressDisplay {
 
   void BeginRun(int images) override;
   void BeginImage(int imageNumber) override;
-  void EndImage() override;
+  void EndImage(bool finished) override;
   void EndRun() override;
 
   void Open(std::string_view, std::string_view) override {}

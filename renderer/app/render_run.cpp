@@ -19,6 +19,7 @@
 #include "renderer/app/raytrace_renderer.h"
 #include "renderer/app/render_modes.h"
 #include "renderer/app/renderer_shell.h"
+#include "renderer/engine/render_screen.h"
 #include "scene/maq_scene.h"
 
 namespace tessaran {
@@ -54,7 +55,7 @@ class ShownRenderer final : public ImageRenderer {
   int RenderImage(SceneLoop& loop, int imageNumber) override {
     if (progress_) progress_->BeginImage(imageNumber);
     const int result = renderer_.RenderImage(loop, imageNumber);
-    if (progress_) progress_->EndImage();
+    if (progress_) progress_->EndImage(result != kScreenStopped);
     return result;
   }
   ScreenCounters Counters() const override { return renderer_.Counters(); }
@@ -80,8 +81,10 @@ void SaveForResume(RendererShell& shell, const std::string& base, ScreenPosition
   project.madeForResume = !std::filesystem::exists(file, error) ||
                           (project.madeForResume && std::filesystem::equivalent(shell.projectPath, file, error));
   if (WriteResumeProject(shell, file)) {
-    std::fprintf(stderr, "rz: stopped at (%d,%d) of image %d; resume with the project %s\n", at.x, at.y, image,
-                 file.string().c_str());
+    std::error_code ec;
+    const std::filesystem::path shown = std::filesystem::absolute(file, ec);
+    std::fprintf(stderr, "rz: stopped at (%d,%d) of image %d; to resume, run: rz --batch %s\n", at.x, at.y, image,
+                 (ec ? file : shown).string().c_str());
   } else {
     Reporter().Report(MessageKind::Error, -1, "the resume project " + file.string() + " was not written");
   }

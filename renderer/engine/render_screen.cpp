@@ -573,6 +573,11 @@ int RenderScreen(FrameTables& frame, const RenderSettings& settings, const Trace
     saved = WriteRingFile(file, outcome.ring);
     if (!saved) Reporter().Report(MessageKind::Error, -1, "cannot write " + file.string());
   }
+  if (!saved) {
+    Reporter().Report(MessageKind::Error, -1,
+                      "the resume files of image " + std::to_string(number) +
+                          " could not be saved: the computation cannot be resumed, it starts again");
+  }
   if (stop) stop->saved = saved;
   return kScreenStopped;
 }

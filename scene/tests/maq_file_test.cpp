@@ -1,6 +1,8 @@
 // The scene file written by the modeler and read back by both readers.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "scene/maq_file.h"
 #include "scene/maq_scene.h"
 #include "scene/tests/maq_samples.h"
@@ -284,6 +286,56 @@ TEST(MaqFile, FacesPastTheSignedRangeRoundTripAndAFileTooSmallForTheSceneIsRefus
   EXPECT_EQ(ReadModel(opened, dir / "BIG.MAQ", ReadMode::Open), 0);
   EXPECT_EQ(opened.Header().objectCount, 3);
   EXPECT_EQ(log.kinds, (std::vector<MessageKind>{MessageKind::Error, MessageKind::Error}));
+}
+
+// Values the file's integers cannot hold are refused, not clamped: a save
+// writes nothing, and the reason names the value.
+TEST(MaqFile, ValuesBeyondTheFileRangeAreRefused) {
+  TempDir dir;
+  MessageLog log;
+  std::string why;
+  auto refused = [&](const SceneModel& scene, const std::string& named) {
+    EXPECT_FALSE(SceneFitsTheFile(scene, &why)) << named;
+    EXPECT_NE(why.find(named), std::string::npos) << why;
+    EXPECT_EQ(WriteMaq(scene, dir / "OUT.MAQ"), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "OUT.MAQ"));
+  };
+  // A scene at the edges of the ranges, with one change.
+  auto edge = [](SceneModel& scene, const std::function<void(SceneModel&)>& change) {
+    AddGrid(scene, 1, 1, 0);
+    scene.View().CIBLE = {kMaqLengthLimit, -kMaqLengthLimit, 0};
+    scene.View().TH = -32767;
+    scene.View().PERS = 65535;
+    scene.View().zoom = 1.6;  // focal value 65535 / 2 / 1.6 = 20479.7
+    scene.Frames().AbsOrigin(0) = {0, kMaqLengthLimit, 0};
+    scene.Points().Put(1, {2147483.5f, 0, 0});
+    change(scene);
+  };
+  SceneModel scene;
+  edge(scene, [](SceneModel&) {});
+  ASSERT_TRUE(SceneFitsTheFile(scene, &why)) << why;
+  ASSERT_EQ(WriteMaq(scene, dir / "EDGE.MAQ"), 1);
+  SceneModel opened;
+  ASSERT_EQ(ReadModel(opened, dir / "EDGE.MAQ", ReadMode::Open), 0);
+  EXPECT_NEAR(opened.View().CIBLE[1], -kMaqLengthLimit, 1e-5);
+
+  const std::pair<std::function<void(SceneModel&)>, std::string> kBeyond[] = {
+      {[](SceneModel& s) { s.View().CIBLE[2] = 1e7; }, "the target z 10000000"},
+      {[](SceneModel& s) { s.View().PH = 40000; }, "PH 40000"},
+      {[](SceneModel& s) { s.View().zoom = 1.5; }, "focal value"},
+      {[](SceneModel& s) { s.Frames().AbsOrigin(0)[0] = 1e300; }, "frame 0 at x 1e+300"},
+      {[](SceneModel& s) { s.Points().Put(1, {0, -3e6f, 0}); }, "point 1 at y -3000000"},
+      {[](SceneModel& s) {
+         s.SceneLamps().SetCount(1);
+         s.SceneLamps().Frames().AbsOrigin(0) = {0, 0, 25000};
+       },
+       "lamp 0 at z 25000"}};
+  for (const auto& [change, named] : kBeyond) {
+    SceneModel beyond;
+    edge(beyond, change);
+    refused(beyond, named);
+  }
+  EXPECT_EQ(log.kinds.size(), std::size(kBeyond));
 }
 
 TEST(MaqFile, OpeningGrowsTheTablesAndAGrowthRefusedChangesNothing) {

@@ -18,7 +18,7 @@ const std::string kData = TESSARAN_TESTDATA "/dxf/";
 
 TEST(BuildOps, MadeObjectsBecomeTheSelectionThatLaterOperationsChange) {
   SceneModel scene;
-  std::string error;
+  BuildError error;
   ASSERT_TRUE(BuildPrimitive(scene, "sphere", 8, 6, -1, error)) << error;
   ASSERT_TRUE(BuildPrimitive(scene, "box", 8, 6, 50, error)) << error;
   EXPECT_EQ(scene.State(0).selection, 0);
@@ -51,7 +51,7 @@ TEST(BuildOps, MadeObjectsBecomeTheSelectionThatLaterOperationsChange) {
 
 TEST(BuildOps, DxfImportAndSplineRenderingOfFacetedObjects) {
   SceneModel scene;
-  std::string error;
+  BuildError error;
   ASSERT_TRUE(BuildImportDxf(scene, kData + "r2000_mixed.dxf", error)) << error;
   EXPECT_EQ(scene.Header().objectCount, 3);
   EXPECT_FALSE(BuildRendering(scene, "spline", error));
@@ -68,7 +68,7 @@ TEST(BuildOps, ProfileSweepsAndText) {
   std::ofstream(dir / "TWO.TXT") << "Listepoint 2\n0 0\n40 0\nFinListe\n";
   SceneModel scene;
   Profile2D profile;
-  std::string error;
+  BuildError error;
   EXPECT_FALSE(BuildExtrude(scene, profile, 100, 4, error));  // no profile yet
   EXPECT_FALSE(BuildLoadProfile(dir / "TWO.TXT", profile, error));
   ASSERT_TRUE(BuildLoadProfile(dir / "P.TXT", profile, error)) << error;
@@ -85,7 +85,7 @@ TEST(BuildOps, ProfileSweepsAndText) {
 
 TEST(BuildOps, MapsLampsAndCamera) {
   SceneModel scene;
-  std::string error;
+  BuildError error;
   ASSERT_TRUE(BuildPrimitive(scene, "plan", 2, 2, -1, error));
   ASSERT_TRUE(BuildMap(scene, "colour", "WOOD.LBM", 2, 3, error)) << error;
   ASSERT_TRUE(BuildMap(scene, "bump", "WOOD.LBM", 2, 3, error)) << error;
@@ -122,7 +122,7 @@ TEST(BuildOps, CommandLineWordsAndOptionalValues) {
                                          "--insert",    kData + "r12_single_layer.dxf", "--move", "0", "-5", "0"};
   SceneModel scene;
   BuildState state;
-  std::string error;
+  BuildError error;
   std::vector<BuildOperation> ops;
   for (std::size_t i = 0; i < args.size(); ++i) {
     BuildOperation op;
@@ -159,7 +159,7 @@ namespace {
 // renderer (which reads the points) sees it where the modeler put it.
 TEST(BuildOps, PointsFollowMoveAndRotate) {
   SceneModel scene;
-  std::string error;
+  BuildError error;
   ASSERT_TRUE(BuildPrimitive(scene, "box", 2, 2, -1, error)) << error;
   const std::vector<Point3> start = GetObjectPoints(scene, 0);
   ASSERT_TRUE(BuildMove(scene, 100, -60, 5, error));

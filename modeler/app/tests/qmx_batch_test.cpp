@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/bytes.h"
@@ -134,6 +136,110 @@ TEST_F(QmxBatch, BuiltScenesSaveAndReopen) {
   ASSERT_EQ(again.status, 0) << ReadText(dir_ / "err2");
   EXPECT_EQ(ReadText(dir_ / "A.MAQ"), ReadText(dir_ / "B.MAQ"));
   EXPECT_NE(again.out.find("\"lamps\":1"), std::string::npos) << again.out;
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// Values out of their range, or beyond what the scene file holds (also as
+// the result of moving or sizing an object), are bad usage: status 2, a
+// message naming the value, and nothing saved.
+TEST_F(QmxBatch, ValuesOutOfRangeAreBadUsage) {
+  const std::string sphere = "--batch --primitive sphere 8 6 ";
+  const std::pair<std::string, std::string> kRefused[] = {
+      {"--camera 30 20 0.15 99999999", "PERS 99999999"},
+      {"--camera 30 20 1 2000 0 1e7 0", "the target y 10000000"},
+      {"--camera 40000 20 1 2000", "TH 40000"},
+      {"--camera 0 0 0.1 10000", "focal value"},
+      {"--move 1e300 0 0", "x = 1e+300"},
+      {"--move 21000 0 0 --move 0 0 1000 --move 1000 0 0", "x = 22000"},
+      {"--size 100 1e9 100", "a point of object 0"},
+      {"--rotate 0 0 90 --size 1e8 100 100", "a point of object 0"},
+      {"--lamp 0 0 1e6", "the lamp would lie at z = 1000000"},
+      {"--colour 16 0 0", "colour components are 0 to 15"},
+      {"--colour 4294967296 0 0", "colour components are 0 to 15"},
+      {"--material 0 0 0 101 0", "percentages"},
+      {"--select 3", "objects are 0 to 0"},
+      {"--select none --move 1 0 0", "no object is selected"},
+  };
+  for (const auto& [words, named] : kRefused) {
+    const Result r = Qmx(sphere + words + " --save " + Path("OUT.MAQ"), dir_ / "err");
+    EXPECT_EQ(r.status, 2) << words;
+    EXPECT_NE(ReadText(dir_ / "err").find(named), std::string::npos) << words << ": " << ReadText(dir_ / "err");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "OUT.MAQ")) << words;
+  }
+  for (const std::string words : {"--primitive sphere 0 8", "--primitive cone 8 8", "--primitive ring 8 8 101"}) {
+    EXPECT_EQ(Qmx("--batch " + words, dir_ / "err").status, 2) << words;
+  }
+  Result r = Qmx("--batch --select 5", dir_ / "err");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(ReadText(dir_ / "err").find("the scene has no objects"), std::string::npos) << ReadText(dir_ / "err");
+
+  // At the edge of the ranges the scene is saved and reads back.
+  r = Qmx(sphere + "--move 21000 0 0 --camera 32767 -20 2 65535 -21474 0 21474 --save " + Path("EDGE.MAQ") +
+              " --info " + Path("EDGE.MAQ"),
+          dir_ / "err");
+  ASSERT_EQ(r.status, 0) << ReadText(dir_ / "err");
+  EXPECT_NE(r.out.find("\"th\":32767,\"ph\":-20,\"zoom\":2,\"pers\":65535,\"target\":[-21474,0,21474]"),
+            std::string::npos)
+      << r.out;
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// Failures say why: a file to import that does not exist, a save into a
+// folder that cannot hold it.
+TEST_F(QmxBatch, FailuresSayWhy) {
+  Result r = Qmx("--batch --import " + Path("nope.DXF"), dir_ / "err");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(ReadText(dir_ / "err").find("nope.DXF: no such file"), std::string::npos) << ReadText(dir_ / "err");
+  EXPECT_EQ(ReadText(dir_ / "err").find("Incomplete DXF"), std::string::npos) << ReadText(dir_ / "err");
+
+  std::fclose(std::fopen((dir_ / "FILE").c_str(), "wb"));
+  r = Qmx("--batch --primitive box 2 2 --save " + Path("FILE/A.MAQ"), dir_ / "err");
+  EXPECT_EQ(r.status, 1);
+  const std::string err = ReadText(dir_ / "err");
+  EXPECT_NE(err.find("Sorry, I can't open this file !"), std::string::npos) << err;
+  EXPECT_NE(err.find("cannot create " + (dir_ / "FILE/A.MAQ").string() + ": Not a directory"), std::string::npos)
+      << err;
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// The profile file of `qmx --help` reads and sweeps as it says; bare "X Y"
+// lines are told what is missing.
+TEST_F(QmxBatch, TheHelpsProfileExampleExtrudesAndTurns) {
+  const Result help = Qmx("--help", dir_ / "err");
+  ASSERT_EQ(help.status, 0);
+  const std::size_t at = help.out.find("For example:\n");
+  ASSERT_NE(at, std::string::npos) << help.out;
+  std::string example;
+  std::istringstream lines(help.out.substr(at + 13));
+  for (std::string line; std::getline(lines, line) && line.starts_with("    ");) example += line.substr(4) + "\n";
+  std::ofstream(dir_ / "P.TXT") << example;
+  for (const char* sweep : {"--extrude 40 1", "--pivot 0 360 16"}) {
+    const Result r = Qmx("--batch --profile " + Path("P.TXT") + " " + sweep + " --save " + Path("P.MAQ") +
+                             " --info " + Path("P.MAQ"),
+                         dir_ / "err");
+    ASSERT_EQ(r.status, 0) << sweep << ": " << ReadText(dir_ / "err");
+    EXPECT_NE(r.out.find("\"objects\":1"), std::string::npos) << r.out;
+  }
+  std::ofstream(dir_ / "BARE.TXT") << "0 0\n100 0\n100 50\n";
+  const Result bare = Qmx("--batch --profile " + Path("BARE.TXT") + " --extrude 40 1", dir_ / "err");
+  EXPECT_EQ(bare.status, 1);
+  EXPECT_NE(ReadText(dir_ / "err").find("no point after a line \"Listepoint\""), std::string::npos)
+      << ReadText(dir_ / "err");
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ class MapsRender : public testing::Test {
   // colour map (none when empty); `keyframes` identical scenes.
   fs::path WriteScene(const std::string& name, const std::string& map, int keyframes) {
     SceneModel scene;
-    std::string error;
+    BuildError error;
     bool ok = BuildPrimitive(scene, "sphere", 16, 12, -1, error) && BuildColour(scene, 15, 15, 15, error) &&
               BuildMaterial(scene, 0, 0, 0, 0, 10, error) && BuildRendering(scene, "angular", error);
     if (ok && !map.empty()) ok = BuildMap(scene, "colour", map, 1, 1, error);

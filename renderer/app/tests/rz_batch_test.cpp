@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "imaging/bmp.h"
 #include "platform/bytes.h"
@@ -107,10 +108,12 @@ class RzProgram : public testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Result Rz(const std::string& args) {
+  // The program with `args`; program false: `args` is the whole command.
+  Result Rz(const std::string& args, bool program = true) {
     const fs::path errFile = dir_ / "err.txt";
-    const std::string command = "TESSARAN_CONFIG='" + (dir_ / "config").string() + "' '" + RZ_PROGRAM + "' " +
-                                args + " 2>'" + errFile.string() + "' </dev/null";
+    const std::string command = "TESSARAN_CONFIG='" + (dir_ / "config").string() + "' " +
+                                (program ? "'" + std::string(RZ_PROGRAM) + "' " : "") + args + " 2>'" +
+                                errFile.string() + "' </dev/null";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
@@ -135,11 +138,11 @@ TEST_F(RzProgram, BadUsageAndAbsurdSizesGiveTheirStatus) {
   r = Rz("--batch --aa 9");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("--aa"), std::string::npos);
-  r = Rz("--batch --size 0x0");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("0 x 0"), std::string::npos);
-  r = Rz("--batch --size 70000x10");
-  EXPECT_EQ(r.status, 1);
+  for (const char* size : {"0x0", "-5x10", "99999x99999", "70000x10"}) {
+    r = Rz(std::string("--batch --size ") + size);
+    EXPECT_EQ(r.status, 2) << size;
+    EXPECT_NE(r.err.find("--size: image size"), std::string::npos) << r.err;
+  }
   EXPECT_NE(r.err.find("70000 x 10"), std::string::npos);
   r = Rz("--batch " + Path("MISSING.MAQ"));
   EXPECT_EQ(r.status, 1);
@@ -199,6 +202,27 @@ TEST_F(RzProgram, WithoutAFileTheBundledDemoIsRendered) {
   EXPECT_TRUE(image.AnyLit());
   // Images outside --first … --last are counted, not computed.
   EXPECT_FALSE(fs::exists(dir_ / "demo" / "DEMO0001.TGA"));
+}
+
+// A plain render tells the user only its own lines and the questions it
+// answered; the libraries' progress captions (pictures loaded, recorded,
+// reduced) are diagnostic lines, shown with KORVANDBG only.
+TEST_F(RzProgram, StderrHoldsOnlyTheUsersLines) {
+  const std::string options = "--batch --size 40x30 --last 0 --format24 TGA --format8 LBM --anim ANM --out ";
+  const Result plain = Rz("env -u KORVANDBG '" + std::string(RZ_PROGRAM) + "' " + options + Path("plain"), false);
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  std::istringstream lines(plain.err);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    EXPECT_TRUE(line.starts_with("rz: ") || line.starts_with("question ")) << line;
+  }
+  EXPECT_GT(count, 3);
+  const Result traced = Rz("KORVANDBG=1 '" + std::string(RZ_PROGRAM) + "' " + options + Path("traced"), false);
+  ASSERT_EQ(traced.status, 0) << traced.err;
+  for (const char* diagnostic : {"IFF->VirtIm(", "TGA recording", "24 bits -> 8 bits conversion"}) {
+    EXPECT_EQ(plain.err.find(diagnostic), std::string::npos) << diagnostic;
+    EXPECT_NE(traced.err.find(diagnostic), std::string::npos) << diagnostic;
+  }
 }
 
 TEST_F(RzProgram, OneThreadAndTwoThreadsWriteTheSameFile) {
@@ -327,6 +351,13 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
   const int stopped = RzStoppedWhen(rz + options + " --out " + Path("part"), "image 1 of 1 (number 0)", err);
   ASSERT_EQ(stopped, 9) << err;
   ASSERT_TRUE(fs::exists(dir_ / "part" / "DEMO.RPJ")) << err;
+  // The stop says which command resumes, not what a window would need, and
+  // the stopped image keeps the share it reached.
+  EXPECT_NE(err.find("to resume, run: rz --batch " + (dir_ / "part" / "DEMO.RPJ").string() + "\n"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("COMPUTE"), std::string::npos) << err;
+  EXPECT_EQ(err.find("(number 0) 100%"), std::string::npos) << err;
   EXPECT_TRUE(fs::exists(dir_ / "part" / "DEMO0000.I24"));
   EXPECT_TRUE(fs::exists(dir_ / "part" / "DEMO0000.ALS"));
   EXPECT_FALSE(fs::exists(dir_ / "part" / "DEMO0000.TGA"));
@@ -355,6 +386,33 @@ TEST_F(RzProgram, StoppedBySigintThenResumedWritesTheSameFile) {
   EXPECT_EQ(plain, 9) << err;
   EXPECT_FALSE(fs::exists(dir_ / "none" / "DEMO.RPJ"));
   EXPECT_FALSE(fs::exists(dir_ / "none" / "DEMO0000.TGA"));
+}
+
+// A disk too full for the pictures: the user is told the disk is full and
+// which file, and a stop that cannot save its resume files says so.
+TEST_F(RzProgram, AFullDiskIsToldWithTheFileAndTheLostResume) {
+  // A file size limit of one block makes every write of a picture fail as a
+  // full disk does (a partial image of black lines packs small).
+  const std::string limited = "trap '' XFSZ; ulimit -f 1; TESSARAN_CONFIG='" + (dir_ / "config").string() +
+                              "' exec '" + RZ_PROGRAM + "' --batch --mode raytrace --aa 2 --format24 TGA --last 0 ";
+  // Its messages come through a pipe, on stdout: the limit holds for every
+  // file it writes.
+  Result r = Rz("sh -c \"(" + limited + "--size 200x150 --out '" + (dir_ / "full").string() + "') 2>&1 | cat\"",
+                false);
+  EXPECT_NE(r.out.find("error 25: The disk is full [" + (dir_ / "full" / "DEMO0000.TGA").string() + "]"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("Opening error"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "full" / "DEMO0000.TGA"));
+
+  std::string err;
+  const int stopped = RzStoppedWhen(limited + "--size 400x300 --threads 1 --out '" + (dir_ / "stop").string() + "'",
+                                    "image 1 of 1 (number 0)", err);
+  EXPECT_EQ(stopped, 9) << err;
+  EXPECT_NE(err.find("The disk is full [" + (dir_ / "stop" / "DEMO0000.I24").string() + "]"), std::string::npos)
+      << err;
+  EXPECT_NE(err.find("the resume files of image 0 could not be saved"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(dir_ / "stop" / "DEMO.RPJ"));
 }
 
 TEST_F(RzProgram, EstimateAnswersYesAndPrintsTheEstimate) {
