@@ -159,7 +159,8 @@ void Instance::UnregisterService(const std::string& name) {
 }
 
 ConversationId Instance::Connect(const std::string& service, const std::string& topic, int timeoutMs,
-                                 const Pump& pump) {
+                                 const Pump& pump, bool* refused) {
+  if (refused) *refused = false;
   if ((flags_ & kFailSelfConnections) && services_.count(service)) return 0;
   if (service.empty() || service.find('/') != std::string::npos) return 0;
   const int fd = ConnectTo(folder_ + "/" + service);
@@ -172,6 +173,7 @@ ConversationId Instance::Connect(const std::string& service, const std::string& 
   if (!conversation.channel.Send(hello) ||
       !AwaitReply(conversation, Clock::now() + std::chrono::milliseconds(timeoutMs), pump, reply) ||
       reply.status != ReplyStatus::Ack) {
+    if (refused) *refused = reply.status == ReplyStatus::Refused;
     return 0;
   }
   const ConversationId id = ++lastId_;
@@ -256,7 +258,7 @@ TransactionResult Instance::Transact(ConversationId id, const Frame& frame, int 
   return result;
 }
 
-void Instance::Wait(int milliseconds, const Pump& pump) {
+void Instance::Wait(int milliseconds, const Pump& pump, const std::function<bool()>& done) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (int left = milliseconds; left > 0; left = Milliseconds(deadline - Clock::now())) {
     std::vector<Watch> watches = Descriptors();
@@ -264,6 +266,7 @@ void Instance::Wait(int milliseconds, const Pump& pump) {
     for (const Watch& w : watches) fds.push_back({w.fd, static_cast<short>(w.write ? POLLIN | POLLOUT : POLLIN), 0});
     poll(fds.data(), fds.size(), std::min(left, kPumpSliceMilliseconds));
     if (pump) pump();
+    if (done && done()) return;
   }
 }
 

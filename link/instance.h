@@ -96,9 +96,9 @@ class Instance {
   void UnregisterService(const std::string& service);
 
   // Opens a conversation with a registered service: 0 when there is none,
-  // it refused, or it did not answer within `timeoutMs`.
+  // it refused (*refused set), or it did not answer within `timeoutMs`.
   ConversationId Connect(const std::string& service, const std::string& topic, int timeoutMs = 1000,
-                         const Pump& pump = {});
+                         const Pump& pump = {}, bool* refused = nullptr);
   bool Connected(ConversationId id) const;
   // Sends DISCONNECT and closes; the partner is told, this instance is not.
   // Called on a server conversation from inside Transaction(), the reply is
@@ -109,8 +109,9 @@ class Instance {
   // to `timeoutMs`, running `pump` every few milliseconds meanwhile.
   TransactionResult Transact(ConversationId id, const Frame& frame, int timeoutMs, const Pump& pump);
 
-  // Waits `milliseconds` while pumping (the system's waits between retries).
-  void Wait(int milliseconds, const Pump& pump);
+  // Waits `milliseconds` while pumping (the system's waits between
+  // retries); when given, `done` ends the wait early once true.
+  void Wait(int milliseconds, const Pump& pump, const std::function<bool()>& done = {});
 
   // The descriptors to watch, and the work to do when one is ready.
   std::vector<Watch> Descriptors() const;
