@@ -8,6 +8,7 @@
 #include "platform/console.h"
 #include "platform/report.h"
 #include "renderer/app/batch.h"
+#include "renderer/app/show_result.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -20,7 +21,8 @@ int main(int argc, char** argv) {
   tessaran::MessageLibrary messages(tessaran::MessageProgram::Renderer);
   if (!messages.LoadConfigured()) return tessaran::kRzFailed;
   tessaran::InstallMessageText(&messages);
-  const int status = tessaran::RunRendererBatch(args, std::cout, std::cerr);
+  const int status = tessaran::IsShowResult(args) ? tessaran::RunShowResult(args, std::cerr)
+                                                 : tessaran::RunRendererBatch(args, std::cout, std::cerr);
   tessaran::InstallMessageText(nullptr);
   return status;
 }
