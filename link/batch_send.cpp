@@ -15,6 +15,7 @@ int SendFromBatch(ProgramClient& client, const std::string& program, const std::
     return 1;
   }
   client.Attach(*instance, [&instance] { instance->Dispatch(); });
+  client.ConnectRunning();
   const SendResult result = send(client);
   // The server this client started goes on serving the suite.
   client.Shutdown(false);

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/console.h"
+#include "platform/dynlib.h"
 #include "platform/profile.h"
 
 extern char** environ;
@@ -28,9 +29,7 @@ std::string ProgramDirectory() {
     for (char& c : directory) c = c == '\\' ? '/' : c;
     return directory;
   }
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::current_path(error).string() : self.parent_path().string();
+  return tessaran::ProgramDirectory().string();
 }
 
 bool StartProgram(const std::string& directory, const std::string& systemName,
