@@ -50,7 +50,7 @@ int ConnectTo(const std::string& path) {
 }
 
 int Milliseconds(std::chrono::steady_clock::duration d) {
-  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(d).count());
 }
 
 void PollOne(int fd, short events, int milliseconds) {

@@ -105,6 +105,11 @@ ProgramRun LinkProcessTest::RunProgram(const std::vector<std::string>& words) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
 }
 
+std::string LinkProcessTest::ServerTraces() const {
+  std::ifstream in(base_ / "server.err");
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
 std::vector<std::string> LinkProcessTest::LogLines() const {
   std::vector<std::string> lines;
   std::ifstream in(LogPath());

@@ -48,6 +48,8 @@ class LinkProcessTest : public ::testing::Test {
   ProgramRun RunProgram(const std::vector<std::string>& argv);
   // Lines of the servers' log.
   std::vector<std::string> LogLines() const;
+  // The servers' debug console.
+  std::string ServerTraces() const;
   std::string LogPath() const { return (base_ / "server.log").string(); }
   // Waits until the file exists (at most 5 s).
   bool WaitForFile(const std::filesystem::path& file) const;

@@ -31,11 +31,6 @@ long Count(const std::vector<std::string>& lines, const std::string& line) {
   return std::count(lines.begin(), lines.end(), line);
 }
 
-std::string Read(const fs::path& file) {
-  std::ifstream in(file);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 fs::path Scene(const fs::path& folder) {
   const fs::path scene = folder / "SCENE.MAQ";
   std::ofstream(scene) << "FORM";
@@ -69,7 +64,7 @@ TEST_F(LinkProcessTest, RenderDuringARenderIsBusyUntilTheStopThenAccepted) {
   const auto abort = std::find(log.begin(), log.end(), "abort");
   ASSERT_NE(abort, log.end());
   EXPECT_NE(std::find(abort, log.end(), "dialog " + scene.string()), log.end());
-  EXPECT_THAT(Read(Path("server.err")), HasSubstr("RENDERING EN COURS RETURN BUSY \n"));
+  EXPECT_THAT(ServerTraces(), HasSubstr("RENDERING EN COURS RETURN BUSY \n"));
   Quit(kRendererService, pid);
 }
 
@@ -80,7 +75,7 @@ TEST_F(LinkProcessTest, CancelDuringARenderRefusesNewClientsAndStartsNoSecondRen
   const ProgramRun first = RunProgram({QMX_PROGRAM, "--batch", "--render", scene.string()});
   EXPECT_EQ(first.status, 1);
   EXPECT_THAT(first.err, HasSubstr("did not accept the request"));
-  EXPECT_THAT(Read(Path("server.err")),
+  EXPECT_THAT(ServerTraces(),
               HasSubstr("DDeDisconnect Q1 DDERefuseClient activé pour cette cession\n"));
   const ProgramRun second = RunProgram({QMX_PROGRAM, "--batch", "--render", scene.string()});
   EXPECT_EQ(second.status, 1);
@@ -98,7 +93,7 @@ TEST_F(LinkProcessTest, PokeDuringAPreviewStopsItAndTheRetryPreviewsTheMaterial)
   const std::vector<std::string> log = LogLines();
   EXPECT_TRUE(Has(log, "abort"));
   EXPECT_TRUE(Has(log, "preview 30 0 0 60 40 0f42 [WOOD.LBM] [] []"));
-  const std::string traces = Read(Path("server.err"));
+  const std::string traces = ServerTraces();
   EXPECT_THAT(traces, HasSubstr("RECONNU \nDDE ColorMap :[WOOD.LBM] repX=1 repY=1\n"
                                 "Reflection=30 Transmission=0 Refraction=0 KSpec=60 NSpec=40 Col=0f42\n"));
   Quit(kRendererService, pid);
@@ -186,7 +181,7 @@ TEST_F(LinkProcessTest, ShowResultSendsTheAnimationAndRetriesWhileThePlayerPlays
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_THAT(run.err, HasSubstr("TOVIX XTYP_EXECUTE (ANIM /films/FILM.ANM)\n"
                                  "DDESERVEUR BUSY TRYING TO WAIT FOR IT\nDDEClientTransaction OK\n"));
-  EXPECT_THAT(Read(Path("server.err")), HasSubstr("Tentative d'interruption PlayAnim RETOUR BUSY\n"));
+  EXPECT_THAT(ServerTraces(), HasSubstr("Tentative d'interruption PlayAnim RETOUR BUSY\n"));
   const std::vector<std::string> log = LogLines();
   EXPECT_TRUE(Has(log, "stop"));
   EXPECT_TRUE(Has(log, "anim /films/FILM.ANM"));
@@ -210,7 +205,7 @@ TEST_F(LinkProcessTest, AKilledServersSocketIsClearedByTheNextServer) {
   started_.clear();
   ASSERT_TRUE(fs::exists(RuntimeFolder() / "QMXRZ"));
   const pid_t second = StartServer({"--renderer"});
-  EXPECT_THAT(Read(Path("server.err")), HasSubstr("of a dead server removed"));
+  EXPECT_THAT(ServerTraces(), HasSubstr("of a dead server removed"));
   Recorder recorder;
   auto instance = Instance::Initialize(0, recorder, nullptr);
   EXPECT_NE(instance->Connect(kRendererService, kRendererService), 0u);
@@ -283,7 +278,7 @@ TEST_F(LinkProcessTest, AServerTellsOfClientsThatLeave) {
   Quit(kPlayerService, server);
   const std::vector<std::string> log = LogLines();
   EXPECT_GE(Count(log, "disconnect"), 1);
-  EXPECT_THAT(Read(Path("server.err")), HasSubstr("XTYP_DISCONNECT\n"));
+  EXPECT_THAT(ServerTraces(), HasSubstr("XTYP_DISCONNECT\n"));
 }
 
 }  // namespace
