@@ -5,13 +5,14 @@
 
 #include "messages/message_library.h"
 #include "modeler/app/batch.h"
+#include "modeler/app/link_batch.h"
 #include "platform/console.h"
 #include "platform/report.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "--help") {
-    std::cout << tessaran::ModelerBatchHelp();
+    std::cout << tessaran::ModelerBatchHelp() << tessaran::ModelerLinkHelp();
     return tessaran::kBatchDone;
   }
   tessaran::ConsoleOpen();
@@ -19,7 +20,8 @@ int main(int argc, char** argv) {
   tessaran::MessageLibrary messages(tessaran::MessageProgram::Modeler);
   if (!messages.LoadConfigured()) return tessaran::kBatchFailed;
   tessaran::InstallMessageText(&messages);
-  const int status = tessaran::RunModelerBatch(args, std::cout, std::cerr);
+  const int status = tessaran::IsModelerLinkBatch(args) ? tessaran::RunModelerLinkBatch(args, std::cerr)
+                                                        : tessaran::RunModelerBatch(args, std::cout, std::cerr);
   tessaran::InstallMessageText(nullptr);
   return status;
 }

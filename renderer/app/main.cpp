@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "platform/report.h"
 #include "renderer/app/batch.h"
+#include "renderer/app/show_result.h"
 #include "renderer/app/windows/run_windows.h"
 
 namespace {
@@ -42,7 +43,8 @@ int main(int argc, char** argv) {
   tessaran::MessageLibrary messages(tessaran::MessageProgram::Renderer);
   if (!messages.LoadConfigured()) return tessaran::kRzFailed;
   tessaran::InstallMessageText(&messages);
-  const int status = tessaran::RunRendererBatch(args, std::cout, std::cerr);
+  const int status = tessaran::IsShowResult(args) ? tessaran::RunShowResult(args, std::cerr)
+                                                 : tessaran::RunRendererBatch(args, std::cout, std::cerr);
   tessaran::InstallMessageText(nullptr);
   return status;
 }

@@ -1,0 +1,56 @@
+#include "link/program_start.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
+
+#include "platform/console.h"
+#include "platform/dynlib.h"
+#include "platform/profile.h"
+
+extern char** environ;
+
+namespace tessaran::link {
+
+std::string ProgramFileName(const std::string& systemName) {
+  std::string name = systemName;
+  if (const std::size_t slash = name.find_last_of("\\/"); slash != std::string::npos) name.erase(0, slash + 1);
+  if (const std::size_t dot = name.find('.'); dot != std::string::npos) name.erase(dot);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+std::string ProgramDirectory() {
+  std::string directory = GetProfileString("TESSARAN", "CHEMIN", "\\", "TESSARAN.INI");
+  if (!directory.empty() && directory != "\\") {
+    for (char& c : directory) c = c == '\\' ? '/' : c;
+    return directory;
+  }
+  return tessaran::ProgramDirectory().string();
+}
+
+bool StartProgram(const std::string& directory, const std::string& systemName,
+                  const std::vector<std::string>& arguments) {
+  const std::string program = (std::filesystem::path(directory) / ProgramFileName(systemName)).string();
+  if (access(program.c_str(), X_OK) != 0) return false;
+  std::vector<std::string> words{program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  // The started program outlives this one, as a started server does; a
+  // child of its own session, it is not stopped with this one's terminal.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  Trace("Lancement de %s %s\n", program.c_str(), error == 0 ? "OK" : "IMPOSSIBLE");
+  return error == 0;
+}
+
+}  // namespace tessaran::link
