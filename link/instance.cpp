@@ -126,7 +126,8 @@ bool Instance::RegisterService(const std::string& name, std::string* problem) {
     return fail(why);
   }
   bool linked = ::link(temporary.c_str(), path.c_str()) == 0;
-  if (!linked && errno == EEXIST) {
+  int error = linked ? 0 : errno;
+  if (error == EEXIST) {
     const int probe = ConnectTo(path);
     if (probe >= 0) {
       close(probe);
@@ -135,9 +136,10 @@ bool Instance::RegisterService(const std::string& name, std::string* problem) {
       Trace("LINK socket %s of a dead server removed\n", path.c_str());
       unlink(path.c_str());
       linked = ::link(temporary.c_str(), path.c_str()) == 0;
+      error = linked ? 0 : errno;
     }
   }
-  const std::string why = linked ? std::string() : errno == EEXIST ? "another server runs" : std::strerror(errno);
+  const std::string why = linked ? std::string() : error == EEXIST ? "another server runs" : std::strerror(error);
   unlink(temporary.c_str());
   struct stat info {};
   if (!linked || stat(path.c_str(), &info) != 0) {

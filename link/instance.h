@@ -113,7 +113,9 @@ class Instance {
   // retries); when given, `done` ends the wait early once true.
   void Wait(int milliseconds, const Pump& pump, const std::function<bool()>& done = {});
 
-  // The descriptors to watch, and the work to do when one is ready.
+  // The descriptors to watch, and the work to do when one is ready. The
+  // owner also dispatches every second or so (a timer), so that clients
+  // that never send their CONNECT are dropped.
   std::vector<Watch> Descriptors() const;
   void Dispatch();
   // Batch mode's loop step: waits up to `milliseconds` for a descriptor,
