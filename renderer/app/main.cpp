@@ -1,6 +1,5 @@
 // rz: the renderer. With a display and without `--batch` it opens its
 // windows; otherwise the arguments go to the renderer library's batch mode.
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,19 +7,12 @@
 #include "messages/message_library.h"
 #include "platform/console.h"
 #include "platform/report.h"
+#include "platform/sysinfo.h"
 #include "renderer/app/batch.h"
 #include "renderer/app/show_result.h"
 #include "renderer/app/windows/run_windows.h"
 
 namespace {
-
-bool DisplayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
 
 bool AsksForBatch(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
@@ -38,7 +30,7 @@ int main(int argc, char** argv) {
     return tessaran::kRzDone;
   }
   tessaran::ConsoleOpen();
-  if (!AsksForBatch(args) && DisplayAvailable()) return tessaran::RunRendererWindows(argc, argv);
+  if (!AsksForBatch(args) && tessaran::DisplayAvailable()) return tessaran::RunRendererWindows(argc, argv);
   // Numbered messages print the text of the language's library.
   tessaran::MessageLibrary messages(tessaran::MessageProgram::Renderer);
   if (!messages.LoadConfigured()) return tessaran::kRzFailed;
