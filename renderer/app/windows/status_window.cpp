@@ -77,7 +77,10 @@ void StatusWindow::BeginImage(int imageNumber) {
   ShowFraction(0);
 }
 
-void StatusWindow::EndImage() { ShowFraction(1); }
+// A stopped image keeps the share it reached.
+void StatusWindow::EndImage(bool finished) {
+  if (finished) ShowFraction(1);
+}
 
 void StatusWindow::ShowFraction(double fraction) {
   fraction = std::clamp(fraction, 0.0, 1.0);

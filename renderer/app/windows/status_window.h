@@ -24,7 +24,7 @@ class StatusWindow final : public QDialog, public RunProgress {
 
   void BeginRun(int images) override;
   void BeginImage(int imageNumber) override;
-  void EndImage() override;
+  void EndImage(bool finished) override;
   void EndRun() override {}
   // The fraction of the current image done, from the render poll.
   void ShowFraction(double fraction);
