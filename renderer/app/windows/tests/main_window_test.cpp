@@ -112,7 +112,8 @@ std::set<std::string> Outputs(const fs::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
-    if (name != "DEMO.MAQ") names.insert(name);
+    // The claim file names the scene that wrote the outputs, so it differs.
+    if (name != "DEMO.MAQ" && entry.path().extension() != ".LCK") names.insert(name);
   }
   return names;
 }
