@@ -203,7 +203,8 @@ void Instance::Disconnect(ConversationId id) {
   }
 }
 
-bool Instance::AwaitReply(Conversation& c, Clock::time_point deadline, const Pump& pump, Frame& reply) {
+bool Instance::AwaitReply(Conversation& c, Clock::time_point deadline, const Pump& pump, Frame& reply,
+                          ConversationId id) {
   for (;;) {
     if (!c.replies.empty()) {
       reply = std::move(c.replies.front());
@@ -222,6 +223,9 @@ bool Instance::AwaitReply(Conversation& c, Clock::time_point deadline, const Pum
             std::min(left, kPumpSliceMilliseconds));
     if (!c.channel.Flush()) Ended(c);
     if (pump) pump();
+    // The pump dispatches: a disconnect notice may have ended and removed
+    // this conversation, and `c` with it.
+    if (id != 0 && conversations_.find(id) == conversations_.end()) return false;
   }
 }
 
@@ -244,7 +248,7 @@ TransactionResult Instance::Transact(ConversationId id, const Frame& frame, int 
     return result;
   }
   Frame reply;
-  if (!AwaitReply(c, Clock::now() + std::chrono::milliseconds(timeoutMs), pump, reply)) {
+  if (!AwaitReply(c, Clock::now() + std::chrono::milliseconds(timeoutMs), pump, reply, id)) {
     // The conversation may have been ended by the pump (a disconnect).
     auto again = conversations_.find(id);
     if (again == conversations_.end() || again->second.closed) {

@@ -163,7 +163,9 @@ class Instance {
   void Ended(Conversation& conversation);
   void DeliverNotices();
   // Waits for the conversation's next reply; false on time-out or end.
-  bool AwaitReply(Conversation& conversation, Clock::time_point deadline, const Pump& pump, Frame& reply);
+  // id: the conversation's, when it is in the table (the pump may remove it); 0 for one being opened.
+  bool AwaitReply(Conversation& conversation, Clock::time_point deadline, const Pump& pump, Frame& reply,
+                  ConversationId id = 0);
 
   unsigned flags_;
   Callbacks& callbacks_;
