@@ -20,8 +20,6 @@ constexpr int kMsgNoImage = 83;
 constexpr int kMsgNoImageByImage = 84;
 constexpr int kMsgAnmRecording = 85;
 constexpr int kMsgNoAnimation = 86;
-constexpr int kMsgForeground = 46;
-constexpr int kMsgBackground = 47;
 constexpr int kMsgResumeAt = 317;       // "Resume at (%d,%d)\n"
 constexpr int kMsgAviRecording = 323;
 

@@ -9,6 +9,9 @@
 namespace tessaran {
 
 constexpr int kMsgSummaryCaption = 87;  // caption of the summary box
+// The plane lines, shown by the summary and the status window alike.
+constexpr int kMsgForeground = 46;      // "Foreground :[%s]"
+constexpr int kMsgBackground = 47;      // "Background:[%s]"
 
 // The summary text for a scene file of `sceneCount` keyframe scenes, from
 // the program's message library.

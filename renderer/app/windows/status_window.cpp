@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "renderer/app/output_settings.h"
+#include "renderer/app/project_summary.h"
 #include "renderer/app/render_poll.h"
 #include "ui/dialog_texts.h"
 
@@ -19,8 +20,6 @@ constexpr int kImageOf = 14;
 constexpr int kStop = 15;
 
 constexpr int kMsgResolution = 45;  // "Resolution:(%d * %d) Ratio:%d%%"
-constexpr int kMsgForeground = 46;
-constexpr int kMsgBackground = 47;
 constexpr int kMsgScreenImage = 48;
 constexpr int kMsgTrueColourImage = 49;
 
