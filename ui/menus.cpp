@@ -6,6 +6,11 @@
 namespace tessaran {
 
 MenuActions BuildMenuBar(QMenuBar& bar, std::span<const ResourceItem> entries) {
+  // The old menus go once the command that rebuilt them has returned (it
+  // may be one of their own actions).
+  for (QAction* old : bar.actions()) {
+    if (QMenu* menu = old->menu(); menu && menu->parent() == &bar) menu->deleteLater();
+  }
   bar.clear();
   MenuActions actions;
   std::vector<QMenu*> open;

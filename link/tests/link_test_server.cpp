@@ -33,7 +33,7 @@ using namespace tessaran;
 struct Options {
   bool renderer = true;
   std::string log;
-  int state = kRenderIdle;
+  RenderState state = RenderState::Idle;
   bool cancel = false;
   bool playing = false;
   bool dieOnTransaction = false;
@@ -55,13 +55,13 @@ class Log {
 
 class FakeRenderer final : public RendererWindowActions {
  public:
-  FakeRenderer(const Log& log, int state, bool& quit) : log_(log), state_(state), quit_(quit) {}
-  int RenderState() const override { return state_; }
+  FakeRenderer(const Log& log, RenderState state, bool& quit) : log_(log), state_(state), quit_(quit) {}
+  RenderState State() const override { return state_; }
   bool ProjectDialogOpen() const override { return false; }
-  bool MaterialRenderRunning() const override { return state_ == kRenderPreview; }
+  bool MaterialRenderRunning() const override { return state_ == RenderState::Preview; }
   void SetAbortRequest() override {
     log_.Line("abort");
-    state_ = kRenderIdle;
+    state_ = RenderState::Idle;
   }
   void EndProjectDialogForScene(const std::string& scene, bool) override { log_.Line("pending " + scene); }
   void AttachSceneAndOpenDialog(const std::string& scene) override { log_.Line("dialog " + scene); }
@@ -81,7 +81,7 @@ class FakeRenderer final : public RendererWindowActions {
 
  private:
   const Log& log_;
-  int state_;
+  RenderState state_;
   bool& quit_;
 };
 
@@ -142,7 +142,7 @@ bool Parse(int argc, char** argv, Options& o) {
     if (a == "--renderer") o.renderer = true;
     else if (a == "--player") o.renderer = false;
     else if (a == "--log" && more) o.log = argv[++i];
-    else if (a == "--state" && more) o.state = std::atoi(argv[++i]);
+    else if (a == "--state" && more) o.state = static_cast<RenderState>(std::atoi(argv[++i]));
     else if (a == "--stall-ms" && more) o.stallMs = std::atoi(argv[++i]);
     else if (a == "--cancel") o.cancel = true;
     else if (a == "--playing") o.playing = true;

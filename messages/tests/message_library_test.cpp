@@ -304,7 +304,7 @@ TEST_F(MessageLibraryTest, RendererLanguagesOfferTheSameMenusAndDialogs) {
   // Every dialog has the same controls in both languages.
   auto english = Loaded(MessageProgram::Renderer, "RZLNGENG.DLL");
   ASSERT_EQ(french->Load("RZLNGFRA.DLL"), LoadResult::Loaded);
-  for (const char* dialog : {"2100", "2400", "300", "200", "500", "2000", "2300"}) {
+  for (const char* dialog : {"2100", "2400", "300", "200", "500", "2000", "2300", "2500", "2600"}) {
     std::vector<int> frenchControls, englishControls;
     for (const ResourceItem& item : french->Dialog(dialog)) frenchControls.push_back(item.id);
     for (const ResourceItem& item : english->Dialog(dialog)) englishControls.push_back(item.id);

@@ -72,7 +72,7 @@ void RendererServer::AskToStop(link::ConversationId id, int question) {
 }
 
 link::Reply RendererServer::Render(link::ConversationId id, const std::string& scene) {
-  if (window_.RenderState() != kRenderIdle) {
+  if (window_.State() != RenderState::Idle) {
     Trace("RENDERING EN COURS RETURN BUSY \n");
     AskToStop(id, kMsgStopForScene);
     return Status(link::ReplyStatus::Busy);
@@ -114,12 +114,12 @@ link::Reply RendererServer::Poke(link::ConversationId id, const link::Frame& fra
   }
   Trace("Reflection=%d Transmission=%d Refraction=%d KSpec=%d NSpec=%d Col=%04x\n", block.Reflection(),
         block.Transmission(), block.Refraction(), block.KSpec(), block.NSpec(), block.Col());
-  const int state = window_.RenderState();
-  if (state == kRenderPreview) {
+  const RenderState state = window_.State();
+  if (state == RenderState::Preview) {
     window_.SetAbortRequest();
     return Status(link::ReplyStatus::Busy);
   }
-  if (state == kRenderRunning) {
+  if (state == RenderState::Rendering) {
     Trace("RENDERING EN COURS RETURN BUSY \n");
     AskToStop(id, kMsgStopForMaterial);
     return Status(link::ReplyStatus::Busy);

@@ -13,6 +13,7 @@
 #include "link/execute_text.h"
 #include "link/instance.h"
 #include "link/material_block.h"
+#include "renderer/app/renderer_shell.h"
 #include "renderer/engine/mapping.h"
 #include "renderer/engine/scene_loop.h"
 
@@ -23,13 +24,10 @@ namespace tessaran {
 constexpr int kMsgStopForScene = 29;
 constexpr int kMsgStopForMaterial = 42;
 
-// The main window's render states.
-enum RenderState { kRenderIdle = 0, kRenderPreview = 1, kRenderRunning = 2 };
-
 class RendererWindowActions {
  public:
   virtual ~RendererWindowActions() = default;
-  virtual int RenderState() const = 0;
+  virtual RenderState State() const = 0;
   virtual bool ProjectDialogOpen() const = 0;
   // A render in material-preview or material-test mode.
   virtual bool MaterialRenderRunning() const = 0;

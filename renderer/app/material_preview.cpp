@@ -29,14 +29,18 @@ class PreviewImage final : public IntervalSink {
 
 }  // namespace
 
-int RenderMaterialPreview(RendererShell& shell, const PreviewMaterial& material,
-                          const std::array<PreviewMap, 3>& maps, RenderPoll& poll) {
+void LoadPreviewProject(RendererShell& shell) {
   shell.projectPath = shell.dataDirectory / kPreviewProject;
   if (!LoadProjectFile(shell, shell.projectPath)) {
     shell.project.width = kPreviewWidth;
     shell.project.height = kPreviewHeight;
     shell.project.pixelRatio = kPreviewRatio;
   }
+}
+
+int RenderMaterialPreview(RendererShell& shell, const PreviewMaterial& material,
+                          const std::array<PreviewMap, 3>& maps, RenderPoll& poll) {
+  LoadPreviewProject(shell);
   RenderProject& project = shell.project;
   // The sphere is traced, whatever mode the project was left in.
   project.mode = kRayTracing;

@@ -14,6 +14,11 @@ constexpr const char* kPreviewGround = "SEEGRND.LBM";
 // Tile size of the preview's ground map, both ways.
 constexpr double kPreviewGroundScale = 400;
 
+// Loads data directory + "SEE.RPJ" as the project (when it cannot be
+// read: the defaults with a 320 × 200 image at 100 %), so that the window
+// can take the preview's size before it renders.
+void LoadPreviewProject(RendererShell& shell);
+
 // The first preview since start: loads data directory + "SEE.RPJ" as the
 // project (when it cannot be read: the defaults with a 320 × 200 image at
 // 100 %), sets the ground mapping to the data directory's "SEEGRND.LBM"

@@ -22,6 +22,17 @@ std::string Text(const char* section, const char* key, const char* defaultValue,
   return value;
 }
 
+std::string RecentKey(std::size_t index) { return "RECENT_RPJ" + std::to_string(index + 1); }
+
+bool WriteRecentProjects(const std::vector<std::string>& list) {
+  bool ok = true;
+  // Every slot is written, so that a shorter list clears the ones after it.
+  for (std::size_t i = 0; i < kRecentProjects; ++i) {
+    ok = WriteProfileString(kRendererSection, RecentKey(i), i < list.size() ? list[i] : "", kProfileFile) && ok;
+  }
+  return ok;
+}
+
 }  // namespace
 
 RendererSettings ReadRendererSettings() {
@@ -48,6 +59,12 @@ RendererSettings ReadRendererSettings() {
   s.scrutePri = std::max(Int("SCRUTE_PRI", 1), 1);
   s.noRefresh = Switch("NO_REFRESH", 0);
   s.lastProject = Text(kRendererSection, "LAST_RPJ", kDefaultLastProject, 255);
+  for (std::size_t i = 0; i < kRecentProjects; ++i) {
+    std::string path = Text(kRendererSection, RecentKey(i).c_str(), "", 255);
+    if (!path.empty() && std::find(s.recentProjects.begin(), s.recentProjects.end(), path) == s.recentProjects.end()) {
+      s.recentProjects.push_back(std::move(path));
+    }
+  }
   return s;
 }
 
@@ -84,6 +101,20 @@ bool WriteRendererSettings(const RendererSettings& s, const std::string& project
   ok = put(kRendererSection, "PREVIEW_BMP", s.previewBmp ? "1" : "0") && ok;
   ok = put(kSharedSection, "LANGUE", languageCode == "ENG" ? "ENG" : "FRA") && ok;
   return ok;
+}
+
+bool RememberProject(RendererSettings& settings, const std::string& projectPath) {
+  std::vector<std::string>& list = settings.recentProjects;
+  list.erase(std::remove(list.begin(), list.end(), projectPath), list.end());
+  list.insert(list.begin(), projectPath);
+  if (list.size() > kRecentProjects) list.resize(kRecentProjects);
+  return WriteRecentProjects(list);
+}
+
+bool ForgetProject(RendererSettings& settings, const std::string& projectPath) {
+  std::vector<std::string>& list = settings.recentProjects;
+  list.erase(std::remove(list.begin(), list.end(), projectPath), list.end());
+  return WriteRecentProjects(list);
 }
 
 }  // namespace tessaran

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace tessaran {
 
@@ -30,6 +31,8 @@ struct RendererSettings {
   int scrutePri = 1;                       // read only; at least 1
   bool noRefresh = false;                  // read only
   std::string lastProject = kDefaultLastProject;  // "LAST_RPJ", 255 characters
+  // The last projects opened or saved, newest first: "RECENT_RPJ1" …
+  std::vector<std::string> recentProjects;
 
   bool operator==(const RendererSettings&) const = default;
 };
@@ -47,5 +50,13 @@ bool WindowRectangleFits(const std::array<int, 4>& rectangle, int desktopWidth, 
 // from the library in use. False when the file cannot be written.
 bool WriteRendererSettings(const RendererSettings& settings, const std::string& projectPath,
                            const std::string& languageCode);
+
+constexpr std::size_t kRecentProjects = 10;
+
+// Puts the project first in the recent list (once), keeps ten, and writes
+// the list to the settings at once. False when the file cannot be written.
+bool RememberProject(RendererSettings& settings, const std::string& projectPath);
+// Takes a project out of the list (it could not be opened) and writes it.
+bool ForgetProject(RendererSettings& settings, const std::string& projectPath);
 
 }  // namespace tessaran

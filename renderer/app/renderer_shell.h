@@ -42,6 +42,10 @@ int ClassifyFile(std::string_view path, std::string* baseName = nullptr);
 constexpr int kKindProject = 15;  // ".RPJ"
 constexpr int kKindScene = 16;    // ".MAQ"
 
+// The main window's render state: idle, a material preview running, or a
+// render running.
+enum class RenderState { Idle = 0, Preview = 1, Rendering = 2 };
+
 // What start-up does once the project is chosen.
 enum class StartAction { OpenDialog, RenderNow, MaterialPreview };
 

@@ -99,6 +99,18 @@ TEST_F(Shell, SettingsAreKeptWithinTheirRanges) {
   ASSERT_TRUE(WriteRendererSettings(s, (dir_ / "P.RPJ").string(), "FRA"));
   EXPECT_EQ(ReadRendererSettings().lastProject, (dir_ / "P.RPJ").string());
   EXPECT_EQ(ReadRendererSettings().language, "FRA");
+
+  // The recent projects: newest first, each once, ten at most, and a
+  // forgotten one leaves no gap.
+  RendererSettings recent;
+  for (int i = 0; i < 12; ++i) ASSERT_TRUE(RememberProject(recent, "P" + std::to_string(i) + ".RPJ"));
+  ASSERT_TRUE(RememberProject(recent, "P5.RPJ"));
+  std::vector<std::string> expected{"P5.RPJ", "P11.RPJ", "P10.RPJ", "P9.RPJ", "P8.RPJ",
+                                    "P7.RPJ", "P6.RPJ",  "P4.RPJ",  "P3.RPJ", "P2.RPJ"};
+  EXPECT_EQ(ReadRendererSettings().recentProjects, expected);
+  ASSERT_TRUE(ForgetProject(recent, "P9.RPJ"));
+  expected.erase(expected.begin() + 3);
+  EXPECT_EQ(ReadRendererSettings().recentProjects, expected);
 }
 
 TEST_F(Shell, ArgumentsAreClassifiedByTheFileKindTable) {

@@ -4,9 +4,11 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -14,6 +16,7 @@
 
 #include "platform/report.h"
 #include "platform/sysinfo.h"
+#include "renderer/app/material_preview.h"
 #include "renderer/app/project_summary.h"
 #include "renderer/app/render_poll.h"
 #include "renderer/app/windows/image_view.h"
@@ -38,6 +41,7 @@ constexpr int kMsgProjectFilter = 33;
 constexpr int kMsgSaveAsTitle = 34;
 constexpr int kMsgOpenTitle = 35;
 constexpr int kMsgNoProjectTitle = 36;
+constexpr int kMsgPreviewTitle = 298;
 
 constexpr const char* kEnglishLibrary = "RZLNGENG.DLL";
 constexpr const char* kFrenchLibrary = "RZLNGFRA.DLL";
@@ -89,7 +93,36 @@ void RendererWindow::BuildMenus() {
   for (int id : {kCmdAutoSize, kCmdMagnifier, kCmdEnglish, kCmdFrench}) {
     if (actions_.count(id)) actions_[id]->setCheckable(true);
   }
+  recentActions_.clear();  // the old menu bar took them with it
+  RefreshRecentProjects();
   RefreshMenus();
+}
+
+void RendererWindow::RefreshRecentProjects() {
+  for (QAction* action : recentActions_) delete action;
+  recentActions_.clear();
+  if (!actions_.count(kCmdQuit)) return;
+  QAction* quit = actions_[kCmdQuit];
+  QMenu* menu = nullptr;
+  for (QAction* top : menuBar()->actions()) {
+    if (top->menu() && top->menu()->actions().contains(quit)) menu = top->menu();
+  }
+  if (!menu || shell_.settings.recentProjects.empty()) return;
+  int number = 0;
+  for (const std::string& path : shell_.settings.recentProjects) {
+    const QString name = QString::fromStdString(fs::path(path).filename().string());
+    QAction* action = new QAction(QString("&%1 %2").arg(++number % 10).arg(name), menu);
+    action->setToolTip(QString::fromStdString(path));
+    action->setData(QString::fromStdString(path));
+    connect(action, &QAction::triggered, this, [this, path] {
+      if (state_ != RenderState::Idle) return;
+      SavePrompt(shell_);
+      OpenProject(path);
+    });
+    menu->insertAction(quit, action);
+    recentActions_.push_back(action);
+  }
+  recentActions_.push_back(menu->insertSeparator(quit));
 }
 
 void RendererWindow::RefreshMenus() {
@@ -109,6 +142,10 @@ void RendererWindow::RefreshMenus() {
 }
 
 void RendererWindow::RefreshTitle() {
+  if (previewShown_) {
+    setWindowTitle(MessageString(library_, kMsgPreviewTitle));
+    return;
+  }
   if (shell_.projectPath.empty()) {
     setWindowTitle(MessageString(library_, kMsgNoProjectTitle));
     return;
@@ -176,10 +213,21 @@ void RendererWindow::OpenProjectFile() {
   dialog.setDefaultSuffix("RPJ");
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const fs::path path = dialog.selectedFiles().front().toStdString();
+  OpenProject(dialog.selectedFiles().front().toStdString());
+}
+
+void RendererWindow::OpenProject(const fs::path& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) {
+    ShowMessage(MessageKind::Error, kMsgCannotOpen, path.string().c_str());
+    ForgetProject(shell_.settings, path.string());
+    RefreshRecentProjects();
+    return;
+  }
   dialogDirectory_ = path.parent_path();
   shell_.projectPath = path;
-  LoadProjectFile(shell_, path);
+  if (LoadProjectFile(shell_, path)) RememberProject(shell_.settings, path.string());
+  RefreshRecentProjects();
   RefreshTitle();
   RefreshMenus();
   OpenProjectDialog();
@@ -203,6 +251,8 @@ bool RendererWindow::SaveAs() {
     shell_.projectPath = previous;
     return false;
   }
+  RememberProject(shell_.settings, shell_.projectPath.string());
+  RefreshRecentProjects();
   RefreshTitle();
   RefreshMenus();
   return true;
@@ -233,7 +283,9 @@ void RendererWindow::OpenProjectDialog() {
   bool again = true;
   while (again) {
     ProjectDialog dialog(library_, shell_.project, presets_, shell_.displayDepth, dialogDirectory_, this);
+    dialog_ = &dialog;
     code = dialogRunner(dialog);
+    dialog_ = nullptr;
     again = TakeDialogEnd(dialog, code);
   }
   dialogOpen_ = false;
@@ -259,7 +311,10 @@ bool RendererWindow::TakeDialogEnd(ProjectDialog& dialog, int code) {
   }
   TakeWorkingCopy(shell_, copy);
   if (code == kDialogSceneChosen) {
-    Attach(dialog.ChosenScene(), true);
+    // A scene the link handed over, else the one chosen in the dialog.
+    const bool pending = !pendingScene_.empty();
+    Attach(pending ? fs::path(pendingScene_) : dialog.ChosenScene(), !pending || pendingMayLoadDefault_);
+    pendingScene_.clear();
     return true;
   }
   if (code == kDialogCompute) shell_.saved = false;
@@ -269,6 +324,20 @@ bool RendererWindow::TakeDialogEnd(ProjectDialog& dialog, int code) {
     shell_.saved = false;
   }
   return false;
+}
+
+void RendererWindow::EndProjectDialogForScene(const std::string& scene, bool mayLoadDefault) {
+  if (!dialog_) return;
+  pendingScene_ = scene;
+  pendingMayLoadDefault_ = mayLoadDefault;
+  dialog_->done(kDialogSceneChosen);
+}
+
+void RendererWindow::ShowOnTop() {
+  if (isMinimized()) showNormal();
+  QWidget* top = dialog_ ? static_cast<QWidget*>(dialog_) : this;
+  top->raise();
+  top->activateWindow();
 }
 
 void RendererWindow::Attach(const fs::path& scene, bool allowDefault) {
@@ -324,6 +393,37 @@ int RendererWindow::Render() {
   view_->ImageChanged();
   RefreshMenus();
   RefreshTitle();
+  if (renderEnded_) renderEnded_();
+  return result;
+}
+
+int RendererWindow::MaterialPreview(const PreviewMaterial& material, const std::array<PreviewMap, 3>& maps) {
+  if (state_ == RenderState::Preview) {
+    RequestStop();
+    return kRenderStopped;
+  }
+  if (state_ != RenderState::Idle) return kRenderFailed;
+  if (!previewShown_) {
+    // The first preview turns the window into the preview's: no menu, the
+    // preview's title and size.
+    previewShown_ = true;
+    menuBar()->hide();
+    RefreshTitle();
+    showNormal();
+    LoadPreviewProject(shell_);
+    FitToImage();
+  }
+  state_ = RenderState::Preview;
+  RefreshMenus();
+  view_->SetRendering(true);
+  DispatchingProgress progress([this](double) { view_->ImageChanged(); });
+  ShellRenderPoll poll(shell_.settings.scrutePri, &progress);
+  const int result = RenderMaterialPreview(shell_, material, maps, poll);
+  state_ = RenderState::Idle;
+  view_->SetRendering(false);
+  view_->ImageChanged();
+  RefreshMenus();
+  if (renderEnded_) renderEnded_();
   return result;
 }
 
@@ -351,6 +451,15 @@ void RendererWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+// A window without its menu (the material preview) closes on a double click.
+void RendererWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (menuBar()->isHidden() && state_ == RenderState::Idle) {
+    close();
+    return;
+  }
+  QMainWindow::mouseDoubleClickEvent(event);
+}
+
 void RendererWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
@@ -363,13 +472,12 @@ void RendererWindow::dropEvent(QDropEvent* event) {
   const int kind = ClassifyFile(path.string());
   if (kind == kKindProject) {
     SavePrompt(shell_);
-    shell_.projectPath = path;
-    LoadProjectFile(shell_, path);
-  } else if (kind == kKindScene) {
-    Attach(path, true);
-  } else {
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, path] { OpenProject(path); });
     return;
   }
+  if (kind != kKindScene) return;
+  Attach(path, true);
   event->acceptProposedAction();
   RefreshTitle();
   QTimer::singleShot(0, this, [this] { OpenProjectDialog(); });

@@ -6,20 +6,22 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "messages/message_library.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/renderer_shell.h"
+#include "renderer/engine/mapping.h"
+#include "renderer/engine/scene_loop.h"
 #include "ui/menus.h"
 
 namespace tessaran {
 
 class ImageView;
 class StatusWindow;
-
-// The render state of the main window.
-enum class RenderState { Idle = 0, Preview = 1, Rendering = 2 };
 
 // Menu commands of the main window.
 enum RendererCommand {
@@ -54,6 +56,18 @@ class RendererWindow final : public QMainWindow {
   void Attach(const std::filesystem::path& scene, bool allowDefault);
   // What the player is asked to show by "show result" (310).
   void SetShowResult(std::function<void(const RendererShell&)> show) { showResult_ = std::move(show); }
+  // Told at the end of every render and material preview.
+  void SetRenderEnded(std::function<void()> ended) { renderEnded_ = std::move(ended); }
+
+  // The material preview: the preview sphere with the modeler's material,
+  // in a window without its menu; while one runs, a new one stops it.
+  int MaterialPreview(const PreviewMaterial& material, const std::array<PreviewMap, 3>& maps);
+  bool ProjectDialogOpen() const { return dialogOpen_; }
+  // Ends the open project dialog so that `scene` is attached and the
+  // dialog opens again on it.
+  void EndProjectDialogForScene(const std::string& scene, bool mayLoadDefault);
+  // The window shown normally, on top, or the open dialog on top of it.
+  void ShowOnTop();
 
   RenderState State() const { return state_; }
   const MenuActions& Actions() const { return actions_; }
@@ -67,6 +81,7 @@ class RendererWindow final : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   void BuildMenus();
@@ -74,6 +89,10 @@ class RendererWindow final : public QMainWindow {
   void RefreshTitle();
   void SwitchLanguage(const char* systemName);
   void OpenProjectFile();
+  // Loads a project and opens the dialog on it, as "Ouvrir" does.
+  void OpenProject(const std::filesystem::path& path);
+  // The recent projects, listed above "Quitter".
+  void RefreshRecentProjects();
   bool SaveAs();
   void Save();
   void ShowInformation();
@@ -87,11 +106,17 @@ class RendererWindow final : public QMainWindow {
   ImageView* view_;
   StatusWindow* status_ = nullptr;
   MenuActions actions_;
+  std::vector<QAction*> recentActions_;
   ResolutionPresets presets_;
   RenderState state_ = RenderState::Idle;
   bool dialogOpen_ = false;
+  class ProjectDialog* dialog_ = nullptr;  // the open project dialog
+  std::string pendingScene_;              // handed to the open dialog by the link
+  bool pendingMayLoadDefault_ = true;
+  bool previewShown_ = false;             // the window shows material previews
   std::filesystem::path dialogDirectory_;
   std::function<void(const RendererShell&)> showResult_;
+  std::function<void()> renderEnded_;
 };
 
 }  // namespace tessaran

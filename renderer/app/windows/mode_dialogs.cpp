@@ -1,8 +1,12 @@
 #include "renderer/app/windows/mode_dialogs.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -28,13 +32,31 @@ constexpr int kDefaults = 34;
 constexpr int kSkyMapping = 35;
 constexpr int kGroundMapping = 36;
 
+constexpr int kColourButtons = 40;  // "ZENITH &H" … the ground's
+constexpr int kMsgChooseColour = 98;
+
 constexpr int kDefaultRecursion = 4;
 constexpr int kDefaultAmbient = 10;
 
+// A stored colour packs red in bits 0–7, green 8–15, blue 16–23.
+QColor ColourOf(std::uint32_t stored) { return {int(stored & 0xFF), int((stored >> 8) & 0xFF), int((stored >> 16) & 0xFF)}; }
+std::uint32_t StoredColour(const QColor& c) {
+  return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
+         static_cast<std::uint32_t>(c.blue()) << 16;
+}
+
 }  // namespace
 
-ModeDialog::ModeDialog(const MessageLibrary& library, RenderProject& copy, bool rayTracing, QWidget* parent)
-    : QDialog(parent), copy_(copy), rayTracing_(rayTracing) {
+ModeDialog::ModeDialog(const MessageLibrary& library, RenderProject& copy, bool rayTracing,
+                       const std::filesystem::path& initialDirectory, QWidget* parent)
+    : QDialog(parent),
+      copy_(copy),
+      rayTracing_(rayTracing),
+      library_(library),
+      initialDirectory_(initialDirectory),
+      colours_(copy.skyColours),
+      skyRecord_(copy.sky),
+      groundRecord_(copy.ground) {
   const char* dialog = rayTracing ? "2000" : "500";
   setWindowTitle(DialogText(library, dialog, 0));
   auto* layout = new QVBoxLayout(this);
@@ -67,11 +89,11 @@ ModeDialog::ModeDialog(const MessageLibrary& library, RenderProject& copy, bool 
     ground_->setChecked(copy.raySwitches & kSwitchGround);
     skyMapping_ = new QCheckBox(DialogText(library, dialog, kSkyMapping), this);
     groundMapping_ = new QCheckBox(DialogText(library, dialog, kGroundMapping), this);
-    skyMapping_->setChecked(copy.sky.on != 0);
-    groundMapping_->setChecked(copy.ground.on != 0);
-    // Only a mapping the project holds can be switched.
-    skyMapping_->setEnabled(copy.sky.kind >= 0);
-    groundMapping_->setEnabled(copy.ground.kind >= 0);
+    skyEdit_ = new QPushButton("...", this);
+    groundEdit_ = new QPushButton("...", this);
+    connect(skyEdit_, &QPushButton::clicked, this, [this] { EditMapping(MappingSlot::Sky); });
+    connect(groundEdit_, &QPushButton::clicked, this, [this] { EditMapping(MappingSlot::Ground); });
+    ShowMappings();
     recursion_ = new QSpinBox(this);
     recursion_->setRange(1, 32);
     recursion_->setValue(copy.recursion);
@@ -83,8 +105,23 @@ ModeDialog::ModeDialog(const MessageLibrary& library, RenderProject& copy, bool 
       recursion_->setValue(kDefaultRecursion);
       ambient_->setValue(kDefaultAmbient);
     });
-    form->addRow(sky_, skyMapping_);
-    form->addRow(ground_, groundMapping_);
+    auto mappingRow = [this](QCheckBox* box, QPushButton* edit) {
+      auto* row = new QHBoxLayout;
+      row->addWidget(box, 1);
+      row->addWidget(edit);
+      return row;
+    };
+    form->addRow(sky_, mappingRow(skyMapping_, skyEdit_));
+    form->addRow(ground_, mappingRow(groundMapping_, groundEdit_));
+    auto* colours = new QHBoxLayout;
+    for (int i = 0; i < 5; ++i) {
+      auto* button = new QPushButton(DialogText(library, dialog, kColourButtons + i), this);
+      colourButtons_[static_cast<std::size_t>(i)] = button;
+      connect(button, &QPushButton::clicked, this, [this, i] { ChooseColour(i); });
+      colours->addWidget(button);
+      ShowColour(i);
+    }
+    layout->addLayout(colours);
     form->addRow(DialogText(library, dialog, kRecursion), recursion_);
     form->addRow(DialogText(library, dialog, kAmbient), ambient_);
     form->addRow(defaults);
@@ -114,10 +151,44 @@ void ModeDialog::Store() {
   if (sky_->isChecked()) switches |= kSwitchSky;
   if (ground_->isChecked()) switches |= kSwitchGround;
   copy_.raySwitches = switches;
-  copy_.sky.on = skyMapping_->isChecked();
-  copy_.ground.on = groundMapping_->isChecked();
+  skyRecord_.on = skyMapping_->isChecked();
+  groundRecord_.on = groundMapping_->isChecked();
+  copy_.sky = skyRecord_;
+  copy_.ground = groundRecord_;
+  copy_.skyColours = colours_;
   copy_.recursion = static_cast<std::int16_t>(recursion_->value());
   copy_.ambient = static_cast<std::int16_t>(ambient_->value());
+}
+
+void ModeDialog::ShowMappings() {
+  skyMapping_->setChecked(skyRecord_.on != 0);
+  groundMapping_->setChecked(groundRecord_.on != 0);
+  // Only a mapping the project holds can be switched.
+  skyMapping_->setEnabled(skyRecord_.kind >= 0);
+  groundMapping_->setEnabled(groundRecord_.kind >= 0);
+}
+
+void ModeDialog::EditMapping(MappingSlot slot) {
+  MappingRecord& record = slot == MappingSlot::Sky ? skyRecord_ : groundRecord_;
+  // The box's state goes in, so that the dialog's OK keeps what it shows.
+  record.on = (slot == MappingSlot::Sky ? skyMapping_ : groundMapping_)->isChecked();
+  MappingDialog mapping(library_, record, slot, initialDirectory_, this);
+  mapping.exec();
+  ShowMappings();
+}
+
+void ModeDialog::ShowColour(int index) {
+  QPixmap swatch(16, 16);
+  swatch.fill(ColourOf(colours_[static_cast<std::size_t>(index)]));
+  colourButtons_[static_cast<std::size_t>(index)]->setIcon(QIcon(swatch));
+}
+
+void ModeDialog::ChooseColour(int index) {
+  const QColor chosen = QColorDialog::getColor(ColourOf(colours_[static_cast<std::size_t>(index)]), this,
+                                               MessageString(library_, kMsgChooseColour));
+  if (!chosen.isValid()) return;
+  colours_[static_cast<std::size_t>(index)] = StoredColour(chosen);
+  ShowColour(index);
 }
 
 }  // namespace tessaran

@@ -212,7 +212,7 @@ QString ProjectDialog::TotalText() const { return total_->text(); }
 
 void ProjectDialog::ChooseMode(int mode) {
   if (mode == kPixel || mode == kRayTracing) {
-    ModeDialog settings(library_, copy_, mode == kRayTracing, this);
+    ModeDialog settings(library_, copy_, mode == kRayTracing, initialDirectory_, this);
     const bool accepted = settings.exec() == QDialog::Accepted;
     // A cancelled ray-tracing dialog leaves the pixel mode.
     if (accepted) {

@@ -9,6 +9,7 @@
 #include "renderer/app/batch.h"
 #include "renderer/app/renderer_shell.h"
 #include "renderer/app/windows/main_window.h"
+#include "renderer/app/windows/window_link.h"
 #include "ui/qt_dialogs.h"
 
 namespace tessaran {
@@ -56,6 +57,9 @@ int RunRendererWindows(int argc, char** argv) {
   asker.SetParent(&window);
   PlaceWindow(window, shell.settings);
   window.show();
+  // The service "QMXRZ" and the client of the player; without a usable
+  // runtime folder the window works alone.
+  const std::unique_ptr<RendererLink> link = RendererLink::Start(window);
   // A project on the command line renders at once; otherwise the project
   // dialog opens. A material preview waits for the modeler's material.
   if (action == StartAction::RenderNow) QTimer::singleShot(0, &window, [&] { window.Render(); });

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QColorDialog>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -135,6 +139,44 @@ TEST_F(DialogsTest, ModeChoicesFollowTheirDialogs) {
   EXPECT_EQ(reporter_.numbers, std::vector<int>{kMsgNoTrueColourBelowPixel});
   // The project itself changes only when the caller takes the copy.
   EXPECT_EQ(project_.mode, kPixel);
+}
+
+TEST_F(DialogsTest, RayTracingKeepsItsColoursAndMappingsUntilOk) {
+  ModeDialog dialog(library_, project_, true, {}, nullptr);
+  // The ground colour (the fifth button) through the colour chooser.
+  AnswerNextDialog(QDialog::Accepted, [](QDialog* shown) {
+    static_cast<QColorDialog*>(shown)->setCurrentColor(QColor(0x12, 0x34, 0x56));
+  });
+  dialog.ColourButton(4)->click();
+  // A sky picture with 3 × 2 repetitions switches the sky mapping on.
+  AnswerNextDialog(QDialog::Accepted, [](QDialog* shown) {
+    auto* mapping = static_cast<MappingDialog*>(shown);
+    mapping->File()->setText("CIEL.LBM");
+    mapping->ScaleX()->setValue(3);
+    mapping->ScaleY()->setValue(2);
+  });
+  dialog.MappingButton(MappingSlot::Sky)->click();
+  // The ground's dialog cancelled changes nothing.
+  AnswerNextDialog(QDialog::Rejected, [](QDialog* shown) { static_cast<MappingDialog*>(shown)->File()->setText("X"); });
+  dialog.MappingButton(MappingSlot::Ground)->click();
+  EXPECT_EQ(project_.skyColours[4], RenderProject{}.skyColours[4]);
+  EXPECT_EQ(project_.sky.kind, -1);
+  dialog.accept();
+  EXPECT_EQ(project_.skyColours[4], 0x563412u);
+  EXPECT_EQ(project_.sky.kind, 0);
+  EXPECT_EQ(project_.sky.on, 1);
+  EXPECT_EQ(MappingImage(project_.sky), "CIEL.LBM");
+  EXPECT_EQ(project_.sky.scaleX, 300000);
+  EXPECT_EQ(project_.sky.scaleY, 200000);
+  EXPECT_EQ(project_.ground, RenderProject{}.ground);
+
+  // Cleared, the picture takes the mapping out of the project.
+  ModeDialog again(library_, project_, true, {}, nullptr);
+  AnswerNextDialog(QDialog::Accepted, [](QDialog* shown) { static_cast<MappingDialog*>(shown)->File()->clear(); });
+  again.MappingButton(MappingSlot::Sky)->click();
+  again.accept();
+  EXPECT_EQ(project_.sky.kind, -1);
+  EXPECT_EQ(project_.sky.on, 0);
 }
 
 TEST(QtFilterTest, SystemFiltersBecomeQtFilters) {

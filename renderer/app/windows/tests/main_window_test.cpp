@@ -24,6 +24,7 @@
 #include "renderer/app/windows/main_window.h"
 #include "renderer/app/windows/project_dialog.h"
 #include "renderer/app/windows/status_window.h"
+#include "renderer/app/windows/tests/window_fixture.h"
 #include "storage/virtim.h"
 #include "ui/tests/qt_test_app.h"
 #include "ui/vim_image.h"
@@ -32,81 +33,6 @@ namespace tessaran {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Answers questions from a table and remembers which were asked.
-class TableAsker final : public QuestionAsker {
- public:
-  Answer Ask(int number, std::string_view, QuestionButtons buttons) override {
-    asked.push_back(number);
-    if (auto it = answers.find(number); it != answers.end()) return it->second;
-    return buttons == QuestionButtons::OkCancel ? Answer::Ok : Answer::No;
-  }
-  std::map<int, Answer> answers;
-  std::vector<int> asked;
-};
-
-class SilentReporter final : public MessageReporter {
- public:
-  void Report(MessageKind, int number, std::string_view text) override {
-    reports.push_back(std::to_string(number) + " " + std::string(text));
-  }
-  std::vector<std::string> reports;
-};
-
-class RendererWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TestApplication();
-    dir_ = fs::temp_directory_path() / ("tessaran-rzwin-" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config");
-    setenv("TESSARAN_CONFIG", (dir_ / "config").c_str(), 1);
-    ASSERT_EQ(library_.Load("RZLNGENG.DLL"), LoadResult::Loaded);
-    InstallMessageText(&library_);
-    InstallAsker(&asker_);
-    InstallReporter(&reporter_);
-  }
-  void TearDown() override {
-    InstallAsker(nullptr);
-    InstallReporter(nullptr);
-    InstallMessageText(nullptr);
-    SetOutputDirectory({});
-    fs::remove_all(dir_);
-  }
-
-  // A copy of the bundled demo in a folder of its own; its maps are found
-  // in the data directory.
-  fs::path DemoIn(const std::string& folder) {
-    fs::create_directories(dir_ / folder);
-    const fs::path scene = dir_ / folder / "DEMO.MAQ";
-    fs::copy_file(ProgramDirectory() / "DEMO.MAQ", scene, fs::copy_options::overwrite_existing);
-    return scene;
-  }
-
-  // The shell as `rz --batch SCENE options` sets it up.
-  void StartLikeBatch(RendererShell& shell, const fs::path& scene, const std::vector<std::string>& options) {
-    shell.settings = ReadRendererSettings();
-    shell.settings.testRayTimeCost = false;
-    ResolveDirectories(shell, ProgramDirectory());
-    StartFromArgument(shell, "");
-    shell.project.SetSceneName("");
-    AttachScene(shell, scene, true);
-    RendererBatchOptions parsed;
-    std::string error;
-    std::vector<std::string> args{"--batch"};
-    args.insert(args.end(), options.begin(), options.end());
-    ASSERT_TRUE(ParseRendererBatch(args, parsed, error)) << error;
-    RenderProject copy = shell.project;
-    ApplyOverrides(parsed, copy);
-    TakeWorkingCopy(shell, copy);
-    shell.threads = parsed.threads;
-  }
-
-  fs::path dir_;
-  MessageLibrary library_{MessageProgram::Renderer};
-  TableAsker asker_;
-  SilentReporter reporter_;
-};
 
 std::set<std::string> Outputs(const fs::path& folder) {
   std::set<std::string> names;
