@@ -70,6 +70,12 @@ void BatchProgress::EndRun() {
   barOpen_ = false;
 }
 
+void BatchProgress::Note(const std::string& line) {
+  if (barOpen_) std::fputc('\n', out_);
+  barOpen_ = false;
+  std::fprintf(out_, "%s\n", line.c_str());
+}
+
 void BatchProgress::Set(double fraction) {
   if (index_ > 0) Show(fraction);
 }

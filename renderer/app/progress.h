@@ -21,6 +21,9 @@ class RunProgress {
   // finished: the image was computed to its end, not stopped on the way.
   virtual void EndImage(bool finished) = 0;
   virtual void EndRun() = 0;
+  // A line of the run's account: what it computes, the files it wrote, its
+  // totals, how to resume it.
+  virtual void Note(const std::string& line) = 0;
 };
 
 // "image 2 of 5 (number 7)  43%  about 1m 20s left": `index` counts from 1,
@@ -43,6 +46,7 @@ class BatchProgress final : public RunProgress, public ProgressDisplay {
   void BeginImage(int imageNumber) override;
   void EndImage(bool finished) override;
   void EndRun() override;
+  void Note(const std::string& line) override;
 
   void Open(std::string_view, std::string_view) override {}
   void Set(double fraction) override;

@@ -3,10 +3,12 @@
 // file is refused before the first image.
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <numeric>
+#include <string>
 #include <utility>
 
 #include "imaging/picture.h"
@@ -24,6 +26,21 @@
 
 namespace tessaran {
 namespace {
+
+// A line of the run's account, to whoever follows the run.
+__attribute__((format(printf, 2, 3))) void Note(const RendererShell& shell, const char* format, ...) {
+  if (!shell.runProgress) return;
+  std::va_list args;
+  va_start(args, format);
+  std::va_list again;
+  va_copy(again, args);
+  const int size = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string line(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  std::vsnprintf(line.data(), line.size() + 1, format, again);
+  va_end(again);
+  shell.runProgress->Note(line);
+}
 
 constexpr int kMsgModelInvalid = 20;  // "Modele invalide ou incomplet"
 // Images between keyframe scenes given to a project that had no count for them.
@@ -83,8 +100,8 @@ void SaveForResume(RendererShell& shell, const std::string& base, ScreenPosition
   if (WriteResumeProject(shell, file)) {
     std::error_code ec;
     const std::filesystem::path shown = std::filesystem::absolute(file, ec);
-    std::fprintf(stderr, "rz: stopped at (%d,%d) of image %d; to resume, run: rz --batch %s\n", at.x, at.y, image,
-                 (ec ? file : shown).string().c_str());
+    Note(shell, "rz: stopped at (%d,%d) of image %d; to resume, run: rz --batch %s", at.x, at.y, image,
+         (ec ? file : shown).string().c_str());
   } else {
     Reporter().Report(MessageKind::Error, -1, "the resume project " + file.string() + " was not written");
   }
@@ -167,10 +184,10 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
     return kRenderOutOfRange;
   }
 
-  std::fprintf(stderr,
-               "rz: %s: %d keyframe scene(s), %d x %d ratio %d%%, %s mode, antialias %d, "
-               "%d image(s) numbered %d to %d, computing %d to %d\n",
-               scenePath.c_str(), file.SceneCount(), project.width, project.height, project.pixelRatio / 10,
+  Note(shell,
+       "rz: %s: %d keyframe scene(s), %d x %d ratio %d%%, %s mode, antialias %d, "
+       "%d image(s) numbered %d to %d, computing %d to %d",
+       scenePath.c_str(), file.SceneCount(), project.width, project.height, project.pixelRatio / 10,
                ModeName(project.mode), (project.flags & kFlagAntialias) ? project.antialias : 0, images, first,
                lastNumber, computeFrom, computeTo);
 
@@ -211,12 +228,11 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   for (const auto& written : output.Written()) {
     std::error_code ec;
     const auto shown = std::filesystem::absolute(written, ec);
-    std::fprintf(stderr, "rz: wrote %s\n", (ec ? written : shown).string().c_str());
+    Note(shell, "rz: wrote %s", (ec ? written : shown).string().c_str());
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-  std::fprintf(stderr,
-               "rz: %d image(s) computed, %zu file(s) written, %llu rays, %llu supplementary rays, %.1f seconds\n",
-               frameLoop.ComputedImages(), output.Written().size(),
+  Note(shell, "rz: %d image(s) computed, %zu file(s) written, %llu rays, %llu supplementary rays, %.1f seconds",
+       frameLoop.ComputedImages(), output.Written().size(),
                static_cast<unsigned long long>(renderer->Counters().rays),
                static_cast<unsigned long long>(renderer->Counters().supplementary), seconds);
   if (result == 9) return kRenderStopped;

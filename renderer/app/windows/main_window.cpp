@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTimer>
 #include <chrono>
 
@@ -64,6 +66,8 @@ int SceneCountOf(const RenderProject& project) {
 RendererWindow::RendererWindow(RendererShell& shell, MessageLibrary& library)
     : shell_(shell), library_(library), view_(new ImageView(this)), dialogDirectory_(shell.dataDirectory) {
   setCentralWidget(view_);
+  // Made now, so that the window's size for an image counts it.
+  statusBar();
   setAcceptDrops(true);
   view_->SetMagnifier(shell_.settings.loupeWindow);
   BuildMenus();
@@ -387,6 +391,8 @@ int RendererWindow::Render() {
       static_cast<std::int32_t>(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
   shell_.runProgress = nullptr;
   state_ = RenderState::Idle;
+  // The run's totals stay in the status bar.
+  statusBar()->showMessage(QString::fromStdString(status_->LastNote()));
   delete status_;
   status_ = nullptr;
   view_->SetRendering(false);
@@ -408,9 +414,12 @@ int RendererWindow::MaterialPreview(const PreviewMaterial& material, const std::
     // preview's title and size.
     previewShown_ = true;
     menuBar()->hide();
+    statusBar()->hide();
     RefreshTitle();
     showNormal();
     LoadPreviewProject(shell_);
+    // The area the menu left is the image's before the window takes its size.
+    layout()->activate();
     FitToImage();
   }
   state_ = RenderState::Preview;

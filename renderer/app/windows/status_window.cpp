@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/console.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/project_summary.h"
 #include "renderer/app/render_poll.h"
@@ -89,6 +90,11 @@ void StatusWindow::ShowFraction(double fraction) {
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
   const double left = RunSecondsLeft(index_, count_, fraction, elapsed);
   left_->setText(Format(DialogText(library_, kDialog, kLeft), left < 0 ? "-" : DurationText(left).c_str()));
+}
+
+void StatusWindow::Note(const std::string& line) {
+  Trace("%s\n", line.c_str());
+  lastNote_ = line;
 }
 
 }  // namespace tessaran

@@ -26,6 +26,9 @@ class StatusWindow final : public QDialog, public RunProgress {
   void BeginImage(int imageNumber) override;
   void EndImage(bool finished) override;
   void EndRun() override {}
+  // The run's account goes to the diagnostic console; the last line stays.
+  void Note(const std::string& line) override;
+  const std::string& LastNote() const { return lastNote_; }
   // The fraction of the current image done, from the render poll.
   void ShowFraction(double fraction);
 
@@ -42,6 +45,7 @@ class StatusWindow final : public QDialog, public RunProgress {
   int index_ = 0;
   int number_ = 0;
   double percent_ = 0;
+  std::string lastNote_;
   std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
 };
 

@@ -188,8 +188,9 @@ TEST_F(RendererWindowTest, RzWithAProjectArgumentShowsItsRender) {
   std::ofstream(script) << "unset QT_QPA_PLATFORM\nexport TESSARAN_CONFIG='" << (dir_ / "config").string() << "'\n"
                         << "'" << RZ_PROGRAM << "' '" << project.string() << "' 2>'" << (dir_ / "rz.log").string()
                         << "' &\npid=$!\n"
-                        << "for i in $(seq 1 300); do grep -q 'image(s) computed' '" << (dir_ / "rz.log").string()
-                        << "' && break; sleep 0.1; done\n"
+                        // The last image appears under its name once it is whole.
+                        << "for i in $(seq 1 300); do [ -f '" << (dir_ / "xvfb" / "DEMO0004.BMP").string()
+                        << "' ] && break; sleep 0.1; done\n"
                         << "sleep 1\n"
                         << "id=$(xdotool search --name 'TESSARAN RENDERER' | head -1)\n"
                         << "[ -n \"$id\" ] || { kill $pid; exit 1; }\n"
