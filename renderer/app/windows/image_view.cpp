@@ -54,6 +54,13 @@ void ImageView::UpdateScrollBars() {
 void ImageView::ImageChanged() {
   UpdateScrollBars();
   viewport()->update();
+  sincePaint_.start();
+}
+
+void ImageView::RowsComputed() {
+  constexpr int kPaintIntervalMs = 40;
+  if (sincePaint_.isValid() && sincePaint_.elapsed() < kPaintIntervalMs) return;
+  ImageChanged();
 }
 
 void ImageView::resizeEvent(QResizeEvent* event) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 
 namespace tessaran {
 
@@ -19,6 +20,9 @@ class ImageView final : public QAbstractScrollArea {
   void SetRendering(bool on);
   // The image changed size or content: scroll bars and painting follow.
   void ImageChanged();
+  // Rows of the image were computed: painted again at most every 40 ms, so
+  // that painting takes little from the render.
+  void RowsComputed();
   // Whether the image is now stretched over the whole area.
   bool Magnified() const;
 
@@ -32,6 +36,7 @@ class ImageView final : public QAbstractScrollArea {
 
   bool magnifier_ = false;
   bool rendering_ = false;
+  QElapsedTimer sincePaint_;
 };
 
 }  // namespace tessaran

@@ -382,7 +382,7 @@ int RendererWindow::Render() {
   shell_.runProgress = status_;
   DispatchingProgress progress([this](double fraction) {
     status_->ShowFraction(fraction);
-    view_->ImageChanged();
+    view_->RowsComputed();
   });
   ShellRenderPoll poll(shell_.settings.scrutePri, &progress);
   const auto began = std::chrono::steady_clock::now();
@@ -425,7 +425,7 @@ int RendererWindow::MaterialPreview(const PreviewMaterial& material, const std::
   state_ = RenderState::Preview;
   RefreshMenus();
   view_->SetRendering(true);
-  DispatchingProgress progress([this](double) { view_->ImageChanged(); });
+  DispatchingProgress progress([this](double) { view_->RowsComputed(); });
   ShellRenderPoll poll(shell_.settings.scrutePri, &progress);
   const int result = RenderMaterialPreview(shell_, material, maps, poll);
   state_ = RenderState::Idle;

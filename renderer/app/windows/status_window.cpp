@@ -85,6 +85,10 @@ void StatusWindow::EndImage(bool finished) {
 void StatusWindow::ShowFraction(double fraction) {
   fraction = std::clamp(fraction, 0.0, 1.0);
   percent_ = fraction * 100;
+  // The texts follow at most every 40 ms, and always at an image's ends.
+  constexpr int kRefreshIntervalMs = 40;
+  if (fraction > 0 && fraction < 1 && sinceShown_.isValid() && sinceShown_.elapsed() < kRefreshIntervalMs) return;
+  sinceShown_.start();
   bar_->setValue(static_cast<int>(fraction * 1000));
   done_->setText(Format(DialogText(library_, kDialog, kDone), percent_));
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();

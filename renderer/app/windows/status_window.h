@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -46,6 +47,7 @@ class StatusWindow final : public QDialog, public RunProgress {
   int number_ = 0;
   double percent_ = 0;
   std::string lastNote_;
+  QElapsedTimer sinceShown_;
   std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
 };
 
