@@ -4,12 +4,15 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QIcon>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -383,6 +386,7 @@ int RendererWindow::Render() {
   DispatchingProgress progress([this](double fraction) {
     status_->ShowFraction(fraction);
     view_->RowsComputed();
+    if (isMinimized()) ShowIconicPercent(status_->Percent());
   });
   ShellRenderPoll poll(shell_.settings.scrutePri, &progress);
   const auto began = std::chrono::steady_clock::now();
@@ -391,6 +395,8 @@ int RendererWindow::Render() {
       static_cast<std::int32_t>(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
   shell_.runProgress = nullptr;
   state_ = RenderState::Idle;
+  setWindowIcon(QIcon());
+  iconText_.clear();
   // The run's totals stay in the status bar.
   statusBar()->showMessage(QString::fromStdString(status_->LastNote()));
   delete status_;
@@ -434,6 +440,23 @@ int RendererWindow::MaterialPreview(const PreviewMaterial& material, const std::
   RefreshMenus();
   if (renderEnded_) renderEnded_();
   return result;
+}
+
+void RendererWindow::ShowIconicPercent(double percent) {
+  const QString text = QString::asprintf("%3.1f\n%%", percent);
+  if (text == iconText_) return;
+  iconText_ = text;
+  constexpr int kIconSize = 64;
+  QPixmap icon(kIconSize, kIconSize);
+  icon.fill(QColor(0x80, 0xFF, 0x32));
+  QPainter painter(&icon);
+  QFont font = painter.font();
+  font.setPixelSize(kIconSize / 4);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(icon.rect(), Qt::AlignCenter, text);
+  painter.end();
+  setWindowIcon(QIcon(icon));
 }
 
 void RendererWindow::WriteSettings() {

@@ -71,6 +71,7 @@ class RendererWindow final : public QMainWindow {
 
   RenderState State() const { return state_; }
   const MenuActions& Actions() const { return actions_; }
+  const QString& IconText() const { return iconText_; }
   ImageView* View() const { return view_; }
   StatusWindow* Status() const { return status_; }
   // Runs the project dialog and returns its end code: exec() unless a test
@@ -100,6 +101,8 @@ class RendererWindow final : public QMainWindow {
   void FitToImage();
   bool TakeDialogEnd(ProjectDialog& dialog, int code);
   void WriteSettings();
+  // While minimised during a render, the icon shows the share done.
+  void ShowIconicPercent(double percent);
 
   RendererShell& shell_;
   MessageLibrary& library_;
@@ -114,6 +117,7 @@ class RendererWindow final : public QMainWindow {
   std::string pendingScene_;              // handed to the open dialog by the link
   bool pendingMayLoadDefault_ = true;
   bool previewShown_ = false;             // the window shows material previews
+  QString iconText_;                      // the percentage the icon shows
   std::filesystem::path dialogDirectory_;
   std::function<void(const RendererShell&)> showResult_;
   std::function<void()> renderEnded_;

@@ -119,6 +119,28 @@ TEST_F(RendererWindowTest, WindowRenderEqualsTheBatchRender) {
   EXPECT_EQ(VimToImage(VimSlot(0)), last);
 }
 
+TEST_F(RendererWindowTest, AMinimisedRenderShowsItsShareInTheIcon) {
+  RendererShell shell;
+  StartLikeBatch(shell, DemoIn("icon"), {"--size", "320x240", "--mode", "raytrace", "--threads", "1"});
+  shell.settings.redimWindow = false;
+  RendererWindow window(shell, library_);
+  window.showMinimized();
+  std::vector<QString> shown;
+  QTimer during;
+  QObject::connect(&during, &QTimer::timeout, [&] {
+    if (!window.IconText().isEmpty() && (shown.empty() || shown.back() != window.IconText())) {
+      shown.push_back(window.IconText());
+    }
+  });
+  during.start(1);
+  ASSERT_EQ(window.Render(), kRenderDone);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_TRUE(shown.back().endsWith("\n%")) << shown.back().toStdString();
+  // Back to the program's icon once the render is over.
+  EXPECT_TRUE(window.IconText().isEmpty());
+  EXPECT_TRUE(window.windowIcon().isNull());
+}
+
 TEST_F(RendererWindowTest, CloseDuringARenderOnlyStopsIt) {
   RendererShell shell;
   StartLikeBatch(shell, DemoIn("close"), {"--size", "640x480", "--mode", "raytrace", "--aa", "3", "--threads", "1"});
