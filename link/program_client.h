@@ -83,7 +83,7 @@ class ProgramClient {
   const ProgramSlot& Slot(int slot) const { return slots_[static_cast<std::size_t>(slot)]; }
 
  private:
-  ProgramClient(ClientRules rules, std::vector<ProgramSlot> slots) : rules_(rules), slots_(std::move(slots)) {}
+  ProgramClient(ClientRules rules, std::vector<ProgramSlot> programSlots) : rules_(rules), slots_(std::move(programSlots)) {}
   SendResult Ensure(ProgramSlot& slot, const std::vector<std::string>& startArguments);
   // Sends with the busy retries; `attempts` beyond the first.
   SendResult SendWithRetries(ProgramSlot& slot, const Frame& frame, int attempts);
