@@ -252,7 +252,10 @@ bool PlayerWindow::ShowPicture(const fs::path& file) {
 }
 
 void PlayerWindow::FitTo(QSize content) {
-  if (!settings_.redimWindow || fullScreen_ || view_->Zoom() || content == view_->viewport()->size()) return;
+  if (!settings_.redimWindow || fullScreen_ || view_->Zoom()) return;
+  // Never narrower than the menu, which would fold up over a small picture.
+  if (menuBar()->isVisible()) content.setWidth(std::max(content.width(), menuBar()->sizeHint().width()));
+  if (content == view_->viewport()->size()) return;
   FitWindowTo(*this, *view_->viewport(), content);
 }
 
@@ -334,9 +337,14 @@ void PlayerWindow::Play(const fs::path& file, int times) {
   frameTimes_.clear();
   delaySumMs_ = 0;
   delayCount_ = 0;
+  qint64 deadline = -1;
   for (int loop = 0; (times == 0 || loop < times) && playback_.Playing(); ++loop) {
     for (int i = 0; i < count && playback_.Playing(); ++i) {
-      const qint64 deadline = clock.nsecsElapsed() + qint64(playback_.delayMs) * 1'000'000;
+      // Each deadline follows the one before while the play keeps up, so
+      // that the time a wait overruns is not added to every frame.
+      const qint64 delay = qint64(playback_.delayMs) * 1'000'000;
+      const qint64 now = clock.nsecsElapsed();
+      deadline = (deadline >= 0 && !pausedSinceLastFrame_ && now - deadline < delay ? deadline : now) + delay;
       if (framesInMemory_) {
         ShowFrame(frames[std::size_t(i)], i, count);
       } else {
