@@ -192,6 +192,8 @@ void PlayerWindow::Command(int id) {
 
 bool PlayerWindow::StopFirst(const std::function<void()>& then) {
   if (playback_.state == PlayerState::Idle) return false;
+  // The window closes once the playback has stopped: nothing more to run.
+  if (playback_.state == PlayerState::ClosePending) return true;
   if (AskQuestion(QuestionButtons::YesNo, kMsgStopPlaying) == Answer::Yes && playback_.state != PlayerState::Idle) {
     playback_.state = PlayerState::OpenPending;
     pending_ = then;
@@ -211,7 +213,7 @@ void PlayerWindow::SwitchLanguage(const char* systemName) {
 void PlayerWindow::OpenFile(const fs::path& file, bool unknownIsPicture) {
   if (!file.parent_path().empty()) lastDirectory_ = fs::absolute(file).parent_path();
   const auto kind = FileKindOf(file);
-  if (fs::is_regular_file(file) && IsAnimationFile(file)) {
+  if (kind == FileKind::Anm || kind == FileKind::Avi || (fs::is_regular_file(file) && IsIffAnim(file))) {
     StopSlideShow();
     PostPlayAnim(file.string());
   } else if (kind == FileKind::Shw) {
@@ -260,7 +262,18 @@ void PlayerWindow::FitTo(QSize content) {
 }
 
 void PlayerWindow::PostPlayAnim(const std::string& file) {
-  QMetaObject::invokeMethod(this, [this, file] { PlayAnim(file, kPlayForever); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this,
+      [this, file] {
+        // Accepted while the playback it stopped was still winding down:
+        // it plays once that one has ended rather than being dropped.
+        if (playback_.state == PlayerState::StopRequested) {
+          queuedAnim_ = file;
+          return;
+        }
+        PlayAnim(file, kPlayForever);
+      },
+      Qt::QueuedConnection);
 }
 
 void PlayerWindow::PostClose() {
@@ -429,10 +442,13 @@ void PlayerWindow::FinishPlayback() {
   const PlayerState after = playback_.state;
   playback_.state = PlayerState::Idle;
   RefreshMenus();
+  const fs::path queued = std::exchange(queuedAnim_, {});
   if (after == PlayerState::ClosePending) {
     PostClose();
   } else if (after == PlayerState::OpenPending && pending_) {
     QMetaObject::invokeMethod(this, std::exchange(pending_, {}), Qt::QueuedConnection);
+  } else if (!queued.empty()) {
+    PostPlayAnim(queued.string());
   }
   pending_ = {};
 }

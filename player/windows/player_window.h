@@ -149,6 +149,7 @@ class PlayerWindow final : public QMainWindow, public PlayerWindowActions {
   MenuActions actions_;
   Playback playback_;
   std::function<void()> pending_;  // what state 4 runs once the playback has stopped
+  std::filesystem::path queuedAnim_;  // an "ANIM" accepted while the last playback wound down
   QEventLoop* waiting_ = nullptr;  // the wait of the frame shown, woken by the keys
   std::filesystem::path shownPicture_;
   std::filesystem::path lastDirectory_;
