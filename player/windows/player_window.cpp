@@ -41,6 +41,7 @@ constexpr int kMsgUnknownFile = 176;
 constexpr int kMsgStopPlaying = 178;
 constexpr int kMsgSlideFileError = 180;
 constexpr int kMsgSaveImageTitle = 184;
+constexpr int kMsgCutFormatTitle = 185;
 constexpr int kMsgCutting = 186;
 constexpr int kMsgFlipping = 187;
 constexpr int kMsgCreating = 188;
@@ -101,7 +102,8 @@ PlayerWindow::PlayerWindow(MessageLibrary& library, PlayerSettings& settings)
   connect(&slideTimer_, &QTimer::timeout, this, &PlayerWindow::SlideTick);
   formatChooser = [this](const QStringList& labels) {
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(this, MessageString(library_, 185), QString(), labels, 0, false, &ok);
+    const QString chosen =
+        QInputDialog::getItem(this, MessageString(library_, kMsgCutFormatTitle), QString(), labels, 0, false, &ok);
     return ok ? static_cast<int>(labels.indexOf(chosen)) : -1;
   };
   lastDirectory_ = fs::current_path();
