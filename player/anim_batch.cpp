@@ -10,6 +10,7 @@
 #include "imaging/avi.h"
 #include "imaging/palette.h"
 #include "imaging/picture.h"
+#include "player/frame_source.h"
 #include "player/picture_output.h"
 #include "storage/virtim.h"
 
@@ -18,91 +19,6 @@ namespace {
 
 // The frame as played or loaded goes into the player's picture slot.
 constexpr int kFrameSlot = kPictureSlot;
-
-bool IsIffAnim(const std::filesystem::path& file) {
-  std::FILE* f = std::fopen(file.c_str(), "rb");
-  if (!f) return false;
-  std::uint8_t head[12] = {};
-  std::size_t got = std::fread(head, 1, sizeof head, f);
-  std::fclose(f);
-  return IsAnimFile(ByteSpan(reinterpret_cast<const std::byte*>(head), got));
-}
-
-// The frames of an ".ANM", ".AVI" or IFF ANIM file, one after the other,
-// into a virtual image.
-class FrameSource {
- public:
-  bool Open(const std::filesystem::path& file, std::ostream& err) {
-    file_ = file;
-    std::string extension = Upper(file.extension().string());
-    if (extension == ".ANM") {
-      kind = "ANM";
-      if (!AnmOpenRead(anm_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
-      announced = int(anm_.header.frames) - (anm_.header.hasLastDelta ? 1 : 0);
-      if (announced <= 0) announced = int(anm_.header.records);
-      // A file cut short plays only the frames whose pages it holds.
-      count = std::min<long long>(announced, AnmRecordsHeld(anm_));
-    } else if (extension == ".AVI") {
-      kind = "AVI";
-      if (!AviOpen(avi_, file, palette_.data(), width, height, bits)) return Refuse(err, "cannot read");
-      count = int(avi_.index.size());
-    } else if (IsIffAnim(file)) {
-      kind = "ANIM";
-      Bytes bytes;
-      AnimMap map;
-      if (!ReadWholeFile(file, bytes) || !AnimLoad(map, bytes)) return Refuse(err, "cannot read");
-      count = map.frames;
-      width = map.bmhd.width;
-      height = map.bmhd.height;
-      FreeAnimMaps();
-      if (!LoadAnimFrame(file, kFrameSlot, kOpaqueLoad, nullptr, 0)) return Refuse(err, "cannot read");
-      bits = VimSlot(kFrameSlot).BitCount();
-    } else {
-      return Refuse(err, "is not an animation (.ANM, .AVI or IFF ANIM) in");
-    }
-    if (bits != 8 && bits != 24 && bits != 4) return Refuse(err, "has frames of a depth the player cannot show:");
-    if (announced < count) announced = count;
-    return true;
-  }
-
-  // Says that the file ends before the frames its header counts; false
-  // when it does.
-  bool ReportCutShort(std::ostream& err) const {
-    if (count >= announced) return false;
-    err << "tovix: " << file_.string() << " is cut short: it holds " << count << " of its " << announced
-        << " frames\n";
-    return true;
-  }
-
-  // The next frame into kFrameSlot.
-  bool Next() {
-    int frame = next_++;
-    if (kind == "ANIM") return LoadAnimFrame(file_, kFrameSlot, kOpaqueLoad, nullptr, frame) == 1;
-    VirtIm& image = VimSlot(kFrameSlot);
-    if (image.Empty() || int(image.width) != width || int(image.height) != height || image.BitCount() != bits) {
-      if (!VimCreate(kFrameSlot, width, height, bits == 4 ? -4 : bits)) return false;
-    }
-    std::copy(palette_.begin(), palette_.end(), image.palette.begin());
-    if (kind == "ANM") return lpfTab(anm_, image.pixels.data()) >= 0;
-    return AviNextFrame(avi_, image.pixels.data()) > 0;
-  }
-
-  std::string kind;
-  int width = 0, height = 0, bits = 0;
-  int count = 0;      // the frames the file holds
-  int announced = 0;  // the frames its header counts
-
- private:
-  bool Refuse(std::ostream& err, const char* what) {
-    err << "tovix: " << file_.string() << ": " << what << " " << file_.string() << "\n";
-    return false;
-  }
-  std::filesystem::path file_;
-  AnmReader anm_;
-  AviReader avi_;
-  std::vector<std::uint8_t> palette_ = std::vector<std::uint8_t>(1024, 0);
-  int next_ = 0;
-};
 
 // What is wrong with a frame-name pattern, empty when nothing: it holds
 // exactly one printf %d (flags and width allowed) and a writable extension.
@@ -144,7 +60,7 @@ ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& patt
   }
   const std::string extension = Upper(std::filesystem::path(pattern).extension().string());
   WorkSlots slots;
-  FrameSource source;
+  AnimFrameSource source;
   if (!source.Open(file, err)) return kFailure;
   std::vector<std::filesystem::path> names;
   for (int f = 1; f <= source.count; ++f) {
@@ -166,7 +82,7 @@ ExitStatus AnimFrames(const std::filesystem::path& file, const std::string& patt
 }
 
 ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::filesystem::path>& pictures,
-                      std::ostream& err) {
+                      std::ostream& err, const FrameHook& hook) {
   std::string extension = Upper(out.extension().string());
   if ((extension != ".ANM" && extension != ".AVI") || pictures.empty()) {
     err << "tovix: --create needs OUT.ANM or OUT.AVI and at least one picture\n";
@@ -192,6 +108,7 @@ ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::f
   ColourReduction shared;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     if (!load(pictures[i])) return kFailure;
+    if (hook && !hook(int(i) + 1, int(pictures.size()))) return kStopped;
     int frame = kFrameSlot;
     if (!asTheyAre) {
       if (!TrueColourCopy(kFrameSlot, width, height)) return kFailure;
@@ -226,12 +143,12 @@ ExitStatus AnimCreate(const std::filesystem::path& out, const std::vector<std::f
 }
 
 ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format, std::ostream& err,
-                   bool force) {
+                   bool force, const FrameHook& hook) {
   std::string f = Upper(format);
   static const std::vector<std::string> kTrueColour = {"TGA", "TGA10", "I24", "RGB", "PCX", "BMP"};
   static const std::vector<std::string> kPalette = {"LBM", "PCX", "BMP"};
   WorkSlots slots;
-  FrameSource source;
+  AnimFrameSource source;
   if (!source.Open(file, err)) return kFailure;
   const auto& allowed = source.bits == 24 ? kTrueColour : kPalette;
   if (std::find(allowed.begin(), allowed.end(), f) == allowed.end()) {
@@ -253,17 +170,18 @@ ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format,
       err << "tovix: frame " << n << " of " << file.string() << " could not be written\n";
       return kFailure;
     }
+    if (hook && !hook(n, source.count)) return kStopped;
   }
   return kSuccess;
 }
 
-ExitStatus AnimFlip(const std::filesystem::path& file, std::ostream& err) {
+ExitStatus AnimFlip(const std::filesystem::path& file, std::ostream& err, const FrameHook& hook) {
   if (Upper(file.extension().string()) != ".ANM") {
     err << "tovix: --flip takes an .ANM file\n";
     return kBadUsage;
   }
   WorkSlots slots;
-  FrameSource source;
+  AnimFrameSource source;
   if (!source.Open(file, err)) return kFailure;
   // Rewritten, a file cut short would pass for a whole one.
   if (source.ReportCutShort(err)) return kFailure;
@@ -277,6 +195,8 @@ ExitStatus AnimFlip(const std::filesystem::path& file, std::ostream& err) {
         err << "tovix: frame " << n + 1 << " of " << file.string() << " could not be rewritten\n";
         return kFailure;
       }
+      // Stopped, the unfinished ".FLP" goes and the file stays as it was.
+      if (hook && !hook(n + 1, source.count)) return kStopped;
     }
     if (source.count == 0 || !AnmClose(anm)) {
       err << "tovix: could not write " << flipped.string() << "\n";
@@ -296,7 +216,7 @@ ExitStatus AnimFlip(const std::filesystem::path& file, std::ostream& err) {
 
 ExitStatus AnimInfo(const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
   WorkSlots slots;
-  FrameSource source;
+  AnimFrameSource source;
   if (!source.Open(file, err)) return kFailure;
   source.ReportCutShort(err);
   out << "{\"kind\":\"" << source.kind << "\",\"width\":" << source.width << ",\"height\":" << source.height

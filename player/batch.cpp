@@ -160,8 +160,9 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, std::ostrea
       return usage("unknown option '" + a + "'");
     }
   }
-  // Without a display the player can only run in batch mode.
-  if (!batch && DisplayAvailable()) return usage("only the batch mode exists yet: give --batch");
+  // On a display the operations run only when asked for: without --batch
+  // the player opens its window.
+  if (!batch && DisplayAvailable()) return usage("the operations run in batch mode: give --batch");
   if (operation.empty())
     return usage("give one operation: --convert, --frames, --create, --cut, --flip or --info");
   if (depth != 0 && operation != "--convert") return usage("--depth goes with --convert");

@@ -11,7 +11,8 @@
 namespace tessaran::player {
 
 // Exit statuses of the program.
-enum ExitStatus { kSuccess = 0, kFailure = 1, kBadUsage = 2 };
+// kStopped: a window's progress box stopped the operation.
+enum ExitStatus { kSuccess = 0, kFailure = 1, kBadUsage = 2, kStopped = 3 };
 
 // The picture slot a batch operation loads into (the player's own picture).
 constexpr int kPictureSlot = 1;

@@ -315,9 +315,14 @@ TEST_F(MessageLibraryTest, RendererLanguagesOfferTheSameMenusAndDialogs) {
   EXPECT_EQ(english->DialogText("2100", 108), "Compute");
   EXPECT_EQ(english->DialogText("2100", 9999), "");
 
-  // A library without menus still serves its messages.
+  // The player's libraries hold its menu, the same commands in both languages.
   auto player = Loaded(MessageProgram::Player, "TXLNGENG.DLL");
-  EXPECT_TRUE(player->Menu("#1").empty());
+  auto joueur = Loaded(MessageProgram::Player, "TXLNGFRA.DLL");
+  std::vector<int> englishCommands, frenchCommands;
+  for (const ResourceItem& item : player->Menu("#1")) englishCommands.push_back(item.id);
+  for (const ResourceItem& item : joueur->Menu("#1")) frenchCommands.push_back(item.id);
+  EXPECT_EQ(englishCommands, frenchCommands);
+  EXPECT_EQ(joueur->DialogText("IDD_Info", 1), "&Arrêter");
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -32,6 +31,7 @@
 #include "ui/dialog_texts.h"
 #include "ui/dispatching_progress.h"
 #include "ui/vim_image.h"
+#include "ui/window_fit.h"
 
 namespace tessaran {
 namespace {
@@ -355,20 +355,7 @@ void RendererWindow::Attach(const fs::path& scene, bool allowDefault) {
 }
 
 void RendererWindow::FitToImage() {
-  const QSize image(shell_.project.width, shell_.project.height);
-  const QSize frame = size() - view_->viewport()->size();
-  QRect wanted(QPoint(0, 0), image + frame);
-  wanted.moveCenter(geometry().center());
-  wanted.moveLeft(std::max(wanted.left(), 0));
-  wanted.moveTop(std::max(wanted.top(), 0));
-  const QRect desktop = screen() ? screen()->availableGeometry() : QRect();
-  if (!desktop.isEmpty() && (wanted.width() > desktop.width() || wanted.height() > desktop.height())) {
-    showMaximized();
-    return;
-  }
-  if (!desktop.isEmpty() && !desktop.contains(wanted)) wanted.moveCenter(desktop.center());
-  resize(wanted.size());
-  move(wanted.topLeft());
+  FitWindowTo(*this, *view_->viewport(), QSize(shell_.project.width, shell_.project.height));
 }
 
 int RendererWindow::Render() {

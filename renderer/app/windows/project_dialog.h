@@ -11,6 +11,7 @@
 #include "messages/message_library.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/render_project.h"
+#include "ui/file_filter.h"
 
 class QCheckBox;
 class QLabel;
@@ -71,9 +72,5 @@ class ProjectDialog final : public QDialog {
   QSpinBox* first_;
   bool refreshing_ = false;
 };
-
-// The filter of a file dialog from a system filter text ("Projet\0*.RPJ\0"):
-// "Projet (*.RPJ)", one entry per pair.
-QString QtFilter(const std::string& systemFilter);
 
 }  // namespace tessaran
