@@ -11,6 +11,7 @@
 #include "messages/message_library.h"
 #include "renderer/app/output_settings.h"
 #include "renderer/app/renderer_shell.h"
+#include "ui/image_picker.h"
 #include "ui/menus.h"
 
 namespace tessaran {
@@ -91,6 +92,8 @@ class RendererWindow final : public QMainWindow {
   RenderState state_ = RenderState::Idle;
   bool dialogOpen_ = false;
   std::filesystem::path dialogDirectory_;
+  // Bound once, as the window opens: the picture choices' file dialog.
+  ImagePicker picker_;
   std::function<void(const RendererShell&)> showResult_;
 };
 

@@ -17,6 +17,8 @@
 #include "renderer/app/windows/mode_dialogs.h"
 #include "renderer/app/windows/output_dialogs.h"
 #include "ui/dialog_texts.h"
+#include "ui/file_filter.h"
+#include "ui/image_picker.h"
 
 namespace tessaran {
 namespace {
@@ -62,28 +64,11 @@ QSlider* Slider(int low, int high, int value, QWidget* parent) {
 
 }  // namespace
 
-QString QtFilter(const std::string& systemFilter) {
-  QStringList entries;
-  std::size_t at = 0;
-  while (at < systemFilter.size()) {
-    const std::size_t nameEnd = systemFilter.find('\0', at);
-    if (nameEnd == std::string::npos) break;
-    const std::size_t patternEnd = systemFilter.find('\0', nameEnd + 1);
-    const std::string name = systemFilter.substr(at, nameEnd - at);
-    const std::string pattern =
-        systemFilter.substr(nameEnd + 1, (patternEnd == std::string::npos ? systemFilter.size() : patternEnd) - nameEnd - 1);
-    if (name.empty()) break;
-    entries << Utf8(name) + " (" + Utf8(pattern).replace(';', ' ') + ")";
-    if (patternEnd == std::string::npos) break;
-    at = patternEnd + 1;
-  }
-  return entries.join(";;");
-}
-
 ProjectDialog::ProjectDialog(const MessageLibrary& library, const RenderProject& project, ResolutionPresets& presets,
-                             int displayDepth, const std::filesystem::path& initialDirectory, QWidget* parent)
+                             int displayDepth, const std::filesystem::path& initialDirectory,
+                             const ImagePicker& picker, bool& previewPictures, QWidget* parent)
     : QDialog(parent), library_(library), copy_(project), presets_(presets), depth_(displayDepth),
-      initialDirectory_(initialDirectory) {
+      initialDirectory_(initialDirectory), picker_(picker), previewPictures_(previewPictures) {
   auto text = [&](int id) { return DialogText(library, kDialog, id); };
   QString title = MessageString(library, kMsgRenderOf,
                                 std::filesystem::path(NativePath(project.SceneName())).filename().string().c_str());
@@ -252,11 +237,14 @@ void ProjectDialog::ChoosePlane(std::uint16_t bit, bool checked) {
     return;
   }
   const int title = bit == kOutBackPlane ? kMsgBackPlaneTitle : kMsgFrontPlaneTitle;
-  const QString file = QFileDialog::getOpenFileName(this, MessageString(library_, title),
-                                                    QString::fromStdString(initialDirectory_.string()),
-                                                    QtFilter(library_.Format(kMsgPictureFilter)));
-  copy_.SetOutput(bit, !file.isEmpty());
-  if (!file.isEmpty()) (bit == kOutBackPlane ? copy_.backPlane : copy_.frontPlane) = file.toStdString();
+  ImageFileRequest request;
+  request.title = MessageString(library_, title);
+  request.directory = initialDirectory_;
+  request.preview = &previewPictures_;
+  request.filter = library_.Format(kMsgPictureFilter);
+  const std::optional<std::filesystem::path> file = picker_.PickImageFile(this, request);
+  copy_.SetOutput(bit, file.has_value());
+  if (file) (bit == kOutBackPlane ? copy_.backPlane : copy_.frontPlane) = file->string();
   Refresh();
 }
 
