@@ -30,6 +30,7 @@
 #include "storage/virtim.h"
 #include "ui/dialog_texts.h"
 #include "ui/dispatching_progress.h"
+#include "ui/file_filter.h"
 #include "ui/vim_image.h"
 #include "ui/window_fit.h"
 
@@ -289,7 +290,8 @@ void RendererWindow::OpenProjectDialog() {
   int code = 0;
   bool again = true;
   while (again) {
-    ProjectDialog dialog(library_, shell_.project, presets_, shell_.displayDepth, dialogDirectory_, this);
+    ProjectDialog dialog(library_, shell_.project, presets_, shell_.displayDepth, dialogDirectory_, picker_,
+                         shell_.settings.previewBmp, this);
     dialog_ = &dialog;
     code = dialogRunner(dialog);
     dialog_ = nullptr;

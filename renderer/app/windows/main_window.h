@@ -16,6 +16,7 @@
 #include "renderer/app/renderer_shell.h"
 #include "renderer/engine/mapping.h"
 #include "renderer/engine/scene_loop.h"
+#include "ui/image_picker.h"
 #include "ui/menus.h"
 
 namespace tessaran {
@@ -119,6 +120,8 @@ class RendererWindow final : public QMainWindow {
   bool previewShown_ = false;             // the window shows material previews
   QString iconText_;                      // the percentage the icon shows
   std::filesystem::path dialogDirectory_;
+  // Bound once, as the window opens: the picture choices' file dialog.
+  ImagePicker picker_;
   std::function<void(const RendererShell&)> showResult_;
   std::function<void()> renderEnded_;
 };

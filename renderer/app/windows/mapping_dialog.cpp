@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -13,7 +12,6 @@
 
 #include "renderer/app/render_maps.h"
 #include "renderer/app/windows/dialog_buttons.h"
-#include "renderer/app/windows/project_dialog.h"
 #include "ui/dialog_texts.h"
 
 namespace tessaran {
@@ -43,8 +41,14 @@ QDoubleSpinBox* ScaleBox(std::int32_t stored, QWidget* parent) {
 }  // namespace
 
 MappingDialog::MappingDialog(const MessageLibrary& library, MappingRecord& record, MappingSlot slot,
-                             const std::filesystem::path& initialDirectory, QWidget* parent)
-    : QDialog(parent), library_(library), record_(record), initialDirectory_(initialDirectory) {
+                             const std::filesystem::path& initialDirectory, const ImagePicker& picker,
+                             bool& previewPictures, QWidget* parent)
+    : QDialog(parent),
+      library_(library),
+      record_(record),
+      initialDirectory_(initialDirectory),
+      picker_(picker),
+      previewPictures_(previewPictures) {
   const char* dialog = slot == MappingSlot::Sky ? "2500" : "2600";
   setWindowTitle(DialogText(library, dialog, 0));
   auto* layout = new QVBoxLayout(this);
@@ -67,16 +71,20 @@ MappingDialog::MappingDialog(const MessageLibrary& library, MappingRecord& recor
 }
 
 void MappingDialog::Browse() {
-  const QString file = QFileDialog::getOpenFileName(this, MessageString(library_, kMsgPictureTitle),
-                                                    QString::fromStdString(initialDirectory_.string()),
-                                                    QtFilter(library_.Format(kMsgPictureFilter)));
-  if (file.isEmpty()) return;
+  ImageFileRequest request;
+  request.title = MessageString(library_, kMsgPictureTitle);
+  request.current = file_->text().toStdString();
+  request.directory = initialDirectory_;
+  request.preview = &previewPictures_;
+  request.filter = library_.Format(kMsgPictureFilter);
+  const std::optional<std::filesystem::path> file = picker_.PickImageFile(this, request);
+  if (!file) return;
   // A path the record cannot hold would name another file once cut.
-  if (file.toStdString().size() > static_cast<std::size_t>(kMaxPicturePath)) {
+  if (file->string().size() > static_cast<std::size_t>(kMaxPicturePath)) {
     QApplication::beep();
     return;
   }
-  file_->setText(file);
+  file_->setText(QString::fromStdString(file->string()));
 }
 
 void MappingDialog::Store() {

@@ -10,6 +10,7 @@
 
 #include "messages/message_library.h"
 #include "renderer/app/render_project.h"
+#include "ui/image_picker.h"
 
 class QDoubleSpinBox;
 class QLineEdit;
@@ -23,7 +24,8 @@ class MappingDialog final : public QDialog {
 
  public:
   MappingDialog(const MessageLibrary& library, MappingRecord& record, MappingSlot slot,
-                const std::filesystem::path& initialDirectory, QWidget* parent);
+                const std::filesystem::path& initialDirectory, const ImagePicker& picker, bool& previewPictures,
+                QWidget* parent);
 
   QLineEdit* File() const { return file_; }
   QDoubleSpinBox* ScaleX() const { return x_; }
@@ -36,6 +38,8 @@ class MappingDialog final : public QDialog {
   const MessageLibrary& library_;
   MappingRecord& record_;
   std::filesystem::path initialDirectory_;
+  const ImagePicker& picker_;
+  bool& previewPictures_;
   QLineEdit* file_;
   QDoubleSpinBox* x_;
   QDoubleSpinBox* y_;

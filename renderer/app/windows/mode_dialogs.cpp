@@ -1,7 +1,6 @@
 #include "renderer/app/windows/mode_dialogs.h"
 
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -33,27 +32,25 @@ constexpr int kSkyMapping = 35;
 constexpr int kGroundMapping = 36;
 
 constexpr int kColourButtons = 40;  // "ZENITH &H" … the ground's
-constexpr int kMsgChooseColour = 98;
 
 constexpr int kDefaultRecursion = 4;
 constexpr int kDefaultAmbient = 10;
 
 // A stored colour packs red in bits 0–7, green 8–15, blue 16–23.
 QColor ColourOf(std::uint32_t stored) { return {int(stored & 0xFF), int((stored >> 8) & 0xFF), int((stored >> 16) & 0xFF)}; }
-std::uint32_t StoredColour(const QColor& c) {
-  return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
-         static_cast<std::uint32_t>(c.blue()) << 16;
-}
 
 }  // namespace
 
 ModeDialog::ModeDialog(const MessageLibrary& library, RenderProject& copy, bool rayTracing,
-                       const std::filesystem::path& initialDirectory, QWidget* parent)
+                       const std::filesystem::path& initialDirectory, const ImagePicker& picker,
+                       bool& previewPictures, QWidget* parent)
     : QDialog(parent),
       copy_(copy),
       rayTracing_(rayTracing),
       library_(library),
       initialDirectory_(initialDirectory),
+      picker_(picker),
+      previewPictures_(previewPictures),
       colours_(copy.skyColours),
       skyRecord_(copy.sky),
       groundRecord_(copy.ground) {
@@ -172,7 +169,7 @@ void ModeDialog::EditMapping(MappingSlot slot) {
   MappingRecord& record = slot == MappingSlot::Sky ? skyRecord_ : groundRecord_;
   // The box's state goes in, so that the dialog's OK keeps what it shows.
   record.on = (slot == MappingSlot::Sky ? skyMapping_ : groundMapping_)->isChecked();
-  MappingDialog mapping(library_, record, slot, initialDirectory_, this);
+  MappingDialog mapping(library_, record, slot, initialDirectory_, picker_, previewPictures_, this);
   mapping.exec();
   ShowMappings();
 }
@@ -184,10 +181,9 @@ void ModeDialog::ShowColour(int index) {
 }
 
 void ModeDialog::ChooseColour(int index) {
-  const QColor chosen = QColorDialog::getColor(ColourOf(colours_[static_cast<std::size_t>(index)]), this,
-                                               MessageString(library_, kMsgChooseColour));
-  if (!chosen.isValid()) return;
-  colours_[static_cast<std::size_t>(index)] = StoredColour(chosen);
+  const std::optional<std::uint32_t> chosen = picker_.PickColour(this, colours_[static_cast<std::size_t>(index)]);
+  if (!chosen) return;
+  colours_[static_cast<std::size_t>(index)] = *chosen & 0xFFFFFF;
   ShowColour(index);
 }
 

@@ -13,6 +13,7 @@
 #include "messages/message_library.h"
 #include "renderer/app/render_project.h"
 #include "renderer/app/windows/mapping_dialog.h"
+#include "ui/image_picker.h"
 
 class QCheckBox;
 class QRadioButton;
@@ -25,8 +26,10 @@ class ModeDialog final : public QDialog {
   Q_OBJECT
 
  public:
+  // picker, previewPictures: the colour and mapping pictures' choices.
   ModeDialog(const MessageLibrary& library, RenderProject& copy, bool rayTracing,
-             const std::filesystem::path& initialDirectory, QWidget* parent);
+             const std::filesystem::path& initialDirectory, const ImagePicker& picker, bool& previewPictures,
+             QWidget* parent);
   QRadioButton* Level(int level) const { return levels_[static_cast<std::size_t>(level)]; }
   // Ray tracing: the five sky and ground colours' buttons, in their order,
   // and the buttons of the sky and ground mapping dialogs.
@@ -53,6 +56,8 @@ class ModeDialog final : public QDialog {
   QSpinBox* ambient_ = nullptr;
   const MessageLibrary& library_;
   std::filesystem::path initialDirectory_;
+  const ImagePicker& picker_;
+  bool& previewPictures_;
   std::array<std::uint32_t, 5> colours_{};
   std::array<QPushButton*, 5> colourButtons_{};
   MappingRecord skyRecord_;     // edited by the mapping dialogs, stored on OK

@@ -17,6 +17,8 @@
 #include "renderer/app/windows/mode_dialogs.h"
 #include "renderer/app/windows/output_dialogs.h"
 #include "ui/dialog_texts.h"
+#include "ui/file_filter.h"
+#include "ui/image_picker.h"
 
 namespace tessaran {
 namespace {
@@ -63,9 +65,10 @@ QSlider* Slider(int low, int high, int value, QWidget* parent) {
 }  // namespace
 
 ProjectDialog::ProjectDialog(const MessageLibrary& library, const RenderProject& project, ResolutionPresets& presets,
-                             int displayDepth, const std::filesystem::path& initialDirectory, QWidget* parent)
+                             int displayDepth, const std::filesystem::path& initialDirectory,
+                             const ImagePicker& picker, bool& previewPictures, QWidget* parent)
     : QDialog(parent), library_(library), copy_(project), presets_(presets), depth_(displayDepth),
-      initialDirectory_(initialDirectory) {
+      initialDirectory_(initialDirectory), picker_(picker), previewPictures_(previewPictures) {
   auto text = [&](int id) { return DialogText(library, kDialog, id); };
   QString title = MessageString(library, kMsgRenderOf,
                                 std::filesystem::path(NativePath(project.SceneName())).filename().string().c_str());
@@ -194,7 +197,7 @@ QString ProjectDialog::TotalText() const { return total_->text(); }
 
 void ProjectDialog::ChooseMode(int mode) {
   if (mode == kPixel || mode == kRayTracing) {
-    ModeDialog settings(library_, copy_, mode == kRayTracing, initialDirectory_, this);
+    ModeDialog settings(library_, copy_, mode == kRayTracing, initialDirectory_, picker_, previewPictures_, this);
     const bool accepted = settings.exec() == QDialog::Accepted;
     // A cancelled ray-tracing dialog leaves the pixel mode.
     if (accepted) {
@@ -234,11 +237,14 @@ void ProjectDialog::ChoosePlane(std::uint16_t bit, bool checked) {
     return;
   }
   const int title = bit == kOutBackPlane ? kMsgBackPlaneTitle : kMsgFrontPlaneTitle;
-  const QString file = QFileDialog::getOpenFileName(this, MessageString(library_, title),
-                                                    QString::fromStdString(initialDirectory_.string()),
-                                                    QtFilter(library_.Format(kMsgPictureFilter)));
-  copy_.SetOutput(bit, !file.isEmpty());
-  if (!file.isEmpty()) (bit == kOutBackPlane ? copy_.backPlane : copy_.frontPlane) = file.toStdString();
+  ImageFileRequest request;
+  request.title = MessageString(library_, title);
+  request.directory = initialDirectory_;
+  request.preview = &previewPictures_;
+  request.filter = library_.Format(kMsgPictureFilter);
+  const std::optional<std::filesystem::path> file = picker_.PickImageFile(this, request);
+  copy_.SetOutput(bit, file.has_value());
+  if (file) (bit == kOutBackPlane ? copy_.backPlane : copy_.frontPlane) = file->string();
   Refresh();
 }
 

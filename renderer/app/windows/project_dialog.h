@@ -21,6 +21,8 @@ class QSpinBox;
 
 namespace tessaran {
 
+class ImagePicker;
+
 // How the dialog ended besides OK (1) and Cancel (0).
 constexpr int kDialogSceneChosen = 3;  // a scene file was chosen: attach it
 constexpr int kDialogCompute = 108;    // "Calculer"
@@ -30,7 +32,8 @@ class ProjectDialog final : public QDialog {
 
  public:
   ProjectDialog(const MessageLibrary& library, const RenderProject& project, ResolutionPresets& presets,
-                int displayDepth, const std::filesystem::path& initialDirectory, QWidget* parent);
+                int displayDepth, const std::filesystem::path& initialDirectory, const ImagePicker& picker,
+                bool& previewPictures, QWidget* parent);
 
   const RenderProject& Copy() const { return copy_; }
   RenderProject& Copy() { return copy_; }
@@ -55,6 +58,8 @@ class ProjectDialog final : public QDialog {
   ResolutionPresets& presets_;
   int depth_;
   std::filesystem::path initialDirectory_;
+  const ImagePicker& picker_;
+  bool& previewPictures_;  // the "PREVIEW_BMP" setting the picture choices use
   std::filesystem::path chosenScene_;
   std::array<QRadioButton*, 4> modes_{};
   QCheckBox* backPlane_;

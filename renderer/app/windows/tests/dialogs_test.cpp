@@ -5,11 +5,15 @@
 #include <QColorDialog>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "messages/message_library.h"
 #include "platform/report.h"
@@ -17,10 +21,14 @@
 #include "renderer/app/windows/mode_dialogs.h"
 #include "renderer/app/windows/output_dialogs.h"
 #include "renderer/app/windows/project_dialog.h"
+#include "ui/dialog_texts.h"
+#include "ui/image_picker.h"
 #include "ui/tests/qt_test_app.h"
 
 namespace tessaran {
 namespace {
+
+namespace fs = std::filesystem;
 
 class CapturingReporter final : public MessageReporter {
  public:
@@ -46,6 +54,8 @@ class DialogsTest : public ::testing::Test {
   CapturingReporter reporter_;
   RenderProject project_;
   ResolutionPresets presets_;
+  ImagePicker picker_;
+  bool preview_ = false;
 };
 
 TEST_F(DialogsTest, ResolutionTypingGoesToTheCustomEntry) {
@@ -114,7 +124,7 @@ TEST_F(DialogsTest, ModeChoicesFollowTheirDialogs) {
   project_.SetOutput(kOut24BitImages, true);
   project_.SetOutput(kOutScreenImages, false);
   project_.SetOutput(kOutImages, true);
-  ProjectDialog dialog(library_, project_, presets_, 8, {}, nullptr);
+  ProjectDialog dialog(library_, project_, presets_, 8, {}, picker_, preview_, nullptr);
   EXPECT_TRUE(dialog.windowTitle().startsWith("Rendu de :["));
 
   // Ray tracing with its dialog cancelled leaves the pixel mode.
@@ -142,7 +152,7 @@ TEST_F(DialogsTest, ModeChoicesFollowTheirDialogs) {
 }
 
 TEST_F(DialogsTest, RayTracingKeepsItsColoursAndMappingsUntilOk) {
-  ModeDialog dialog(library_, project_, true, {}, nullptr);
+  ModeDialog dialog(library_, project_, true, {}, picker_, preview_, nullptr);
   // The ground colour (the fifth button) through the colour chooser.
   AnswerNextDialog(QDialog::Accepted, [](QDialog* shown) {
     static_cast<QColorDialog*>(shown)->setCurrentColor(QColor(0x12, 0x34, 0x56));
@@ -171,7 +181,7 @@ TEST_F(DialogsTest, RayTracingKeepsItsColoursAndMappingsUntilOk) {
   EXPECT_EQ(project_.ground, RenderProject{}.ground);
 
   // Cleared, the picture takes the mapping out of the project.
-  ModeDialog again(library_, project_, true, {}, nullptr);
+  ModeDialog again(library_, project_, true, {}, picker_, preview_, nullptr);
   AnswerNextDialog(QDialog::Accepted, [](QDialog* shown) { static_cast<MappingDialog*>(shown)->File()->clear(); });
   again.MappingButton(MappingSlot::Sky)->click();
   again.accept();
@@ -179,11 +189,32 @@ TEST_F(DialogsTest, RayTracingKeepsItsColoursAndMappingsUntilOk) {
   EXPECT_EQ(project_.sky.on, 0);
 }
 
-TEST(QtFilterTest, SystemFiltersBecomeQtFilters) {
-  using namespace std::string_literals;
-  EXPECT_EQ(QtFilter("Projet\0*.RPJ\0"s), "Projet (*.RPJ)");
-  EXPECT_EQ(QtFilter("All\0*.lbm;*.bmp\0BMP\0*.bmp\0"s), "All (*.lbm *.bmp);;BMP (*.bmp)");
-  EXPECT_EQ(QtFilter(""), "");
+TEST_F(DialogsTest, PlanePictureIsChosenWithThePicker) {
+  const fs::path picture = fs::temp_directory_path() / ("dialogs_test_plane_" + std::to_string(::getpid()) + ".bmp");
+  std::ofstream(picture) << "BM";
+  ProjectDialog dialog(library_, project_, presets_, 8, {}, picker_, preview_, nullptr);
+  QCheckBox* back = nullptr;
+  for (QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
+    if (box->text() == DialogText(library_, "2100", 111)) back = box;
+  }
+  ASSERT_NE(back, nullptr);
+  // Cancelled, the choice leaves the plane off.
+  bool previewShown = false;
+  AnswerNextDialog(QDialog::Rejected,
+                   [&](QDialog* shown) { previewShown = shown->findChild<QWidget*>("imagePreview") != nullptr; });
+  back->click();
+  EXPECT_TRUE(previewShown);
+  EXPECT_FALSE(dialog.Copy().Output(kOutBackPlane));
+  EXPECT_FALSE(back->isChecked());
+  // A chosen file becomes the back plane.
+  AnswerNextDialog(QDialog::Accepted, [&](QDialog* shown) {
+    static_cast<QFileDialog*>(shown)->selectFile(QString::fromStdString(picture.string()));
+    shown->accept();
+  });
+  back->click();
+  EXPECT_TRUE(dialog.Copy().Output(kOutBackPlane));
+  EXPECT_EQ(dialog.Copy().backPlane, picture.string());
+  fs::remove(picture);
 }
 
 }  // namespace
