@@ -1,15 +1,16 @@
 #include "player/windows/open_dialog.h"
 
-#include <QFileDialog>
-
 namespace tessaran::player {
 
-std::filesystem::path ChooseFileToOpen(QWidget* parent, const OpenRequest& request) {
-  QFileDialog dialog(parent, request.title, QString::fromStdString(request.directory.string()), request.filter);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setDefaultSuffix(request.defaultSuffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().front().toStdString();
+std::filesystem::path ChooseFileToOpen(QWidget* parent, const ImagePicker& picker, const OpenRequest& request,
+                                       bool& preview) {
+  ImageFileRequest choice;
+  choice.title = request.title;
+  choice.directory = request.directory;
+  choice.preview = &preview;
+  choice.filter = request.filter;
+  choice.defaultExtension = request.defaultExtension;
+  return picker.PickImageFile(parent, choice).value_or(std::filesystem::path{});
 }
 
 }  // namespace tessaran::player

@@ -34,6 +34,8 @@
 namespace tessaran::player {
 namespace {
 
+using namespace std::string_literals;
+
 namespace fs = std::filesystem;
 
 constexpr int kMsgReadError = 173;
@@ -516,11 +518,10 @@ void PlayerWindow::ShowError(const std::string& what) {
 void PlayerWindow::OpenCommand() {
   OpenRequest request;
   request.title = actions_.count(kCmdOpen) ? actions_[kCmdOpen]->text().remove('&') : QString();
-  request.filter = "ANIMATIONS (*.anm *.avi);;SHW (*.shw);;" + QtFilter(library_.Format(kMsgPictureFilter)) + ";;* (*)";
-  request.defaultSuffix = "anm";
+  request.filter = "ANIMATIONS\0*.anm;*.avi\0SHW\0*.shw\0"s + library_.Format(kMsgPictureFilter) + "*\0*\0"s;
+  request.defaultExtension = "anm";
   request.directory = lastDirectory_;
-  request.preview = settings_.previewBmp;
-  const fs::path file = ChooseFileToOpen(this, request);
+  const fs::path file = ChooseFileToOpen(this, picker_, request, settings_.previewBmp);
   if (!file.empty()) OpenFile(file, true);
 }
 
@@ -551,10 +552,10 @@ void PlayerWindow::CreateCommand() {
 void PlayerWindow::CutCommand() {
   OpenRequest request;
   request.title = actions_.count(kCmdCut) ? actions_[kCmdCut]->text().remove('&') : QString();
-  request.filter = "ANIMATIONS (*.anm *.avi)";
-  request.defaultSuffix = "anm";
+  request.filter = "ANIMATIONS\0*.anm;*.avi\0"s;
+  request.defaultExtension = "anm";
   request.directory = lastDirectory_;
-  const fs::path file = ChooseFileToOpen(this, request);
+  const fs::path file = ChooseFileToOpen(this, picker_, request, settings_.previewBmp);
   if (!file.empty()) ChooseFormatAndCut(file);
 }
 
@@ -580,10 +581,10 @@ void PlayerWindow::ChooseFormatAndCut(const fs::path& file) {
 void PlayerWindow::FlipCommand() {
   OpenRequest request;
   request.title = actions_.count(kCmdFlip) ? actions_[kCmdFlip]->text().remove('&') : QString();
-  request.filter = "ANM (*.anm)";
-  request.defaultSuffix = "anm";
+  request.filter = "ANM\0*.anm\0"s;
+  request.defaultExtension = "anm";
   request.directory = lastDirectory_;
-  const fs::path file = ChooseFileToOpen(this, request);
+  const fs::path file = ChooseFileToOpen(this, picker_, request, settings_.previewBmp);
   if (!file.empty()) FlipAnim(file);
 }
 

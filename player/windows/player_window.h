@@ -20,6 +20,7 @@
 #include "player/playback.h"
 #include "player/player_settings.h"
 #include "player/slide_show.h"
+#include "ui/image_picker.h"
 #include "ui/menus.h"
 
 class QEventLoop;
@@ -142,6 +143,8 @@ class PlayerWindow final : public QMainWindow, public PlayerWindowActions {
 
   MessageLibrary& library_;
   PlayerSettings& settings_;
+  // Bound once, as the window opens: the open dialogs' file dialog.
+  ImagePicker picker_;
   PictureView* view_;
   QLabel* frameLabel_;
   QLabel* rateLabel_;
