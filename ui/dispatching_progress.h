@@ -2,9 +2,11 @@
 // engine's calling thread is the user-interface thread, so every time the
 // poll shows progress the pending events are dispatched too — painting,
 // menus, the stop command and the program link all stay alive during a
-// render, as the system's own poll keeps its window alive.
+// render, as the system's own poll keeps its window alive. Polls closer
+// together than 10 ms dispatch once.
 #pragma once
 
+#include <QElapsedTimer>
 #include <functional>
 
 #include "platform/report.h"
@@ -22,6 +24,7 @@ class DispatchingProgress final : public ProgressDisplay {
 
  private:
   std::function<void(double)> shown_;
+  QElapsedTimer sinceDispatch_;
 };
 
 }  // namespace tessaran
