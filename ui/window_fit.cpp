@@ -1,9 +1,20 @@
 #include "ui/window_fit.h"
 
+#include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
 
 namespace tessaran {
+
+bool PlaceSavedWindow(QWidget& window, const std::array<int, 4>& saved) {
+  const auto& [right, top, left, bottom] = saved;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen || right <= left || bottom <= top) return false;
+  const QRect wanted(left, top, right - left, bottom - top);
+  if (!screen->availableGeometry().contains(wanted)) return false;
+  window.setGeometry(wanted);
+  return true;
+}
 
 void FitWindowTo(QWidget& window, const QWidget& area, QSize content) {
   const QSize frame = window.size() - area.size();

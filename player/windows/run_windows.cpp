@@ -1,7 +1,6 @@
 #include "player/windows/run_windows.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -14,7 +13,8 @@
 #include "player/player_settings.h"
 #include "player/windows/player_window.h"
 #include "ui/link_watcher.h"
-#include "ui/qt_dialogs.h"
+#include "ui/window_fit.h"
+#include "ui/window_messages.h"
 
 namespace tessaran::player {
 namespace {
@@ -36,43 +36,20 @@ class PlayerLink final : public link::Callbacks {
   PlayerServer& server_;
 };
 
-// The saved rectangle (right, top, left, bottom) when it lies on the desktop.
-void PlaceWindow(QWidget& window, const PlayerSettings& settings) {
-  const auto& [right, top, left, bottom] = settings.mainWindow;
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen || right <= left || bottom <= top) return;
-  const QRect wanted(left, top, right - left, bottom - top);
-  if (!screen->availableGeometry().contains(wanted)) return;
-  window.setGeometry(wanted);
-}
-
 }  // namespace
 
 int RunPlayerWindows(int argc, char** argv) {
   QApplication app(argc, argv);
-  MessageLibrary messages(MessageProgram::Player);
-  QtReporter reporter(messages);
-  QtAsker asker(messages);
-  InstallReporter(&reporter);
-  InstallAsker(&asker);
-  struct Uninstall {
-    ~Uninstall() {
-      InstallReporter(nullptr);
-      InstallAsker(nullptr);
-      InstallMessageText(nullptr);
-    }
-  } uninstall;
-  if (!messages.LoadConfigured()) return kFailure;
-  InstallMessageText(&messages);
+  WindowMessages messages(MessageProgram::Player);
+  if (!messages.Load()) return kFailure;
   std::string commandLine;
   for (int i = 1; i < argc; ++i) commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
   Trace("LIGNE DE COMMANDE :[%s]\n", commandLine.c_str());
 
   PlayerSettings settings = ReadPlayerSettings();
-  PlayerWindow window(messages, settings);
-  reporter.SetParent(&window);
-  asker.SetParent(&window);
-  PlaceWindow(window, settings);
+  PlayerWindow window(messages.Library(), settings);
+  messages.SetParent(&window);
+  PlaceSavedWindow(window, settings.mainWindow);
   if (window.size().width() < 200) window.resize(640, 480);
 
   // Without the link the player still shows and plays; it only does not serve.

@@ -68,12 +68,6 @@ RendererSettings ReadRendererSettings() {
   return s;
 }
 
-bool WindowRectangleFits(const std::array<int, 4>& r, int desktopWidth, int desktopHeight) {
-  const int right = r[0], top = r[1], left = r[2], bottom = r[3];
-  return right - left <= desktopWidth && bottom - top <= desktopHeight && right <= desktopWidth &&
-         bottom <= desktopHeight;
-}
-
 bool WriteRendererSettings(const RendererSettings& s, const std::string& projectPath,
                            const std::string& languageCode) {
   auto put = [](const char* section, const char* key, const std::string& value) {

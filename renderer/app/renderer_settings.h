@@ -39,11 +39,6 @@ struct RendererSettings {
 
 RendererSettings ReadRendererSettings();
 
-// Whether the saved main-window rectangle (right, top, left, bottom) fits a
-// desktop of that size; one that does not is discarded and the system
-// places the window.
-bool WindowRectangleFits(const std::array<int, 4>& rectangle, int desktopWidth, int desktopHeight);
-
 // Writes what the renderer writes back (never "SCRUTE_PRI" or "NO_REFRESH"):
 // the window rectangle, the switches and limits, "LAST_RPJ" (the project
 // path when that file exists, else "DEFAULT"), "PREVIEW_BMP", and "LANGUE"

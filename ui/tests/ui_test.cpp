@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 #include "messages/message_library.h"
@@ -14,6 +15,7 @@
 #include "ui/qt_dialogs.h"
 #include "ui/tests/qt_test_app.h"
 #include "ui/vim_image.h"
+#include "ui/window_fit.h"
 
 namespace tessaran {
 namespace {
@@ -124,6 +126,30 @@ TEST_F(UiTest, BoxesAreCaptionedFromTheLibrary) {
   reporter.Report(MessageKind::Error, 18, "Unable to open the file [X]");
   EXPECT_EQ(caption, "RENDERER ERROR");
   EXPECT_EQ(text, "Unable to open the file [X]");
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// A saved rectangle is taken only when it is a real one on the desktop.
+TEST(WindowPlacementTest, SavedRectanglesOffTheDesktopAreIgnored) {
+  TestApplication();
+  QWidget window;
+  const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+  const int right = desktop.left() + desktop.width() / 2, bottom = desktop.top() + desktop.height() / 2;
+  EXPECT_TRUE(PlaceSavedWindow(window, {right, desktop.top() + 10, desktop.left() + 10, bottom}));
+  EXPECT_EQ(window.geometry(), QRect(desktop.left() + 10, desktop.top() + 10, right - desktop.left() - 10,
+                                     bottom - desktop.top() - 10));
+  const QRect placed = window.geometry();
+  // Larger than the screen, beyond its edge, empty, or never saved.
+  EXPECT_FALSE(PlaceSavedWindow(window, {desktop.right() + 200, 0, desktop.left() - 500, 100}));
+  EXPECT_FALSE(PlaceSavedWindow(window, {desktop.right() + 50, 10, desktop.right() - 50, 100}));
+  EXPECT_FALSE(PlaceSavedWindow(window, {100, 100, 100, 200}));
+  EXPECT_FALSE(PlaceSavedWindow(window, {0, 0, 0, 0}));
+  EXPECT_EQ(window.geometry(), placed);
 }
 
 }  // namespace

@@ -86,9 +86,6 @@ TEST_F(Shell, SettingsAreKeptWithinTheirRanges) {
   Set("MainWindow", "900 10 100 700");
   s = ReadRendererSettings();
   EXPECT_EQ(s.mainWindow, (std::array<int, 4>{900, 10, 100, 700}));
-  EXPECT_TRUE(WindowRectangleFits(s.mainWindow, 1024, 768));
-  EXPECT_FALSE(WindowRectangleFits(s.mainWindow, 800, 768));
-  EXPECT_FALSE(WindowRectangleFits({2000, 0, -500, 100}, 1024, 768));
 
   // "LAST_RPJ" names only a project that exists; the read-only keys stay unwritten.
   Set("SCRUTE_PRI", "7");

@@ -10,39 +10,15 @@
 #include "renderer/app/renderer_shell.h"
 #include "renderer/app/windows/main_window.h"
 #include "renderer/app/windows/window_link.h"
-#include "ui/qt_dialogs.h"
+#include "ui/window_fit.h"
+#include "ui/window_messages.h"
 
 namespace tessaran {
-namespace {
-
-// The saved rectangle (right, top, left, bottom) when it fits the desktop.
-void PlaceWindow(QWidget& window, const RendererSettings& settings) {
-  const auto& [right, top, left, bottom] = settings.mainWindow;
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen || right <= left || bottom <= top) return;
-  const QRect desktop = screen->availableGeometry();
-  if (!WindowRectangleFits(settings.mainWindow, desktop.width(), desktop.height())) return;
-  window.setGeometry(left, top, right - left, bottom - top);
-}
-
-}  // namespace
 
 int RunRendererWindows(int argc, char** argv) {
   QApplication app(argc, argv);
-  MessageLibrary messages(MessageProgram::Renderer);
-  QtReporter reporter(messages);
-  QtAsker asker(messages);
-  InstallReporter(&reporter);
-  InstallAsker(&asker);
-  struct Uninstall {
-    ~Uninstall() {
-      InstallReporter(nullptr);
-      InstallAsker(nullptr);
-      InstallMessageText(nullptr);
-    }
-  } uninstall;
-  if (!messages.LoadConfigured()) return kRzFailed;
-  InstallMessageText(&messages);
+  WindowMessages messages(MessageProgram::Renderer);
+  if (!messages.Load()) return kRzFailed;
 
   RendererShell shell;
   shell.settings = ReadRendererSettings();
@@ -52,10 +28,9 @@ int RunRendererWindows(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) argument += (i > 1 ? " " : "") + std::string(argv[i]);
   const StartAction action = StartFromArgument(shell, argument);
 
-  RendererWindow window(shell, messages);
-  reporter.SetParent(&window);
-  asker.SetParent(&window);
-  PlaceWindow(window, shell.settings);
+  RendererWindow window(shell, messages.Library());
+  messages.SetParent(&window);
+  PlaceSavedWindow(window, shell.settings.mainWindow);
   window.show();
   // The service "QMXRZ" and the client of the player; without a usable
   // runtime folder the window works alone.
