@@ -27,6 +27,7 @@
 #include "renderer/app/windows/tests/window_fixture.h"
 #include "storage/virtim.h"
 #include "ui/tests/qt_test_app.h"
+#include "ui/tests/xvfb_capture.h"
 #include "ui/vim_image.h"
 
 namespace tessaran {
@@ -178,26 +179,9 @@ TEST_F(RendererWindowTest, ComputeFromTheDialogTakesItsCopy) {
   EXPECT_EQ(VimSlot(0).height, 30u);
 }
 
-bool OnPath(const char* program) {
-  return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// A binary PPM ("P6", 8-bit) as ImageMagick writes a capture.
-QImage ReadPpm(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string magic;
-  int width = 0, height = 0, maximum = 0;
-  in >> magic >> width >> height >> maximum;
-  in.get();
-  if (magic != "P6" || maximum != 255 || width <= 0 || height <= 0) return {};
-  QImage image(width, height, QImage::Format_RGB888);
-  for (int y = 0; y < height; ++y) in.read(reinterpret_cast<char*>(image.scanLine(y)), width * 3);
-  return in ? image : QImage();
-}
-
 // `rz PROJECT` under Xvfb renders at once, and its window shows the image.
 TEST_F(RendererWindowTest, RzWithAProjectArgumentShowsItsRender) {
-  if (!OnPath("xvfb-run") || !OnPath("xdotool") || !OnPath("import")) GTEST_SKIP() << "Xvfb tools missing";
+  if (!XvfbToolsInstalled()) GTEST_SKIP() << "Xvfb tools missing";
   const fs::path scene = DemoIn("xvfb");
   RendererShell shell;
   StartLikeBatch(shell, scene, {"--size", "160x120", "--format24", "BMP24"});
@@ -223,14 +207,10 @@ TEST_F(RendererWindowTest, RzWithAProjectArgumentShowsItsRender) {
 
   const QImage last = Picture(dir_ / "xvfb" / "DEMO0004.BMP");
   ASSERT_FALSE(last.isNull()) << "the render wrote no last image";
-  const QImage capture = ReadPpm(dir_ / "capture.ppm");
+  const QImage capture = ReadCapture(dir_ / "capture.ppm");
   ASSERT_FALSE(capture.isNull()) << "no capture of the window";
   // The image lies 1:1 at the left edge, under the menu bar.
-  bool found = false;
-  for (int top = 0; !found && top + last.height() <= capture.height() && top < 100; ++top) {
-    found = capture.copy(0, top, last.width(), last.height()) == last;
-  }
-  EXPECT_TRUE(found) << "capture " << capture.width() << " x " << capture.height();
+  EXPECT_TRUE(ShowsAtLeftEdge(capture, last, 100)) << "capture " << capture.width() << " x " << capture.height();
 }
 
 }  // namespace
