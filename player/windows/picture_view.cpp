@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "ui/scroll_ranges.h"
+
 namespace tessaran::player {
 
 PictureView::PictureView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -27,17 +29,7 @@ void PictureView::SetZoom(bool on) {
   viewport()->update();
 }
 
-void PictureView::UpdateScrollBars() {
-  const QSize area = viewport()->size();
-  const int overX = zoom_ ? 0 : std::max(image_.width() - area.width(), 0);
-  const int overY = zoom_ ? 0 : std::max(image_.height() - area.height(), 0);
-  horizontalScrollBar()->setRange(0, overX);
-  verticalScrollBar()->setRange(0, overY);
-  horizontalScrollBar()->setPageStep(area.width());
-  verticalScrollBar()->setPageStep(area.height());
-  setHorizontalScrollBarPolicy(overX > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(overY > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-}
+void PictureView::UpdateScrollBars() { SetScrollRanges(*this, image_.size(), zoom_); }
 
 void PictureView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 
 #include "storage/virtim.h"
+#include "ui/scroll_ranges.h"
 #include "ui/vim_image.h"
 
 namespace tessaran {
@@ -35,21 +36,7 @@ bool ImageView::Magnified() const {
   return magnifier_ && !image.isEmpty() && image.width() < area.width() && image.height() < area.height();
 }
 
-void ImageView::UpdateScrollBars() {
-  const QSize image = ImageSize();
-  const QSize area = viewport()->size();
-  const bool magnified = Magnified();
-  // A bar shows only when the image overflows that way; its range keeps the
-  // view inside the image, so a smaller image scrolls back.
-  const int overX = magnified ? 0 : std::max(image.width() - area.width(), 0);
-  const int overY = magnified ? 0 : std::max(image.height() - area.height(), 0);
-  horizontalScrollBar()->setRange(0, overX);
-  verticalScrollBar()->setRange(0, overY);
-  horizontalScrollBar()->setPageStep(area.width());
-  verticalScrollBar()->setPageStep(area.height());
-  setHorizontalScrollBarPolicy(overX > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(overY > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-}
+void ImageView::UpdateScrollBars() { SetScrollRanges(*this, ImageSize(), Magnified()); }
 
 void ImageView::ImageChanged() {
   UpdateScrollBars();
