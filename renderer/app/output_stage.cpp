@@ -71,6 +71,10 @@ std::filesystem::path OutputStage::AnimationFile() const {
   return MakeOutputName(base_ + std::string(AnimFormat(project_.animFormat).extension), -1, {});
 }
 
+std::filesystem::path OutputStage::PartialAnimationFile() const {
+  return MakeOutputName(base_ + "~" + std::string(AnimFormat(project_.animFormat).extension), -1, {});
+}
+
 void OutputStage::Record(bool ok, const std::filesystem::path& file) {
   if (ok) {
     written_.push_back(file);
@@ -177,7 +181,10 @@ bool OutputStage::TakeUpAnimation() {
   const int frames = std::exchange(continueFrames_, 0);
   RecordedFrames recorded;
   const bool avi = std::clamp<int>(project_.animFormat, 0, kAnimFormatCount - 1) == kAviFormat;
-  if (!ReadRecordedFrames(AnimationFile(), avi, recorded) || recorded.frames.size() != std::size_t(frames) ||
+  std::error_code error;
+  const std::filesystem::path partial = PartialAnimationFile();
+  takenUp_ = std::filesystem::exists(partial, error) ? partial : AnimationFile();
+  if (!ReadRecordedFrames(takenUp_, avi, recorded) || recorded.frames.size() != std::size_t(frames) ||
       recorded.width != width_ || recorded.height != height_ ||
       !VimCreate(kScreenImageSlot, width_, height_, 8)) {
     DropAnimation("the " + std::to_string(frames) + " frame(s) recorded before the stop cannot be read back from");
@@ -250,6 +257,18 @@ void OutputStage::Finish() {
   anm_.reset();
   avi_.reset();
   Record(ok, AnimationFile());
+  std::error_code error;
+  if (ok && takenUp_ == PartialAnimationFile()) std::filesystem::remove(takenUp_, error);
+}
+
+void OutputStage::FinishStopped() {
+  if (!anm_ && !avi_) return;
+  const std::filesystem::path partial = PartialAnimationFile();
+  (anm_ ? anm_->target : avi_->target) = partial;
+  const bool ok = anm_ ? AnmClose(*anm_) == 1 : AviClose(*avi_) == 1;
+  anm_.reset();
+  avi_.reset();
+  Record(ok, partial);
 }
 
 }  // namespace tessaran

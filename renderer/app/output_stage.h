@@ -33,10 +33,16 @@ class OutputStage final : public ImageOutput {
 
   void OutputImage(int imageNumber, bool firstOfAnimation) override;
   // Closes the animation file; it takes its name only when it is whole.
+  // The partial animation a resumed render took up goes then.
   void Finish() override;
+  // Closes the animation of a stopped render under PartialAnimationFile():
+  // a whole animation of an earlier render keeps its name until this one
+  // is resumed to its end.
+  void FinishStopped();
 
   // Goes on with the animation of a stopped render of this project: its
-  // file holds the `frames` frames made before the stop, which open this
+  // partial file holds the `frames` frames made before the stop (older
+  // renders left them under the animation's own name), which open this
   // render's animation, and its palette maps every 8-bit picture, so that
   // the animation equals that of a render never stopped. When they cannot
   // be read back the animation is abandoned and its file left as it is.
@@ -50,6 +56,9 @@ class OutputStage final : public ImageOutput {
   // The animation file of this render: the base name with the extension of
   // the animation format, in the output directory when one is set.
   std::filesystem::path AnimationFile() const;
+  // The animation of a stopped render: the animation's name with "~"
+  // before its extension ("DEMO~.AVI").
+  std::filesystem::path PartialAnimationFile() const;
   // Whether the project records an animation: bit 3 and more than one
   // keyframe scene.
   bool WantsAnimation() const;
@@ -86,6 +95,7 @@ class OutputStage final : public ImageOutput {
   std::uint32_t animationHeight_ = 0;
   int animationFrames_ = 0;
   int continueFrames_ = 0;
+  std::filesystem::path takenUp_;  // the file the frames before the stop came from
 };
 
 }  // namespace tessaran

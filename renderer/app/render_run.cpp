@@ -216,11 +216,18 @@ int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   FrameLoop frameLoop(project, shown, output, poll);
   const int result = loop.Run(scenePath, file, std::move(firstScene), frameLoop);
   if (shell.runProgress) shell.runProgress->EndRun();
-  // Finished or stopped, the animation recorded so far is closed whole.
-  output.Finish();
+  // Finished or stopped, the animation recorded so far is closed whole; a
+  // stopped one beside the animation's name, which an earlier render's
+  // whole animation may hold.
+  if (result == 9) {
+    output.FinishStopped();
+  } else {
+    output.Finish();
+  }
   if (tracer && tracer->LastStop().saved) {
     const auto& written = output.Written();
-    const bool recorded = std::find(written.begin(), written.end(), output.AnimationFile()) != written.end();
+    const bool recorded =
+        std::find(written.begin(), written.end(), output.PartialAnimationFile()) != written.end();
     SaveForResume(shell, base, tracer->LastStop().at, tracer->LastImage(), recorded ? output.AnimationFrames() : -1);
   }
 

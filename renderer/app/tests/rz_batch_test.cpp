@@ -450,15 +450,25 @@ TEST_F(RzProgram, AStoppedAnimationResumedEqualsTheUninterruptedOne) {
     if (usersOwn) {
       ASSERT_TRUE(WriteProject(own, part / "DEMO.RPJ"));
     }
+    // The animation of an earlier render keeps its name through the stop;
+    // the frames before the stop wait beside it.
+    const fs::path earlier = part / ("DEMO." + format);
+    const fs::path partial = part / ("DEMO~." + format);
+    const std::string earlierText = "an earlier render's animation";
+    std::ofstream(earlier, std::ios::binary) << earlierText;
     ASSERT_EQ(RzStoppedWhen(rz + options + " --out '" + part.string() + "'", "image 2 of 3 (number 1)", err), 9)
         << err;
     ASSERT_TRUE(fs::exists(part / "DEMO.RPJ")) << err;
     EXPECT_NE(err.find("rz: stopped at"), std::string::npos) << err;
+    const Bytes kept = FileBytes(earlier);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(kept.data()), kept.size()), earlierText);
+    EXPECT_TRUE(fs::exists(partial)) << err;
     const Result resumed = Rz("--batch '" + (part / "DEMO.RPJ").string() + "' --threads 2");
     ASSERT_EQ(resumed.status, 0) << resumed.err;
     const Bytes expected = FileBytes(dir_ / ("whole" + format) / ("DEMO." + format));
     ASSERT_GT(expected.size(), 10000u);
     EXPECT_TRUE(FileBytes(part / ("DEMO." + format)) == expected);
+    EXPECT_FALSE(fs::exists(partial));
     for (int n = 0; n <= 2; ++n) {
       const std::string image = "DEMO000" + std::to_string(n) + ".BMP";
       EXPECT_TRUE(FileBytes(part / image) == FileBytes(dir_ / ("whole" + format) / image)) << image;
