@@ -102,7 +102,7 @@ ModeDialog::ModeDialog(const MessageLibrary& library, RenderProject& copy, bool 
       recursion_->setValue(kDefaultRecursion);
       ambient_->setValue(kDefaultAmbient);
     });
-    auto mappingRow = [this](QCheckBox* box, QPushButton* edit) {
+    auto mappingRow = [](QCheckBox* box, QPushButton* edit) {
       auto* row = new QHBoxLayout;
       row->addWidget(box, 1);
       row->addWidget(edit);
