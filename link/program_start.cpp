@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <thread>
 
 #include "platform/console.h"
 #include "platform/dynlib.h"
@@ -50,7 +51,11 @@ bool StartProgram(const std::string& directory, const std::string& systemName,
   const int error = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   Trace("Lancement de %s %s\n", program.c_str(), error == 0 ? "OK" : "IMPOSSIBLE");
-  return error == 0;
+  if (error != 0) return false;
+  // Its end is collected whenever it comes, so that a server that quits
+  // leaves no defunct process behind while this program runs on.
+  std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+  return true;
 }
 
 }  // namespace tessaran::link
