@@ -172,6 +172,8 @@ ExitStatus AnimCut(const std::filesystem::path& file, const std::string& format,
     }
     if (hook && !hook(n, source.count)) return kStopped;
   }
+  // The frames the file holds are out; the ones it lacks are said.
+  if (source.ReportCutShort(err)) return kFailure;
   return kSuccess;
 }
 

@@ -355,6 +355,12 @@ TEST_F(BatchTest, RefusedAndCutShortFilesAreToldAsSuch) {
   EXPECT_EQ(p.err.find("could not be written"), std::string::npos) << p.err;
   EXPECT_TRUE(std::filesystem::exists(folder / "frames/F041.BMP"));
   EXPECT_FALSE(std::filesystem::exists(folder / "frames/F042.BMP"));
+  // Cut into pictures, the same: the frames it holds, then what it lacks.
+  p = Tovix(std::string(TOVIX_PROGRAM) + " --batch --cut " + cut + " BMP", folder);
+  EXPECT_EQ(p.status, 1);
+  EXPECT_NE(p.err.find("is cut short: it holds 41 of its 199 frames"), std::string::npos) << p.err;
+  EXPECT_TRUE(std::filesystem::exists(folder / "CUT0041.BMP"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "CUT0042.BMP"));
   // Rewritten, it would pass for a whole one: --flip refuses it.
   EXPECT_EQ(Tovix(std::string(TOVIX_PROGRAM) + " --batch --flip " + cut, folder).status, 1);
   EXPECT_EQ(std::filesystem::file_size(folder / "CUT.ANM"), bytes.size());
