@@ -113,8 +113,21 @@ class PlayerWindowTest : public ::testing::Test {
     InstallMessageText(nullptr);
     fs::remove_all(dir_);
   }
-  // Runs `what` once the event loop of a playback turns.
-  static void During(int ms, std::function<void()> what) { QTimer::singleShot(ms, what); }
+  // Runs `what` `ms` after the next playback or operation has shown its
+  // first frame: loading the frames may take any time on a busy machine.
+  void During(int ms, std::function<void()> what) {
+    const long long before = window_->FramesShown();
+    auto* watch = new QTimer(window_.get());
+    watch->setInterval(0);
+    QObject::connect(watch, &QTimer::timeout, window_.get(), [this, watch, before, ms, what] {
+      if (window_->FramesShown() <= before) return;
+      watch->stop();
+      watch->deleteLater();
+      if (ms == 0) return what();
+      QTimer::singleShot(ms, what);
+    });
+    watch->start();
+  }
 
   fs::path dir_;
   MessageLibrary library_{MessageProgram::Player};
@@ -255,13 +268,7 @@ TEST_F(PlayerWindowTest, ShownFramesAreTheDecodedFrames) {
 }
 
 TEST_F(PlayerWindowTest, DelayKeysReachThePlayback) {
-  // The keys come once the first frame is up: loading the frames may take
-  // longer than any fixed time on a busy machine.
-  QTimer keys;
-  keys.setInterval(5);
-  QObject::connect(&keys, &QTimer::timeout, [&] {
-    if (window_->FramesShown() == 0) return;
-    keys.stop();
+  During(0, [&] {
     QTest::keyClick(window_.get(), Qt::Key_Right);
     QTest::keyClick(window_.get(), Qt::Key_Right);
     EXPECT_EQ(window_->Timing().delayMs, 10);
@@ -269,7 +276,6 @@ TEST_F(PlayerWindowTest, DelayKeysReachThePlayback) {
     EXPECT_EQ(window_->Timing().delayMs, 20);
     QTest::keyClick(window_.get(), Qt::Key_Escape);
   });
-  keys.start();
   window_->PlayAnim(TestData("anm/bomb.anm"), kPlayForever);
   EXPECT_EQ(window_->State(), PlayerState::Idle);
   EXPECT_GT(window_->FramesShown(), 0);
@@ -311,7 +317,7 @@ TEST_F(PlayerWindowTest, AnimOfTheLinkDuringPlaybackIsBusyThenPlays) {
     played = window_->State() == PlayerState::Playing && window_->View()->Shown().width() == 20;
     window_->SetStopRequest();
   });
-  QTest::qWait(200);
+  for (int i = 0; i < 500 && (!played || window_->State() != PlayerState::Idle); ++i) QTest::qWait(10);
   EXPECT_TRUE(played);
   EXPECT_EQ(window_->State(), PlayerState::Idle);
   EXPECT_TRUE(window_->windowTitle().contains("raw_bgr24_20x14.avi"));
@@ -372,7 +378,7 @@ TEST_F(PlayerWindowTest, CommandsDuringPlaybackAskToStopFirst) {
   });
   window_->PlayAnim(TestData("anm/bomb.anm"), kPlayForever);
   EXPECT_EQ(asker_.asked, std::vector<int>{178});
-  QTest::qWait(100);
+  for (int i = 0; i < 500 && title.isEmpty(); ++i) QTest::qWait(10);
   EXPECT_EQ(title, "Open ...");
 }
 
