@@ -146,9 +146,13 @@ void ModelView::Redraw() {
 }
 
 void ModelView::paintEvent(QPaintEvent*) {
+  if (picture_.size() != viewport()->size()) picture_ = QImage(viewport()->size(), QImage::Format_RGB32);
+  picture_.fill(Qt::white);
   QPainter painter(viewport());
-  painter.fillRect(viewport()->rect(), Qt::white);
-  if (!table_) return;
+  if (!table_) {
+    painter.drawImage(0, 0, picture_);
+    return;
+  }
   const WindowMapping mapping = Mapping();
   // A paint of its own (an exposure, a scene changed elsewhere) projects
   // again; a redraw has just done so.
@@ -159,7 +163,8 @@ void ModelView::paintEvent(QPaintEvent*) {
   options.sceneCamera = &scene_.View();
   options.view = &camera_;
   options.window = mapping;
-  DrawScene(painter, scene_, table_, options);
+  DrawScene(picture_, scene_, table_, options);
+  painter.drawImage(0, 0, picture_);
   if (dragging_) DrawFrame(painter);
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QPoint>
 #include <functional>
 #include <optional>
@@ -96,6 +97,7 @@ class ModelView final : public QAbstractScrollArea {
   QPoint dragStart_;
   QPoint dragNow_;
   ViewCamera dragCamera_;   // the camera as the drag began
+  QImage picture_;          // the drawing, painted onto the view at once
 };
 
 }  // namespace tessaran

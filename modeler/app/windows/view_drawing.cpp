@@ -1,6 +1,10 @@
 #include "modeler/app/windows/view_drawing.h"
 
+#include "modeler/app/windows/wire_raster.h"
+
 #include <QLine>
+#include <QPainter>
+#include <QPen>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -59,17 +63,24 @@ class ProjectedPoints {
   std::int32_t* values_;
 };
 
-// The lines of one colour, drawn at once.
+// The lines of the objects, written into the picture as they come.
 struct LineBatch {
+  WireRaster& raster;
+  QRgb colour;
+  void Add(const ProjectedPoint& a, const ProjectedPoint& b) {
+    if (a.visible && b.visible) raster.Line(a.x, a.y, b.x, b.y, colour);
+  }
+};
+
+// The few lines of the marks, drawn by a painter.
+struct PaintedLines {
   std::vector<QLine> lines;
   void Add(const ProjectedPoint& a, const ProjectedPoint& b) {
     if (a.visible && b.visible) lines.emplace_back(a.x, a.y, b.x, b.y);
   }
   void Draw(QPainter& painter, const QColor& colour) {
-    if (lines.empty()) return;
     painter.setPen(QPen(colour, 0));
     painter.drawLines(lines.data(), static_cast<int>(lines.size()));
-    lines.clear();
   }
 };
 
@@ -138,7 +149,7 @@ void DrawCamera(QPainter& painter, const DrawOptions& options, const DerivedCame
   const std::array<ProjectedPoint, 4> base = {
       along(kCameraDepth, -kCameraHalfWidth, -kCameraHalfWidth), along(kCameraDepth, kCameraHalfWidth, -kCameraHalfWidth),
       along(kCameraDepth, kCameraHalfWidth, kCameraHalfWidth), along(kCameraDepth, -kCameraHalfWidth, kCameraHalfWidth)};
-  LineBatch batch;
+  PaintedLines batch;
   for (int i = 0; i < 4; ++i) {
     batch.Add(apex, base[static_cast<std::size_t>(i)]);
     batch.Add(base[static_cast<std::size_t>(i)], base[static_cast<std::size_t>((i + 1) % 4)]);
@@ -178,21 +189,23 @@ void ProjectScene(SceneModel& scene, const ViewCamera& view, const WindowMapping
 
 ProjectedPoint ProjectedAt(VTH* table, int k) { return ProjectedPoints(table).At(k); }
 
-void DrawScene(QPainter& painter, SceneModel& scene, VTH* table, const DrawOptions& options) {
+void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options) {
   const ProjectedPoints points(table);
-  LineBatch plain, selected;
-  for (int k = 0; k < scene.Header().objectCount; ++k) {
-    LineBatch& batch = scene.State(k).selection == 1 ? selected : plain;
-    if (scene.State(k).faceGroup > 0) {
-      AddFaces(scene, k, points, batch);
-    } else {
-      AddMesh(scene, k, points, batch);
+  WireRaster raster(picture);
+  // The selected objects are drawn last, over the others.
+  for (const bool selected : {false, true}) {
+    LineBatch batch{raster, (selected ? kSelectedColour : kWireColour).rgb()};
+    for (int k = 0; k < scene.Header().objectCount; ++k) {
+      if ((scene.State(k).selection == 1) != selected) continue;
+      if (scene.State(k).faceGroup > 0) {
+        AddFaces(scene, k, points, batch);
+      } else {
+        AddMesh(scene, k, points, batch);
+      }
     }
   }
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  plain.Draw(painter, kWireColour);
-  selected.Draw(painter, kSelectedColour);
   if (!options.view) return;
+  QPainter painter(&picture);
   const DerivedCamera camera = DeriveCamera(*options.view);
   DrawLamps(painter, scene, options, camera);
   if (options.camera && options.sceneCamera) DrawCamera(painter, options, camera);

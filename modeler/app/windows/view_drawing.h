@@ -3,7 +3,7 @@
 // the objects' meshes or faces, the lamps and the scene's camera.
 #pragma once
 
-#include <QPainter>
+#include <QImage>
 #include <QSize>
 
 #include "modeler/geometry/camera.h"
@@ -40,11 +40,11 @@ inline const QColor kSelectedColour{210, 30, 30};
 inline const QColor kLampColour{200, 140, 0};
 inline const QColor kCameraColour{0, 130, 60};
 
-// Draws the objects from the positions of `table`: plain objects as the
-// rows and columns of their mesh, faceted ones as the visible edges of
-// their faces; selected objects in their own colour. A line is drawn only
-// when both its ends are visible. Then the lamps and, when asked, the
-// scene's camera.
-void DrawScene(QPainter& painter, SceneModel& scene, VTH* table, const DrawOptions& options);
+// Draws the objects from the positions of `table` into a 32-bit picture:
+// plain objects as the rows and columns of their mesh, faceted ones as the
+// visible edges of their faces; selected objects in their own colour. A
+// line is drawn only when both its ends are visible. Then the lamps and,
+// when asked, the scene's camera.
+void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options);
 
 }  // namespace tessaran
