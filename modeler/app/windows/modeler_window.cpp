@@ -80,6 +80,8 @@ ModelerWindow::ModelerWindow(SceneModel& scene, MessageLibrary& library, const M
     : scene_(scene), library_(library), settings_(settings), link_(link), area_(new QMdiArea(this)) {
   setCentralWidget(area_);
   area_->setBackground(QColor(0xC0, 0xC0, 0xC0));
+  // Tiled in the order they opened: the first view, the scene's camera, first.
+  area_->setActivationOrder(QMdiArea::CreationOrder);
   setAcceptDrops(true);
   scenePath_ = settings_.dataDirectory;
   chooseFile = [this](const FileRequest& request) -> std::optional<fs::path> {

@@ -133,9 +133,14 @@ void DrawLamps(QPainter& painter, SceneModel& scene, const DrawOptions& options,
   }
 }
 
+bool SameCamera(const ViewCamera& a, const ViewCamera& b) {
+  return a.TH == b.TH && a.PH == b.PH && a.zoom == b.zoom && a.PERS == b.PERS && a.CIBLE == b.CIBLE;
+}
+
 // The scene's camera: a pyramid from its eye opening towards the target,
-// and the line of sight.
+// and the line of sight. A view that looks through it does not show it.
 void DrawCamera(QPainter& painter, const DrawOptions& options, const DerivedCamera& camera) {
+  if (SameCamera(*options.view, *options.sceneCamera)) return;
   const DerivedCamera shown = DeriveCamera(*options.sceneCamera);
   const Vec3& eye = shown.eye;
   auto along = [&](double back, double right, double up) {

@@ -153,6 +153,20 @@ TEST_F(ModelViewTest, MouseSelectsTurnsAndZooms) {
   EXPECT_DOUBLE_EQ(view->Camera().PH, 10);
   EXPECT_EQ(view->Interaction(), ViewInteraction::Select);
 
+  // "Move": the target follows the mouse in its plane, so the point under
+  // the mouse stays under it.
+  view->FrontView();
+  const Vec3 before = view->Camera().CIBLE;
+  view->StartInteraction(ViewInteraction::Move);
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(320, 240));
+  QMouseEvent drag(QEvent::MouseMove, QPointF(356, 240), view->viewport()->mapToGlobal(QPointF(356, 240)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &drag);
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(356, 240));
+  // 36 pixels at the target's depth (a = D / (D + F)) are 1 / a units.
+  EXPECT_NEAR(view->Camera().CIBLE[0], before[0] - (40.0 + 1000.0) / 40.0, 1e-6);
+  EXPECT_NEAR(view->Camera().CIBLE[1], before[1], 1e-9);
+
   // "Zoom": a frame of half the starting size doubles the zoom.
   view->StartInteraction(ViewInteraction::Zoom);
   QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(320, 240));

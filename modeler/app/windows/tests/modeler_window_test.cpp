@@ -2,11 +2,15 @@
 // unnamed, the keyframe commands with their messages and the scene file
 // they leave, the six-view limit and the small menu without views, the
 // language switch, quit's question, a render request received by a test
-// renderer of the link, and `qmx F.MAQ` under Xvfb.
+// renderer of the link, the environment, dropped files, and `qmx F.MAQ`
+// under Xvfb.
 #include <sys/wait.h>
 
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <fstream>
 #include <sstream>
 
@@ -17,6 +21,7 @@
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_link.h"
 #include "modeler/app/windows/modeler_window.h"
+#include "modeler/geometry/camera.h"
 #include "modeler/app/windows/tests/modeler_fixture.h"
 #include "scene/maq_file.h"
 #include "ui/link_watcher.h"
@@ -255,12 +260,12 @@ TEST_F(ModelerWindowTest, LanguageSwitchAndQuitQuestion) {
   EXPECT_FALSE(window->isVisible());
 }
 
-// A renderer that only remembers the commands it was sent.
-class RecordingRenderer final : public link::Callbacks {
+// A renderer or player that only remembers the commands it was sent.
+class RecordingServer final : public link::Callbacks {
  public:
-  RecordingRenderer() {
+  explicit RecordingServer(const char* service) {
     instance_ = link::Instance::Initialize(link::kFailSelfConnections, *this, nullptr);
-    registered = instance_ && instance_->RegisterService(link::kRendererService, nullptr);
+    registered = instance_ && instance_->RegisterService(service, nullptr);
     if (registered) watcher_ = std::make_unique<LinkWatcher>(*instance_);
   }
   bool Connect(link::ConversationId, const std::string&, const std::string&) override { return true; }
@@ -283,8 +288,8 @@ class RecordingRenderer final : public link::Callbacks {
 };
 
 TEST_F(ModelerWindowTest, RenderingSendsTheSavedSceneToTheRenderer) {
-  RecordingRenderer renderer;
-  ASSERT_TRUE(renderer.registered);
+  RecordingServer renderer(link::kRendererService), player(link::kPlayerService);
+  ASSERT_TRUE(renderer.registered && player.registered);
   const std::unique_ptr<ModelerLink> link = ModelerLink::Start();
   ASSERT_NE(link, nullptr);
   auto window = OpenWindow(link.get());
@@ -310,6 +315,48 @@ TEST_F(ModelerWindowTest, RenderingSendsTheSavedSceneToTheRenderer) {
   AnswerNextBox(QMessageBox::Ok);
   window->Command(kCmdRendering);
   EXPECT_EQ(renderer.received.size(), 3u);
+  // "Playing" brings the player forward.
+  window->Command(kCmdPlaying);
+  EXPECT_EQ(player.received, (std::vector<std::string>{"SHOW SHOW"}));
+}
+
+TEST_F(ModelerWindowTest, EnvironmentSelectionAndDroppedFiles) {
+  const fs::path file = WriteSample("DROPPED.MAQ");
+  auto window = OpenWindow();
+  // A dropped scene file opens; another file is refused.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir_ / "NOTES.TXT").string())),
+                QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &drop);
+  EXPECT_EQ(window->ScenePath(), file);
+  ASSERT_EQ(window->Views().size(), 1u);
+
+  // "Select All", then the view commands on the active view.
+  for (int k = 0; k < scene_->Header().objectCount; ++k) scene_->State(k).selection = 0;
+  window->Command(kCmdSelectAll);
+  EXPECT_EQ(scene_->State(0).selection, 1);
+  EXPECT_EQ(scene_->State(1).selection, 1);
+  window->Command(kCmdTopView);
+  window->Command(kCmdZoomIn);
+  window->AddView();
+
+  // "Environment" writes the first view's camera and the frame's settings.
+  window->Command(kCmdEnvironment);
+  EXPECT_EQ(asker_.asked.back(), 7);
+  const ModelerSettings settings = ReadModelerSettings();
+  EXPECT_EQ(settings.views, 2);
+  ViewCamera camera;
+  LoadViewSettings(camera);
+  EXPECT_DOUBLE_EQ(camera.PH, -90);
+  EXPECT_DOUBLE_EQ(camera.zoom, 3);
+
+  // More views than the frame holds are not opened.
+  std::ofstream(dir_ / "config" / "TESSARAN.INI") << "[Q1_ENV]\nNbWin=40\n";
+  EXPECT_EQ(ReadModelerSettings().views, 6);
 }
 
 bool OnPath(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
