@@ -367,7 +367,8 @@ void ModelerWindow::NewModel() {
   scene_.NewScene();
   scene_.View() = ViewCamera{};
   DeriveCamera(scene_.View());
-  scenePath_ = scenePath_.parent_path();
+  // The dialogs keep starting in the model's folder.
+  if (named_) scenePath_ = scenePath_.parent_path();
   named_ = false;
   animation_ = false;
   for (ModelView* view : Views()) view->SetCamera(scene_.View());

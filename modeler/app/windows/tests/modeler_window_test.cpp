@@ -106,6 +106,14 @@ TEST_F(ModelerWindowTest, OpenThenSaveGivesTheSameBytes) {
   window->Command(kCmdOpen);
   EXPECT_EQ(asker_.asked.back(), 95);
   EXPECT_EQ(window->ScenePath(), dir_ / "COPY.MAQ");
+
+  // "New" asks message 4; OK empties the model and resets the cameras.
+  window->Command(kCmdNew);
+  EXPECT_EQ(asker_.asked.back(), 4);
+  EXPECT_EQ(scene_->Header().objectCount, 0);
+  EXPECT_FALSE(window->Named());
+  EXPECT_DOUBLE_EQ(window->Views().front()->Camera().TH, 0);
+  EXPECT_EQ(window->windowTitle(), "TESSARAN's Modeler, Model: No Name");
 }
 
 TEST_F(ModelerWindowTest, ADxfFileOpensUnnamedAndABadFileKeepsTheModel) {
