@@ -4,12 +4,14 @@
 // language switch, quit's question, a render request received by a test
 // renderer of the link, the environment, dropped files, and `qmx F.MAQ`
 // under Xvfb.
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <fstream>
 #include <sstream>
@@ -326,6 +328,55 @@ TEST_F(ModelerWindowTest, RenderingSendsTheSavedSceneToTheRenderer) {
   // "Playing" brings the player forward.
   window->Command(kCmdPlaying);
   EXPECT_EQ(player.received, (std::vector<std::string>{"SHOW SHOW"}));
+}
+
+std::vector<std::string> Lines(const fs::path& file) {
+  std::vector<std::string> lines;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Without a running renderer, "Rendering" starts the program directory's
+// renderer (here the link's test server) and sends it the scene; quitting
+// the modeler sends "QUIT" to the renderer it started.
+TEST_F(ModelerWindowTest, RenderingStartsTheRendererAndQuitEndsIt) {
+  fs::create_directories(dir_ / "bin");
+  std::ofstream(dir_ / "config" / "TESSARAN.INI") << "[TESSARAN]\nCHEMIN=" << (dir_ / "bin").string() << "\n";
+  const fs::path log = dir_ / "renderer.log", pidFile = dir_ / "renderer.pid";
+  {
+    std::ofstream script(dir_ / "bin" / "rz");
+    script << "#!/bin/sh\necho $$ > '" << pidFile.string() << "'\nexec '" << LINK_TEST_SERVER
+           << "' --renderer --log '" << log.string() << "' \"$@\" 2>/dev/null\n";
+  }
+  fs::permissions(dir_ / "bin" / "rz", fs::perms::owner_all);
+  const fs::path file = WriteSample("STARTED.MAQ");
+
+  std::unique_ptr<ModelerLink> link = ModelerLink::Start();
+  ASSERT_NE(link, nullptr);
+  auto window = OpenWindow(link.get());
+  ASSERT_TRUE(window->OpenFile(file));
+  window->Command(kCmdRendering);
+  EXPECT_TRUE(Has(Lines(log), "dialog " + file.string()));
+
+  window->Command(kCmdQuit);
+  EXPECT_EQ(asker_.asked.back(), 3);
+  EXPECT_FALSE(window->isVisible());
+  window.reset();
+  link.reset();
+  for (int i = 0; i < 250 && !Has(Lines(log), "close"); ++i) QTest::qWait(20);
+  EXPECT_TRUE(Has(Lines(log), "close"));
+  // Should it have missed the QUIT, the server goes all the same.
+  std::ifstream in(pidFile);
+  pid_t pid = 0;
+  if (in >> pid && pid > 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
 }
 
 TEST_F(ModelerWindowTest, EnvironmentSelectionAndDroppedFiles) {
