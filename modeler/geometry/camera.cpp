@@ -67,6 +67,7 @@ Vec3 Unproject(const ViewCamera& /*view*/, const DerivedCamera& camera, const Wi
 
 double ZoomIn(double zoom) { return std::min(zoom * 2, kMaxZoom); }
 double ZoomOut(double zoom) { return zoom > kMinZoom ? std::max(zoom / 2, kMinZoom) : kMinZoom; }
+double ClampZoom(double zoom) { return std::clamp(zoom, kMinZoom, kMaxZoom); }
 
 double DxfTargetSize(const ViewCamera& view, const WindowMapping& window) {
   const DerivedCamera camera = DeriveCamera(view);

@@ -33,8 +33,6 @@ constexpr double kMoveFrame = 15;
 constexpr double kCubePixels = 120;
 // A click selects the object with a point this near, in pixels.
 constexpr int kPickPixels = 8;
-constexpr double kMaxZoom = 99;
-constexpr double kMinZoom = 0.1;
 
 double Wrap(double degrees) {
   while (degrees > 180) degrees -= 360;
@@ -278,7 +276,7 @@ void ModelView::mouseReleaseEvent(QMouseEvent* event) {
     const WindowMapping m = Mapping();
     const QPoint at = event->position().toPoint();
     const double half = std::max(std::abs(at.x() - m.centreX), std::abs(at.y() - m.centreY));
-    camera_.zoom = std::clamp(camera_.zoom * kZoomFrame * m.scaleX / std::max(half, 1.0), kMinZoom, kMaxZoom);
+    camera_.zoom = ClampZoom(camera_.zoom * kZoomFrame * m.scaleX / std::max(half, 1.0));
   }
   interaction_ = ViewInteraction::Select;
   CameraChanged();

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "modeler/app/build_ops.h"
+#include "modeler/app/model_files.h"
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_link.h"
 #include "modeler/geometry/camera.h"
@@ -62,14 +63,6 @@ constexpr int kHandledCommands[] = {
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
     kCmdKeyframeLast, kCmdCamera, kCmdMonoWindow, kCmdAutoArrange, kCmdLanguage, kCmdModeller, kCmdFrameRendering,
     kCmdFrameQuit};
-
-bool HasExtension(const fs::path& file, std::string_view extension) {
-  std::string found = file.extension().string();
-  for (char& c : found) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return found == extension;
-}
-
-bool IsModelFile(const fs::path& file) { return HasExtension(file, ".MAQ") || HasExtension(file, ".DXF"); }
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -396,7 +389,7 @@ void ModelerWindow::OpenModel() {
 
 bool ModelerWindow::OpenFile(const fs::path& file) {
   StoreModelState();
-  if (HasExtension(file, ".DXF")) {
+  if (IsDxfFile(file)) {
     // Imported into an empty model made aside, so that a file that cannot
     // be imported leaves the model as it was. The model takes no name from
     // it: a save must not write the scene file over the DXF file.
@@ -421,7 +414,7 @@ bool ModelerWindow::OpenFile(const fs::path& file) {
 void ModelerWindow::InsertModel() {
   const auto file = AskFile({MessageString(library_, kMsgInsertTitle), ModelFilter(true), "MAQ", false, {}});
   if (!file) return;
-  if (HasExtension(*file, ".DXF")) {
+  if (IsDxfFile(*file)) {
     BuildError error;
     BuildImportDxf(scene_, *file, error);
   } else {
