@@ -156,6 +156,7 @@ int Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream&
 
 std::string ModelerBatchHelp() {
   return "usage: qmx --batch OPERATION...\n"
+         "       qmx [F.MAQ|F.DXF]     on a display: the modeler's windows, F opened in them\n"
          "Applies the operations in order to one scene, which starts empty.\n"
          "  --open F.MAQ|F.DXF    read the first scene of F (or import F) in place of the scene\n"
          "  --insert F.MAQ|F.DXF  add the objects, frames, lamps, maps and assignments of F\n"
