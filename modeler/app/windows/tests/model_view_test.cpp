@@ -126,6 +126,30 @@ TEST_F(ModelViewTest, PresetViewsDrawTheBoxWhereItsPointsProject) {
   EXPECT_EQ(view->verticalScrollBar()->value(), 50);
 }
 
+// "Camera On/Off": another view shows the scene's camera and its line of
+// sight to the target; the view that looks through it does not.
+TEST_F(ModelViewTest, CameraIsDrawnInTheOtherViewsWhenOn) {
+  AddBox(*scene_);
+  auto view = OpenView();
+  auto countCamera = [&] {
+    const QImage image = Picture(*view);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == kCameraColour;
+    }
+    return count;
+  };
+  scene_->View().TH = 90;  // the scene's camera looks along -x
+  scene_->View().zoom = 40;
+  view->SetCameraShown(false);
+  EXPECT_EQ(countCamera(), 0);
+  view->SetCameraShown(true);
+  view->TopView();
+  EXPECT_GT(countCamera(), 20);
+  view->SetCamera(scene_->View());
+  EXPECT_EQ(countCamera(), 0);
+}
+
 TEST_F(ModelViewTest, MouseSelectsTurnsAndZooms) {
   AddBox(*scene_);
   ClearSelection(*scene_);

@@ -132,6 +132,15 @@ TEST_F(ModelerWindowTest, ADxfFileOpensUnnamedAndABadFileKeepsTheModel) {
   EXPECT_FALSE(window->OpenFile(dir_ / "BAD.DXF"));
   EXPECT_EQ(scene_->Header().objectCount, objects);
 
+  // "Insert" adds the file's objects and keeps the model's name.
+  chosen_ = original;
+  window->Command(kCmdInsert);
+  EXPECT_EQ(requests_.back().title, " Insert a model (.MAQ or .DXF) ");
+  EXPECT_EQ(scene_->Header().objectCount, 2 * objects);
+  EXPECT_EQ(window->ScenePath(), original);
+  requests_.clear();
+  chosen_.clear();
+
   ASSERT_TRUE(window->OpenFile(TESSARAN_TESTDATA "/dxf/r12_single_layer.dxf"));
   EXPECT_EQ(scene_->Header().objectCount, 1);
   EXPECT_EQ(scene_->Faces().Count(), 4);
