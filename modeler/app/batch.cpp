@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "modeler/app/build_ops.h"
+#include "modeler/app/model_files.h"
 #include "platform/report.h"
 #include "scene/keyframes.h"
 #include "scene/maq_file.h"
@@ -25,12 +26,6 @@ struct Operation {
   BuildOperation build;
   bool building = false;
 };
-
-bool HasExtension(const std::filesystem::path& file, std::string_view extension) {
-  std::string found = file.extension().string();
-  for (char& c : found) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return found == extension;
-}
 
 // A number to the resolution of the file (lengths 0.00001, angles about
 // 0.0001 degree), without trailing zeros.
@@ -134,7 +129,7 @@ int RunBuilding(SceneModel& scene, BuildState& state, const BuildOperation& op, 
 int Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream& out, std::ostream& err) {
   if (op.building) return RunBuilding(scene, state, op.build, err);
   const std::string name = op.file.string();
-  if ((op.option == "--open" || op.option == "--insert") && HasExtension(op.file, ".DXF")) {
+  if ((op.option == "--open" || op.option == "--insert") && IsDxfFile(op.file)) {
     // A DXF file is imported; opening one starts from an empty scene.
     if (op.option == "--open") scene.NewScene();
     return RunBuilding(scene, state, BuildOperation{"--import", {name}}, err);
@@ -161,6 +156,7 @@ int Run(SceneModel& scene, BuildState& state, const Operation& op, std::ostream&
 
 std::string ModelerBatchHelp() {
   return "usage: qmx --batch OPERATION...\n"
+         "       qmx [F.MAQ|F.DXF]     on a display: the modeler's windows, F opened in them\n"
          "Applies the operations in order to one scene, which starts empty.\n"
          "  --open F.MAQ|F.DXF    read the first scene of F (or import F) in place of the scene\n"
          "  --insert F.MAQ|F.DXF  add the objects, frames, lamps, maps and assignments of F\n"

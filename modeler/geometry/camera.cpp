@@ -16,6 +16,10 @@ namespace {
 static_assert(kParallelPERS == kParallelPers);
 
 constexpr int kBehindEye = -15000;
+// A visible point very near the eye's plane lands far outside any window;
+// its position is held within this many pixels so that it stays a whole
+// number a window can draw to.
+constexpr double kFarPixels = 1e6;
 constexpr double kMaxZoom = 99;
 constexpr double kMinZoom = 0.1;
 constexpr double kDxfFill = 0.707106;
@@ -46,8 +50,9 @@ DerivedCamera DeriveCamera(ViewCamera& view) {
 ProjectedPoint Project(const ViewCamera& /*view*/, const DerivedCamera& camera, const WindowMapping& window,
                        const Vec3& origin, const Mat3& orientation, const Vec3& p) {
   const ScreenPoint s = ProjectToScreen(camera, window, ToWorld(origin, orientation, p));
-  if (!s.visible) return {kBehindEye, kBehindEye, false};
-  return {static_cast<int>(s.x), static_cast<int>(s.y), true};
+  if (!s.visible || !std::isfinite(s.x) || !std::isfinite(s.y)) return {kBehindEye, kBehindEye, false};
+  return {static_cast<int>(std::clamp(s.x, -kFarPixels, kFarPixels)),
+          static_cast<int>(std::clamp(s.y, -kFarPixels, kFarPixels)), true};
 }
 
 Vec3 Unproject(const ViewCamera& /*view*/, const DerivedCamera& camera, const WindowMapping& window, double x,
@@ -62,6 +67,7 @@ Vec3 Unproject(const ViewCamera& /*view*/, const DerivedCamera& camera, const Wi
 
 double ZoomIn(double zoom) { return std::min(zoom * 2, kMaxZoom); }
 double ZoomOut(double zoom) { return zoom > kMinZoom ? std::max(zoom / 2, kMinZoom) : kMinZoom; }
+double ClampZoom(double zoom) { return std::clamp(zoom, kMinZoom, kMaxZoom); }
 
 double DxfTargetSize(const ViewCamera& view, const WindowMapping& window) {
   const DerivedCamera camera = DeriveCamera(view);

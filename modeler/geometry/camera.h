@@ -44,6 +44,8 @@ Vec3 Unproject(const ViewCamera& view, const DerivedCamera& camera, const Window
 // Zoom commands: in doubles up to 99, out halves down to 0.1.
 double ZoomIn(double zoom);
 double ZoomOut(double zoom);
+// A zoom held between those limits, 0.1 and 99.
+double ClampZoom(double zoom);
 
 // The side of the model a DXF import is scaled to fill in this view.
 double DxfTargetSize(const ViewCamera& view, const WindowMapping& window = {});

@@ -44,6 +44,12 @@ TEST(Camera, PerspectiveMagnifiesNearPointsAndHidesThoseBehindTheEye) {
   EXPECT_FALSE(behind.visible);
   EXPECT_EQ(behind.x, -15000);
   EXPECT_EQ(behind.y, -15000);
+  // A point a hair before the eye's plane lands far off, at a position a
+  // window can still draw to.
+  const ProjectedPoint far = Project(view, camera, window, {}, identity, {1, -1, camera.eye[2] + camera.D - 1e-9});
+  EXPECT_TRUE(far.visible);
+  EXPECT_EQ(far.x, 1000000);
+  EXPECT_EQ(far.y, 1000000);
 }
 
 TEST(Camera, ParallelProjectionDrawsOnlyPointsBeforeTheCameraPlane) {

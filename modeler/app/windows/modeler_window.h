@@ -1,0 +1,161 @@
+// The modeler's frame "TESSARAN DRAWING SYNTHESIS": the small menu "QMX"
+// while no view is open, otherwise up to six views in its working area
+// with the menu "#1" of the message library; the file, window, view,
+// keyframe and animation commands, the render and play requests through
+// the program link, the language switch and quit. Every command stores the
+// first view's camera in the scene before it runs, as the scene's camera.
+#pragma once
+
+#include <QMainWindow>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "messages/message_library.h"
+#include "modeler/app/modeler_settings.h"
+#include "scene/scene_model.h"
+#include "ui/menus.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace tessaran {
+
+class ModelView;
+class ModelerLink;
+
+// Menu commands of the frame and the views.
+enum ModelerCommand {
+  kCmdModeller = 1,
+  kCmdFrameRendering = 2,
+  kCmdFrameQuit = 3,
+  kCmdAddWindow = 10,
+  kCmdNew = 100,
+  kCmdOpen = 110,
+  kCmdInsert = 120,
+  kCmdSave = 131,
+  kCmdSaveAs = 140,
+  kCmdEnvironment = 150,
+  kCmdAnimation = 160,
+  kCmdAbout = 170,
+  kCmdDeleteWindow = 180,
+  kCmdScrollBars = 181,
+  kCmdRendering = 190,
+  kCmdPlaying = 195,
+  kCmdQuit = 199,
+  kCmdSelectAll = 293,
+  kCmdZoom = 300,
+  kCmdZoomIn = 301,
+  kCmdZoomOut = 302,
+  kCmdRotation = 310,
+  kCmdMove = 320,
+  kCmdPerspectiveMouse = 331,
+  kCmdPerspectiveAverage = 332,
+  kCmdPerspectiveNo = 333,
+  kCmdFrontView = 341,
+  kCmdSideView = 342,
+  kCmdTopView = 343,
+  kCmdSaveView = 380,
+  kCmdSeeView = 390,
+  kCmdKeyframeAdd = 500,
+  kCmdKeyframeModify = 510,
+  kCmdKeyframeInsert = 520,
+  kCmdKeyframeDelete = 530,
+  kCmdKeyframeFirst = 540,
+  kCmdKeyframeNext = 550,
+  kCmdKeyframePrevious = 560,
+  kCmdKeyframeLast = 570,
+  kCmdCamera = 640,
+  kCmdMonoWindow = 673,
+  kCmdAutoArrange = 674,
+  kCmdLanguage = 681,
+};
+
+// A file the user is asked for: the dialog's title, the Qt filter, the
+// extension added to a name without one, and whether it is to be written.
+struct FileRequest {
+  QString title;
+  QString filter;
+  QString defaultSuffix;
+  bool save = false;
+  std::filesystem::path directory;
+};
+
+class ModelerWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The scene outlives the window; `link` may be null (no renderer and
+  // player then).
+  ModelerWindow(SceneModel& scene, MessageLibrary& library, const ModelerSettings& settings,
+                ModelerLink* link = nullptr);
+  ~ModelerWindow() override;
+
+  // The command of a menu id, as the menu runs it.
+  void Command(int id);
+  // Opens a scene file (".MAQ") or imports a DXF file in place of the
+  // model; false when it could not be read (the model is then as it was).
+  bool OpenFile(const std::filesystem::path& file);
+  // Opens one more view and tiles the views; false when six are open.
+  bool AddView();
+
+  std::vector<ModelView*> Views() const;
+  ModelView* ActiveView() const;
+  const MenuActions& Actions() const { return actions_; }
+  const std::filesystem::path& ScenePath() const { return scenePath_; }
+  bool Named() const { return named_; }
+  bool AnimationMode() const { return animation_; }
+  const ModelerSettings& Settings() const { return settings_; }
+  // The first view's camera into the scene: the scene's camera.
+  void StoreModelState();
+
+  // Asks for a file: a file dialog unless a test sets another chooser.
+  std::function<std::optional<std::filesystem::path>(const FileRequest&)> chooseFile;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void RefreshMenus();
+  void RefreshTitle();
+  // Every view shows the scene again; the first takes the scene's camera
+  // when `sceneCamera`.
+  void RedrawViews(bool sceneCamera = false);
+  void ViewCommand(int id);
+  void KeyframeCommand(int id);
+  void NewModel();
+  void OpenModel();
+  void InsertModel();
+  bool Save();
+  bool SaveAs(const QString& title);
+  void SaveEnvironment();
+  void ToggleAnimation();
+  void ShowAbout();
+  void Render();
+  void SwitchLanguage();
+  std::optional<std::filesystem::path> AskFile(FileRequest request);
+  QString ModelFilter(bool withDxf) const;
+  void ViewClosed(QMdiSubWindow* window);
+  // The active view's window, or the one opened last when none is active.
+  QMdiSubWindow* ActiveWindow() const;
+
+  SceneModel& scene_;
+  MessageLibrary& library_;
+  ModelerSettings settings_;
+  ModelerLink* link_;
+  QMdiArea* area_;
+  std::vector<QMdiSubWindow*> windows_;  // in the order they opened: the first is the scene's camera
+  MenuActions actions_;
+  std::filesystem::path scenePath_;  // the model's file, or the folder the dialogs start in
+  bool named_ = false;
+  bool animation_ = false;
+  bool cameraShown_ = false;
+  bool scrollBarsShown_ = true;
+  bool quitAsked_ = false;
+};
+
+}  // namespace tessaran

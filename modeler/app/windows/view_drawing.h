@@ -1,0 +1,50 @@
+// What a modeler view shows: every point of the scene projected into the
+// view's projected-point table, and the wire drawing read from that table —
+// the objects' meshes or faces, the lamps and the scene's camera.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include "modeler/geometry/camera.h"
+#include "scene/scene_model.h"
+
+namespace tessaran {
+
+// The window mapping of a view of that size: the centre in the middle and
+// 36 pixels per unit for a window 640 pixels wide, in proportion otherwise.
+WindowMapping MappingForSize(QSize size);
+
+// Values per point of a projected-point table: window x, window y, and 1
+// when the point is visible.
+inline constexpr int kProjectedValues = 4;
+
+// Brings every object's frame up to date and stores the window position of
+// every point of every object at 4k and 4k + 1 of `table` (k the 0-based
+// point number), its visibility at 4k + 2.
+void ProjectScene(SceneModel& scene, const ViewCamera& view, const WindowMapping& window, VTH* table);
+
+// The window position stored for point k (0-based) by ProjectScene.
+ProjectedPoint ProjectedAt(VTH* table, int k);
+
+struct DrawOptions {
+  bool camera = false;             // "Camera On/Off": the scene's camera is drawn
+  const ViewCamera* sceneCamera = nullptr;
+  const ViewCamera* view = nullptr;  // the view drawn, for the lamps and the camera
+  WindowMapping window;
+};
+
+// The colours of the drawing.
+inline const QColor kWireColour{20, 40, 120};
+inline const QColor kSelectedColour{210, 30, 30};
+inline const QColor kLampColour{200, 140, 0};
+inline const QColor kCameraColour{0, 130, 60};
+
+// Draws the objects from the positions of `table` into a 32-bit picture:
+// plain objects as the rows and columns of their mesh, faceted ones as the
+// visible edges of their faces; selected objects in their own colour. A
+// line is drawn only when both its ends are visible. Then the lamps and,
+// when asked, the scene's camera.
+void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options);
+
+}  // namespace tessaran
