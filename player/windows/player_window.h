@@ -27,6 +27,9 @@ class QEventLoop;
 
 namespace tessaran::player {
 
+// The dialog table of the status bar's texts (frame, rate, delay, picture).
+constexpr const char* kStatusTexts = "STATUS";
+
 class PictureView;
 class ProgressBox;
 
