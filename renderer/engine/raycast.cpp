@@ -345,7 +345,7 @@ struct Caster {
           if (!FacetHit(k, i, tfar, h)) continue;
           if (nearestOnly && BeyondBest(h.t)) continue;
           if (!nearestOnly && h.t >= maxDistance) continue;
-          if (p.UsesOctree() && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
           Add(h, i);
           if (shadow && opaqueHit) return;
         }
@@ -389,7 +389,7 @@ struct Caster {
           RayHit h;
           if (!FacetHit(k, i, tfar, h)) continue;
           // The octree is asked only about facets the ray hits.
-          if (p.UsesOctree() && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
           out.push_back(i);
         }
         continue;
