@@ -99,18 +99,26 @@ struct Caster {
 
   void Facet(int k, int index, double tfar) {
     RayHit h;
-    if (FacetHit(k, index, tfar, h)) Add(h);
+    if (FacetHit(k, index, SegmentTo(tfar), h)) Add(h);
   }
 
+  // The part of the ray an object's facets are tested on, up to tfar, with
+  // what every facet test of it needs: its end and the rounding slack.
+  struct Segment {
+    Vec3 end{};
+    double slack = 0;
+  };
+  Segment SegmentTo(double tfar) const { return {O + tfar * D, RoundingSlack(tfar)}; }
+
   // The facet test alone: whether facet `index` of object k is hit, into h.
-  bool FacetHit(int k, int index, double tfar, RayHit& h) const {
+  bool FacetHit(int k, int index, const Segment& segment, RayHit& h) const {
     const tessaran::Facet& fa = p.facets[index];
     if (IsDegenerate(fa) || fa.a < 0) return false;
     const Vec3 A = ToVec3(f.points[fa.a]);
     const Vec3 B = ToVec3(f.points[fa.b]);
     const Vec3 C = ToVec3(f.points[fa.c]);
     const Vec3& n = fa.normal;
-    const Vec3 end = O + tfar * D;
+    const Vec3& end = segment.end;
     const double r = Dot(n, O - A);
     const double w = Dot(n, end - A);
     Vec3 hit;
@@ -129,8 +137,7 @@ struct Caster {
     auto inside = [&](const Vec3& edge, const Vec3& vertex) {
       const double side = Dot(Cross(edge, hit - vertex), n);  // |edge| × the hit's distance inside
       if (side >= 0) return true;
-      const double slack = RoundingSlack(tfar);
-      return side * side <= slack * slack * Dot(edge, edge);
+      return side * side <= segment.slack * segment.slack * Dot(edge, edge);
     };
     if (!inside(fa.e0, A) || !inside(fa.e1, B) || !inside(fa.e2, C)) return false;
     const double t = Dot(hit - O, D);
@@ -262,20 +269,20 @@ struct Caster {
   }
 
   // The ray as the facet tree's slab test takes it: boxes are widened by
-  // `slack` (which covers the rounding of the facet test's hit point, and
-  // grows with the coordinates) and met between −slack and tmax.
+  // the segment's slack (which covers the rounding of the facet test's hit
+  // point, and grows with the coordinates) and met between −slack and tmax.
   struct SlabRay {
+    Segment segment;
     double inv[3] = {0, 0, 0};
     bool highFirst[3] = {false, false, false};  // the box's high bound is met first
     bool parallel = false;                      // a direction component is 0
-    double slack = 0;
     double tmax = 0;
   };
 
   SlabRay Slabs(double tfar) const {
     SlabRay ray;
-    ray.slack = RoundingSlack(tfar);
-    ray.tmax = tfar + ray.slack;
+    ray.segment = SegmentTo(tfar);
+    ray.tmax = tfar + ray.segment.slack;
     for (int a = 0; a < 3; ++a) {
       ray.parallel = ray.parallel || D[a] == 0;
       ray.inv[a] = D[a] != 0 ? 1 / D[a] : 0;
@@ -288,11 +295,12 @@ struct Caster {
   // bound met first along each axis is known from the direction's sign, so
   // no swap is needed; the values are those of the textbook slab test.
   bool NodeSpan(const FacetTreeNode& node, const SlabRay& ray, double& tn) const {
+    const double slack = ray.segment.slack;
     double tf = ray.tmax;
-    tn = -ray.slack;
+    tn = -slack;
     if (ray.parallel) {
       for (int a = 0; a < 3; ++a) {
-        const double lo = node.lo[a] - ray.slack, hi = node.hi[a] + ray.slack;
+        const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
         if (D[a] == 0) {
           if (!(O[a] >= lo && O[a] <= hi)) return false;
           continue;
@@ -305,7 +313,7 @@ struct Caster {
       return tn <= tf;
     }
     for (int a = 0; a < 3; ++a) {
-      const double lo = node.lo[a] - ray.slack, hi = node.hi[a] + ray.slack;
+      const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
       const double first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
       tn = std::max(tn, (first - O[a]) * ray.inv[a]);
       tf = std::min(tf, (last - O[a]) * ray.inv[a]);
@@ -342,7 +350,7 @@ struct Caster {
         for (int n = node.first; n < node.first + node.count; ++n) {
           const int i = p.facetOrder[n];
           RayHit h;
-          if (!FacetHit(k, i, tfar, h)) continue;
+          if (!FacetHit(k, i, ray.segment, h)) continue;
           if (nearestOnly && BeyondBest(h.t)) continue;
           if (!nearestOnly && h.t >= maxDistance) continue;
           if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
@@ -387,7 +395,7 @@ struct Caster {
         for (int n = node.first; n < node.first + node.count; ++n) {
           const int i = p.facetOrder[n];
           RayHit h;
-          if (!FacetHit(k, i, tfar, h)) continue;
+          if (!FacetHit(k, i, ray.segment, h)) continue;
           // The octree is asked only about facets the ray hits.
           if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
           out.push_back(i);
@@ -464,9 +472,10 @@ struct Caster {
       list.clear();
       CollectHits(k, ob.facetTreeRoot, tfar, list);
       std::sort(list.begin(), list.end());
+      const Segment segment = SegmentTo(tfar);
       for (const int i : list) {
         RayHit h;
-        FacetHit(k, i, tfar, h);
+        FacetHit(k, i, segment, h);
         Add(h);
         if (shadow && opaqueHit) return;
       }
