@@ -120,6 +120,7 @@ struct Caster {
     const Vec3 A = ToVec3(f.points[fa.a]);
     const Vec3 B = ToVec3(f.points[fa.b]);
     const Vec3 C = ToVec3(f.points[fa.c]);
+    const Vec3 e0 = B - A, e1 = C - B, e2 = A - C;
     const Vec3& n = fa.normal;
     const Vec3& end = segment.end;
     const double r = Dot(n, O - A);
@@ -142,7 +143,7 @@ struct Caster {
       if (side >= 0) return true;
       return side * side <= segment.slack * segment.slack * Dot(edge, edge);
     };
-    if (!inside(fa.e0, A) || !inside(fa.e1, B) || !inside(fa.e2, C)) return false;
+    if (!inside(e0, A) || !inside(e1, B) || !inside(e2, C)) return false;
     const double t = Dot(hit - O, D);
     if (!(t > kMinDistance)) return false;
     h.object = k;
@@ -150,7 +151,7 @@ struct Caster {
     h.point = hit;
     h.normal = n;
     const ObjectEntry& e = f.objects[k];
-    if (e.IsSmooth() && e.firstPhong >= 0) h.normal = PhongBlend(e, fa, A, hit);
+    if (e.IsSmooth() && e.firstPhong >= 0) h.normal = PhongBlend(e, fa, A, e0, e2, hit);
     // A polygon grid's facets carry the grid parameters for its parametric maps.
     if (scene.maps && e.IsPolygonGrid() && scene.maps->UsesParameters(k)) {
       GridFacetParameters(e, fa.a, fa.b, fa.c, A, B, C, hit, h.u, h.v);
@@ -158,11 +159,13 @@ struct Caster {
     return true;
   }
 
-  // The barycentric blend of the vertex normals, in the facet's plane.
-  Vec3 PhongBlend(const ObjectEntry& e, const tessaran::Facet& fa, const Vec3& A, const Vec3& hit) const {
+  // The barycentric blend of the vertex normals, in the facet's plane
+  // (edges e0 = B − A and e2 = A − C).
+  Vec3 PhongBlend(const ObjectEntry& e, const tessaran::Facet& fa, const Vec3& A, const Vec3& e0, const Vec3& e2,
+                  const Vec3& hit) const {
     auto normalAt = [&](int point) { return p.NPhong[e.firstPhong + point - e.firstPoint]; };
-    const Vec3 v0 = fa.e0;
-    const Vec3 v1 = -1.0 * fa.e2;  // C − A
+    const Vec3 v0 = e0;
+    const Vec3 v1 = -1.0 * e2;  // C − A
     const Vec3 v2 = hit - A;
     const double d00 = Dot(v0, v0), d01 = Dot(v0, v1), d11 = Dot(v1, v1);
     const double d20 = Dot(v2, v0), d21 = Dot(v2, v1);
