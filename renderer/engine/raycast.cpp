@@ -606,7 +606,15 @@ void HitList::Add(const RayHit& hit) {
 
 void HitList::Sort() {
   if (sorted_) return;
-  std::stable_sort(hits_.begin(), hits_.begin() + count_, [](const RayHit& a, const RayHit& b) { return a.t < b.t; });
+  // By distance, hits at equal distances in the order they came: an
+  // insertion sort, stable and without the buffer a stable sort would
+  // allocate for a list this short.
+  for (int i = 1; i < count_; ++i) {
+    const RayHit hit = hits_[i];
+    int j = i;
+    for (; j > 0 && hit.t < hits_[j - 1].t; --j) hits_[j] = hits_[j - 1];
+    hits_[j] = hit;
+  }
   sorted_ = true;
 }
 
