@@ -46,12 +46,13 @@ struct Caster {
   bool haveBest = false;
   RayHit best{};
   int bestFacet = -1;
+  double bestReach = 0;  // best.t + Margin(best.t), kept with the best hit
 
   // How far past `t` a hit computed from a box's span may still lie: the
   // rounding of the facet test, with a wide margin.
   static double Margin(double t) { return 1e-6 * (1 + std::fabs(t)); }
   // Whether nothing at distance t or beyond can matter any more.
-  bool BeyondBest(double t) const { return haveBest && t > best.t + Margin(best.t); }
+  bool BeyondBest(double t) const { return haveBest && t > bestReach; }
 
   bool Opaque(int object) const {
     if (object >= static_cast<int>(f.TabMAT.size())) return true;
@@ -65,6 +66,7 @@ struct Caster {
           (h.t == best.t && facet >= 0 && h.object == best.object && facet < bestFacet)) {
         best = h;
         bestFacet = facet;
+        bestReach = best.t + Margin(best.t);
         haveBest = true;
       }
       return;
