@@ -19,6 +19,13 @@
 # trace s" is POV-Ray's own "Trace Time". Covered pixels (not sky) of both
 # pictures are counted on the no-AA renders.
 #
+# Last, with S1 among the scenes, the primary-ray throughput of one thread:
+# the pixels of a 640 x 480 render less those of a 320 x 240 one, over the
+# difference of their times, so that reading and preparing the scene (the
+# same for both) drop out. Each such ray is traced as in a render (the
+# primary ray, its shading and its shadow ray). Beside it stands the Embree 3
+# probe's figure when Embree is installed (/usr/include/embree3).
+#
 # Environment: SCENES ["s1_mesh s2_mirrors s3_glass"], THREADS ["1 2"],
 # AA ["0 3"] (3: our antialias level 3 against POV-Ray +A0.3 +AM2 +R3 -J),
 # RUNS [1] (the median is kept), OUT [build/release/bench-render], W [640], H [480],
@@ -125,3 +132,26 @@ for scene in $SCENES; do
     done
   done
 done
+
+s1="$OUT/renders/s1_mesh/s1_mesh.MAQ"
+if [[ " $SCENES " == *" s1_mesh "* ]] && [ -f "$s1" ]; then
+  LOG="$OUT/renders/s1_mesh/rays_log.txt"
+  : >"$LOG"
+  declare -A rays=()
+  for ((run = 0; run < RUNS; run++)); do
+    for size in 640x480 320x240; do
+      rm -rf "$OUT/renders/s1_mesh/rays_$size"
+      rays[$size]+=" $(timed "$BIN/rz" --batch "$s1" --size "$size" --aa 0 --mode raytrace --threads 1 \
+                        --format24 BMP24 --no-resume --out "$OUT/renders/s1_mesh/rays_$size")"
+    done
+  done
+  big=$(printf '%s\n' ${rays[640x480]} | median)
+  small=$(printf '%s\n' ${rays[320x240]} | median)
+  printf 's1_mesh primary rays, 1 thread: %.2f M rays/s (%.3f s at 640 x 480, %.3f s at 320 x 240)\n' \
+    "$(calc "(307200 - 76800) / ($big - $small) / 1e6")" "$big" "$small"
+  if [ -d /usr/include/embree3 ]; then
+    echo "Embree 3 is installed: its figure comes from the shared bench folder's embree_probe/run_probe.sh"
+  else
+    echo "Embree 3 is not installed (no /usr/include/embree3): no Embree figure beside it"
+  fi
+fi

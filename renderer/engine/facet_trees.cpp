@@ -15,8 +15,10 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // Leaves of at most kTreeLeaf facets; a node is split at the median of its
-// facet centres along the widest axis of the centres.
-constexpr int kTreeLeaf = 4;
+// facet centres along the widest axis of the centres. One facet a leaf: the
+// two boxes of a node are tested at once for less than one facet test
+// costs, so a ray's facets are best culled box by box.
+constexpr int kTreeLeaf = 1;
 
 // Builds one object's tree into the node range reserved for it.
 struct TreeBuilder {
@@ -27,53 +29,68 @@ struct TreeBuilder {
 
   const Vec3& Centre(int facet) const { return centres[facet]; }
 
-  // Node over facetOrder[first, first + count); its index.
-  int Build(int first, int count) {
+  // The box of a node's facets before it is widened.
+  struct Bounds {
+    double lo[3] = {kInf, kInf, kInf};
+    double hi[3] = {-kInf, -kInf, -kInf};
+  };
+
+  // Node over facetOrder[first, first + count); its index. The box of an
+  // inner node is the union of its children's, which holds the same
+  // corner values as one taken over all its facets.
+  int Build(int first, int count, Bounds& bounds) {
     const int index = next++;
-    double lo[3] = {kInf, kInf, kInf}, hi[3] = {-kInf, -kInf, -kInf};
-    double clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
-    for (int i = first; i < first + count; ++i) {
-      const Facet& f = s.facets[s.facetOrder[i]];
-      for (const int v : {f.a, f.b, f.c}) {
-        for (int a = 0; a < 3; ++a) {
-          lo[a] = std::min<double>(lo[a], frame.points[v][a]);
-          hi[a] = std::max<double>(hi[a], frame.points[v][a]);
+    FacetTreeNode node;
+    if (count <= kTreeLeaf) {
+      for (int i = first; i < first + count; ++i) {
+        const Facet& f = s.facets[s.facetOrder[i]];
+        for (const int v : {f.a, f.b, f.c}) {
+          for (int a = 0; a < 3; ++a) {
+            bounds.lo[a] = std::min<double>(bounds.lo[a], frame.points[v][a]);
+            bounds.hi[a] = std::max<double>(bounds.hi[a], frame.points[v][a]);
+          }
         }
       }
-      const Vec3& c = Centre(s.facetOrder[i]);
+      node.first = first;
+      node.count = count;
+    } else {
+      double clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
+      for (int i = first; i < first + count; ++i) {
+        const Vec3& c = Centre(s.facetOrder[i]);
+        for (int a = 0; a < 3; ++a) {
+          clo[a] = std::min(clo[a], c[a]);
+          chi[a] = std::max(chi[a], c[a]);
+        }
+      }
+      int axis = 0;
+      for (int a = 1; a < 3; ++a) {
+        if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
+      }
+      const int half = count / 2;
+      std::nth_element(s.facetOrder.begin() + first, s.facetOrder.begin() + first + half,
+                       s.facetOrder.begin() + first + count, [&](int x, int y) {
+                         const double cx = Centre(x)[axis], cy = Centre(y)[axis];
+                         return cx < cy || (cx == cy && x < y);
+                       });
+      Bounds low, high;
+      Build(first, half, low);
+      node.first = Build(first + half, count - half, high);
+      node.count = 0;
       for (int a = 0; a < 3; ++a) {
-        clo[a] = std::min(clo[a], c[a]);
-        chi[a] = std::max(chi[a], c[a]);
+        bounds.lo[a] = std::min(low.lo[a], high.lo[a]);
+        bounds.hi[a] = std::max(low.hi[a], high.hi[a]);
       }
     }
     // Widened by a millionth of the coordinates' size and rounded outwards
     // to floats: rounding in the facet test cannot reach past it.
     double size = 1;
-    for (int a = 0; a < 3; ++a) size = std::max({size, std::fabs(lo[a]), std::fabs(hi[a])});
-    FacetTreeNode node;
+    for (int a = 0; a < 3; ++a) size = std::max({size, std::fabs(bounds.lo[a]), std::fabs(bounds.hi[a])});
     for (int a = 0; a < 3; ++a) {
-      node.lo[a] = std::nextafter(static_cast<float>(lo[a] - 1e-6 * size), -std::numeric_limits<float>::infinity());
-      node.hi[a] = std::nextafter(static_cast<float>(hi[a] + 1e-6 * size), std::numeric_limits<float>::infinity());
+      node.lo[a] = std::nextafter(static_cast<float>(bounds.lo[a] - 1e-6 * size),
+                                  -std::numeric_limits<float>::infinity());
+      node.hi[a] = std::nextafter(static_cast<float>(bounds.hi[a] + 1e-6 * size),
+                                  std::numeric_limits<float>::infinity());
     }
-    if (count <= kTreeLeaf) {
-      node.first = first;
-      node.count = count;
-      s.facetTree[index] = node;
-      return index;
-    }
-    int axis = 0;
-    for (int a = 1; a < 3; ++a) {
-      if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
-    }
-    const int half = count / 2;
-    std::nth_element(s.facetOrder.begin() + first, s.facetOrder.begin() + first + half,
-                     s.facetOrder.begin() + first + count, [&](int x, int y) {
-                       const double cx = Centre(x)[axis], cy = Centre(y)[axis];
-                       return cx < cy || (cx == cy && x < y);
-                     });
-    Build(first, half);
-    node.first = Build(first + half, count - half);
-    node.count = 0;
     s.facetTree[index] = node;
     return index;
   }
@@ -141,7 +158,8 @@ void FacetTreeBuild::Work() {
       centres_[i] = ToVec3(frame_.points[f.a]) + ToVec3(frame_.points[f.b]) + ToVec3(frame_.points[f.c]);
     }
     TreeBuilder builder{s_, frame_, centres_, job.firstNode};
-    s_.TabOBJ[job.object].facetTreeRoot = builder.Build(job.first, job.count);
+    TreeBuilder::Bounds bounds;
+    s_.TabOBJ[job.object].facetTreeRoot = builder.Build(job.first, job.count, bounds);
   }
 }
 

@@ -35,10 +35,7 @@ Facet MakeFacet(const FrameTables& frame, int a, int b, int c) {
   f.b = b;
   f.c = c;
   const Vec3 A = ToVec3(frame.points[a]), B = ToVec3(frame.points[b]), C = ToVec3(frame.points[c]);
-  f.e0 = B - A;
-  f.e1 = C - B;
-  f.e2 = A - C;
-  const Vec3 n = Cross(f.e0, f.e1);
+  const Vec3 n = Cross(B - A, C - B);
   const double l = Length(n);
   if (l > kMinCross) {
     f.normal = (1 / l) * n;

@@ -9,14 +9,14 @@
 namespace tessaran {
 
 // A triangle of the facet table: its vertices (indices into the point
-// table; −1 in a slot that holds no triangle), edges e0 = B − A, e1 = C − B, e2 = A − C and unit plane normal.
+// table; −1 in a slot that holds no triangle) and unit plane normal, that
+// of the edges B − A and C − B. The edges are not kept: taken again from
+// the points they are the same to the bit, and a table of 100 000 facets
+// is 7 MB smaller.
 struct Facet {
   int a = 0;
   int b = 0;
   int c = 0;
-  Vec3 e0{};
-  Vec3 e1{};
-  Vec3 e2{};
   Vec3 normal{};
 };
 

@@ -219,13 +219,54 @@ void ReportPools(const char* when, const PreparedScene& s) {
         s.HON.allocs, s.HON.frees, s.HBox.allocs, s.HBox.frees, s.HRL.allocs, s.HRL.frees);
 }
 
+// Fills the table of the leaves that list each facet, from the leaves'
+// lists. Without the memory the table stays empty and every question
+// takes the walk.
+void IndexFacetLeaves(PreparedScene& s) {
+  const std::size_t facets = s.facets.size();
+  std::vector<PoolIndex> leaves;
+  std::vector<PoolIndex> stack{s.OctScene};
+  while (!stack.empty()) {
+    const PoolIndex n = stack.back();
+    stack.pop_back();
+    const OctNode& node = s.HON[n];
+    if (node.head != kNoRecord) leaves.push_back(n);
+    for (const PoolIndex child : node.child) {
+      if (child != kNoRecord) stack.push_back(child);
+    }
+  }
+  auto facetOf = [&](const RenderList& e) { return e.element < 0 ? -1 : e.element - s.objectCount - 1; };
+  try {
+    s.facetLeafStart.assign(facets + 1, 0);
+    for (const PoolIndex leaf : leaves) {
+      for (PoolIndex r = s.HON[leaf].head; r != kNoRecord; r = s.HRL[r].next) {
+        const int f = facetOf(s.HRL[r]);
+        if (f >= 0) ++s.facetLeafStart[static_cast<std::size_t>(f) + 1];
+      }
+    }
+    for (std::size_t i = 0; i < facets; ++i) s.facetLeafStart[i + 1] += s.facetLeafStart[i];
+    s.facetLeaves.resize(static_cast<std::size_t>(s.facetLeafStart[facets]));
+    std::vector<std::int32_t> fill(s.facetLeafStart.begin(), s.facetLeafStart.end() - 1);
+    for (const PoolIndex leaf : leaves) {
+      for (PoolIndex r = s.HON[leaf].head; r != kNoRecord; r = s.HRL[r].next) {
+        const int f = facetOf(s.HRL[r]);
+        if (f >= 0) s.facetLeaves[static_cast<std::size_t>(fill[static_cast<std::size_t>(f)]++)] = leaf;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    s.facetLeafStart = {};
+    s.facetLeaves = {};
+  }
+}
+
 }  // namespace
 
 std::size_t PreparedScene::Bytes() const {
   return facets.capacity() * sizeof(Facet) + NPhong.capacity() * sizeof(Vec3) +
          TabOBJ.capacity() * sizeof(ObjectBoxes) + HBox.Bytes() + HQN.Bytes() + HON.Bytes() + HRL.Bytes() +
          OctreeFlags.Bytes() + spheres.capacity() * sizeof(SphereDescription) +
-         facetTree.capacity() * sizeof(FacetTreeNode) + facetOrder.capacity() * sizeof(std::int32_t);
+         facetTree.capacity() * sizeof(FacetTreeNode) + facetOrder.capacity() * sizeof(std::int32_t) +
+         facetLeafStart.capacity() * sizeof(std::int32_t) + facetLeaves.capacity() * sizeof(PoolIndex);
 }
 
 int EffectiveDepth(int elementCount, int maxOctreeDepth) {
@@ -394,6 +435,29 @@ bool ListedOnRay(const PreparedScene& s, const FrameTables& frame, int k, int el
   return false;
 }
 
+bool ListedAtHit(const PreparedScene& s, const FrameTables& frame, int k, int element, const Vec3& origin,
+                 const Vec3& direction, const Vec3& point, NodeHits& hits) {
+  const int facet = element - s.objectCount - 1;
+  if (s.octree && facet >= 0 && static_cast<std::size_t>(facet) + 1 < s.facetLeafStart.size()) {
+    // Well inside: by far more than the rounding of the slab test and of
+    // the hit point, so the ray's span in the leaf (and in each box above
+    // it, which holds the leaf) surrounds the point's distance.
+    double scale = 1;
+    for (int a = 0; a < 3; ++a) scale = std::max({scale, std::fabs(origin[a]), std::fabs(point[a])});
+    for (std::int32_t i = s.facetLeafStart[facet]; i < s.facetLeafStart[facet + 1]; ++i) {
+      const Boite& b = s.HBox[s.HON[s.facetLeaves[i]].box];
+      const double size = std::max({scale, std::fabs(b.xmin), std::fabs(b.xmax), std::fabs(b.ymin),
+                                    std::fabs(b.ymax), std::fabs(b.zmin), std::fabs(b.zmax)});
+      const double margin = 1e-7 * size;
+      if (point[0] - b.xmin > margin && b.xmax - point[0] > margin && point[1] - b.ymin > margin &&
+          b.ymax - point[1] > margin && point[2] - b.zmin > margin && b.zmax - point[2] > margin) {
+        return true;
+      }
+    }
+  }
+  return ListedOnRay(s, frame, k, element, origin, direction, hits);
+}
+
 namespace {
 
 // `MakeOctree` of a node that is octant `octant` of its parent, with the
@@ -550,6 +614,7 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
   }
   s.octree = filled;
   TrimPools(s);
+  if (s.octree) IndexFacetLeaves(s);
   return 1;
 }
 
@@ -569,6 +634,8 @@ void ReleaseScene(PreparedScene& s) {
   s.spheres.clear();
   s.facetTree = {};
   s.facetOrder = {};
+  s.facetLeafStart = {};
+  s.facetLeaves = {};
   s.depth = s.EffectMaxOctreeDepth = 0;
 }
 

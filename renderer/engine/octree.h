@@ -156,6 +156,11 @@ struct PreparedScene {
   ViewPyramid pyramid;
   std::vector<FacetTreeNode> facetTree;  // the facet objects' trees, one after another
   std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
+  // The octree leaves that list each facet: those of facet i are
+  // facetLeaves[facetLeafStart[i] … facetLeafStart[i + 1]). Empty without
+  // an octree.
+  std::vector<std::int32_t> facetLeafStart;
+  std::vector<PoolIndex> facetLeaves;
 
   int FacetElement(int facet) const { return objectCount + 1 + facet; }
   bool UsesOctree() const { return octree; }
@@ -210,6 +215,12 @@ void MarkCandidates(const PreparedScene& prepared, const Vec3& origin, const Vec
 // following the element down the branches it was filed into.
 bool ListedOnRay(const PreparedScene& prepared, const FrameTables& frame, int k, int element, const Vec3& origin,
                  const Vec3& direction, NodeHits& hits);
+
+// `ListedOnRay` of a facet element that the ray hits at `point`: when the
+// point lies well inside a leaf that lists the facet, the ray meets that
+// leaf and every box above it, and the answer is yes without a walk.
+bool ListedAtHit(const PreparedScene& prepared, const FrameTables& frame, int k, int element, const Vec3& origin,
+                 const Vec3& direction, const Vec3& point, NodeHits& hits);
 
 // Visits, in child order, the leaves of object k's quadtree whose boxes the
 // ray hits: visit(leaf box, tnear, tfar) is handed each leaf (its cell in

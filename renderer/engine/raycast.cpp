@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/console.h"
 #include "platform/report.h"
@@ -43,12 +46,13 @@ struct Caster {
   bool haveBest = false;
   RayHit best{};
   int bestFacet = -1;
+  double bestReach = 0;  // best.t + Margin(best.t), kept with the best hit
 
   // How far past `t` a hit computed from a box's span may still lie: the
   // rounding of the facet test, with a wide margin.
   static double Margin(double t) { return 1e-6 * (1 + std::fabs(t)); }
   // Whether nothing at distance t or beyond can matter any more.
-  bool BeyondBest(double t) const { return haveBest && t > best.t + Margin(best.t); }
+  bool BeyondBest(double t) const { return haveBest && t > bestReach; }
 
   bool Opaque(int object) const {
     if (object >= static_cast<int>(f.TabMAT.size())) return true;
@@ -62,6 +66,7 @@ struct Caster {
           (h.t == best.t && facet >= 0 && h.object == best.object && facet < bestFacet)) {
         best = h;
         bestFacet = facet;
+        bestReach = best.t + Margin(best.t);
         haveBest = true;
       }
       return;
@@ -99,18 +104,27 @@ struct Caster {
 
   void Facet(int k, int index, double tfar) {
     RayHit h;
-    if (FacetHit(k, index, tfar, h)) Add(h);
+    if (FacetHit(k, index, SegmentTo(tfar), h)) Add(h);
   }
 
+  // The part of the ray an object's facets are tested on, up to tfar, with
+  // what every facet test of it needs: its end and the rounding slack.
+  struct Segment {
+    Vec3 end{};
+    double slack = 0;
+  };
+  Segment SegmentTo(double tfar) const { return {O + tfar * D, RoundingSlack(tfar)}; }
+
   // The facet test alone: whether facet `index` of object k is hit, into h.
-  bool FacetHit(int k, int index, double tfar, RayHit& h) const {
+  bool FacetHit(int k, int index, const Segment& segment, RayHit& h) const {
     const tessaran::Facet& fa = p.facets[index];
     if (IsDegenerate(fa) || fa.a < 0) return false;
     const Vec3 A = ToVec3(f.points[fa.a]);
     const Vec3 B = ToVec3(f.points[fa.b]);
     const Vec3 C = ToVec3(f.points[fa.c]);
+    const Vec3 e0 = B - A, e1 = C - B, e2 = A - C;
     const Vec3& n = fa.normal;
-    const Vec3 end = O + tfar * D;
+    const Vec3& end = segment.end;
     const double r = Dot(n, O - A);
     const double w = Dot(n, end - A);
     Vec3 hit;
@@ -129,10 +143,9 @@ struct Caster {
     auto inside = [&](const Vec3& edge, const Vec3& vertex) {
       const double side = Dot(Cross(edge, hit - vertex), n);  // |edge| × the hit's distance inside
       if (side >= 0) return true;
-      const double slack = RoundingSlack(tfar);
-      return side * side <= slack * slack * Dot(edge, edge);
+      return side * side <= segment.slack * segment.slack * Dot(edge, edge);
     };
-    if (!inside(fa.e0, A) || !inside(fa.e1, B) || !inside(fa.e2, C)) return false;
+    if (!inside(e0, A) || !inside(e1, B) || !inside(e2, C)) return false;
     const double t = Dot(hit - O, D);
     if (!(t > kMinDistance)) return false;
     h.object = k;
@@ -140,7 +153,7 @@ struct Caster {
     h.point = hit;
     h.normal = n;
     const ObjectEntry& e = f.objects[k];
-    if (e.IsSmooth() && e.firstPhong >= 0) h.normal = PhongBlend(e, fa, A, hit);
+    if (e.IsSmooth() && e.firstPhong >= 0) h.normal = PhongBlend(e, fa, A, e0, e2, hit);
     // A polygon grid's facets carry the grid parameters for its parametric maps.
     if (scene.maps && e.IsPolygonGrid() && scene.maps->UsesParameters(k)) {
       GridFacetParameters(e, fa.a, fa.b, fa.c, A, B, C, hit, h.u, h.v);
@@ -148,11 +161,13 @@ struct Caster {
     return true;
   }
 
-  // The barycentric blend of the vertex normals, in the facet's plane.
-  Vec3 PhongBlend(const ObjectEntry& e, const tessaran::Facet& fa, const Vec3& A, const Vec3& hit) const {
+  // The barycentric blend of the vertex normals, in the facet's plane
+  // (edges e0 = B − A and e2 = A − C).
+  Vec3 PhongBlend(const ObjectEntry& e, const tessaran::Facet& fa, const Vec3& A, const Vec3& e0, const Vec3& e2,
+                  const Vec3& hit) const {
     auto normalAt = [&](int point) { return p.NPhong[e.firstPhong + point - e.firstPoint]; };
-    const Vec3 v0 = fa.e0;
-    const Vec3 v1 = -1.0 * fa.e2;  // C − A
+    const Vec3 v0 = e0;
+    const Vec3 v1 = -1.0 * e2;  // C − A
     const Vec3 v2 = hit - A;
     const double d00 = Dot(v0, v0), d01 = Dot(v0, v1), d11 = Dot(v1, v1);
     const double d20 = Dot(v2, v0), d21 = Dot(v2, v1);
@@ -262,20 +277,20 @@ struct Caster {
   }
 
   // The ray as the facet tree's slab test takes it: boxes are widened by
-  // `slack` (which covers the rounding of the facet test's hit point, and
-  // grows with the coordinates) and met between −slack and tmax.
+  // the segment's slack (which covers the rounding of the facet test's hit
+  // point, and grows with the coordinates) and met between −slack and tmax.
   struct SlabRay {
+    Segment segment;
     double inv[3] = {0, 0, 0};
     bool highFirst[3] = {false, false, false};  // the box's high bound is met first
     bool parallel = false;                      // a direction component is 0
-    double slack = 0;
     double tmax = 0;
   };
 
   SlabRay Slabs(double tfar) const {
     SlabRay ray;
-    ray.slack = RoundingSlack(tfar);
-    ray.tmax = tfar + ray.slack;
+    ray.segment = SegmentTo(tfar);
+    ray.tmax = tfar + ray.segment.slack;
     for (int a = 0; a < 3; ++a) {
       ray.parallel = ray.parallel || D[a] == 0;
       ray.inv[a] = D[a] != 0 ? 1 / D[a] : 0;
@@ -288,11 +303,12 @@ struct Caster {
   // bound met first along each axis is known from the direction's sign, so
   // no swap is needed; the values are those of the textbook slab test.
   bool NodeSpan(const FacetTreeNode& node, const SlabRay& ray, double& tn) const {
+    const double slack = ray.segment.slack;
     double tf = ray.tmax;
-    tn = -ray.slack;
+    tn = -slack;
     if (ray.parallel) {
       for (int a = 0; a < 3; ++a) {
-        const double lo = node.lo[a] - ray.slack, hi = node.hi[a] + ray.slack;
+        const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
         if (D[a] == 0) {
           if (!(O[a] >= lo && O[a] <= hi)) return false;
           continue;
@@ -305,12 +321,42 @@ struct Caster {
       return tn <= tf;
     }
     for (int a = 0; a < 3; ++a) {
-      const double lo = node.lo[a] - ray.slack, hi = node.hi[a] + ray.slack;
+      const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
       const double first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
       tn = std::max(tn, (first - O[a]) * ray.inv[a]);
       tf = std::min(tf, (last - O[a]) * ray.inv[a]);
     }
     return tn <= tf;
+  }
+
+  // NodeSpan of an inner node's two children. Without a zero direction
+  // component both are tested at once, lane by lane with the very
+  // operations of NodeSpan (max and min of two lanes pick as std::max and
+  // std::min do), so the answers are the same to the bit.
+  void ChildSpans(const FacetTreeNode& c0, const FacetTreeNode& c1, const SlabRay& ray, double (&spans)[2],
+                  bool (&meets)[2]) const {
+#if defined(__SSE2__)
+    if (!ray.parallel) {
+      const double slack = ray.segment.slack;
+      const __m128d widen = _mm_set1_pd(slack);
+      __m128d tn = _mm_set1_pd(-slack), tf = _mm_set1_pd(ray.tmax);
+      for (int a = 0; a < 3; ++a) {
+        const __m128d lo = _mm_sub_pd(_mm_set_pd(c1.lo[a], c0.lo[a]), widen);
+        const __m128d hi = _mm_add_pd(_mm_set_pd(c1.hi[a], c0.hi[a]), widen);
+        const __m128d first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
+        const __m128d origin = _mm_set1_pd(O[a]), inv = _mm_set1_pd(ray.inv[a]);
+        tn = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(first, origin), inv), tn);
+        tf = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(last, origin), inv), tf);
+      }
+      double far[2];
+      _mm_storeu_pd(spans, tn);
+      _mm_storeu_pd(far, tf);
+      for (int c = 0; c < 2; ++c) meets[c] = spans[c] <= far[c];
+      return;
+    }
+#endif
+    meets[0] = NodeSpan(c0, ray, spans[0]);
+    meets[1] = NodeSpan(c1, ray, spans[1]);
   }
 
   // Facet object k through its facet tree, nearer boxes first, for a cast
@@ -342,10 +388,10 @@ struct Caster {
         for (int n = node.first; n < node.first + node.count; ++n) {
           const int i = p.facetOrder[n];
           RayHit h;
-          if (!FacetHit(k, i, tfar, h)) continue;
+          if (!FacetHit(k, i, ray.segment, h)) continue;
           if (nearestOnly && BeyondBest(h.t)) continue;
           if (!nearestOnly && h.t >= maxDistance) continue;
-          if (p.UsesOctree() && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
           Add(h, i);
           if (shadow && opaqueHit) return;
         }
@@ -354,7 +400,7 @@ struct Caster {
       const int children[2] = {entryNode + 1, node.first};
       double spans[2];
       bool meets[2];
-      for (int c = 0; c < 2; ++c) meets[c] = NodeSpan(p.facetTree[children[c]], ray, spans[c]);
+      ChildSpans(p.facetTree[children[0]], p.facetTree[children[1]], ray, spans, meets);
       if (top + 2 > kStack) {
         // Deeper than a median-split tree of int-counted facets can be.
         for (int c = 0; c < 2; ++c) {
@@ -374,6 +420,9 @@ struct Caster {
   // ray; only the facets of boxes the ray meets can be hit.
   void CollectHits(int k, int root, double tfar, std::vector<int>& out) const {
     const SlabRay ray = Slabs(tfar);
+    double tn;
+    if (!NodeSpan(p.facetTree[root], ray, tn)) return;
+    // The stack holds nodes whose boxes the ray meets.
     constexpr int kStack = 64;
     int stack[kStack];
     int top = 0;
@@ -381,27 +430,28 @@ struct Caster {
     while (top > 0) {
       const int index = stack[--top];
       const FacetTreeNode& node = p.facetTree[index];
-      double tn;
-      if (!NodeSpan(node, ray, tn)) continue;
       if (node.count > 0) {
         for (int n = node.first; n < node.first + node.count; ++n) {
           const int i = p.facetOrder[n];
           RayHit h;
-          if (!FacetHit(k, i, tfar, h)) continue;
+          if (!FacetHit(k, i, ray.segment, h)) continue;
           // The octree is asked only about facets the ray hits.
-          if (p.UsesOctree() && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
+          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
           out.push_back(i);
         }
         continue;
       }
+      double spans[2];
+      bool meets[2];
+      ChildSpans(p.facetTree[index + 1], p.facetTree[node.first], ray, spans, meets);
       if (top + 2 > kStack) {
         // Deeper than a median-split tree of int-counted facets can be.
-        CollectHits(k, index + 1, tfar, out);
-        CollectHits(k, node.first, tfar, out);
+        if (meets[0]) CollectHits(k, index + 1, tfar, out);
+        if (meets[1]) CollectHits(k, node.first, tfar, out);
         continue;
       }
-      stack[top++] = node.first;
-      stack[top++] = index + 1;
+      if (meets[1]) stack[top++] = node.first;
+      if (meets[0]) stack[top++] = index + 1;
     }
   }
 
@@ -464,9 +514,10 @@ struct Caster {
       list.clear();
       CollectHits(k, ob.facetTreeRoot, tfar, list);
       std::sort(list.begin(), list.end());
+      const Segment segment = SegmentTo(tfar);
       for (const int i : list) {
         RayHit h;
-        FacetHit(k, i, tfar, h);
+        FacetHit(k, i, segment, h);
         Add(h);
         if (shadow && opaqueHit) return;
       }
@@ -557,7 +608,15 @@ void HitList::Add(const RayHit& hit) {
 
 void HitList::Sort() {
   if (sorted_) return;
-  std::stable_sort(hits_.begin(), hits_.begin() + count_, [](const RayHit& a, const RayHit& b) { return a.t < b.t; });
+  // By distance, hits at equal distances in the order they came: an
+  // insertion sort, stable and without the buffer a stable sort would
+  // allocate for a list this short.
+  for (int i = 1; i < count_; ++i) {
+    const RayHit hit = hits_[i];
+    int j = i;
+    for (; j > 0 && hit.t < hits_[j - 1].t; --j) hits_[j] = hits_[j - 1];
+    hits_[j] = hit;
+  }
   sorted_ = true;
 }
 

@@ -148,6 +148,50 @@ TEST(RayCastNearestTest, OctreeQuestionForOneFacetAgreesWithTheMarkingPass) {
   EXPECT_GT(listed, 0);
 }
 
+TEST(RayCastNearestTest, OctreeAnswerAtAPointOfTheRayAgreesWithTheWalk) {
+  // The answer taken from the leaves that list a facet, at the point where
+  // the ray crosses the facet's plane, must be the walk's, wherever in its
+  // leaves (or near their faces) the point falls.
+  MaqScene s = EmptyScene();
+  AddSoup(s, 3000, 0, 11);
+  AddSquare(s, -80, 120);
+  Traced t(s);
+  t.Prepare();
+  ASSERT_TRUE(t.prepared.UsesOctree());
+  const PreparedScene& p = t.prepared;
+  NodeHits walked, asked;
+  walked.Resize(p.HON.Size());
+  asked.Resize(p.HON.Size());
+  std::mt19937 rng(12);
+  std::uniform_real_distribution<double> spread(-0.3, 0.3);
+  int crossings = 0, listed = 0;
+  for (int n = 0; n < 200; ++n) {
+    const Vec3 O{spread(rng) * 10, spread(rng) * 10, 0};
+    const Vec3 D = Normalise(Vec3{spread(rng), spread(rng), -1});
+    walked.NewRay();
+    asked.NewRay();
+    for (int k = 0; k < t.frame.objectCount; ++k) {
+      const ObjectEntry& e = t.frame.objects[k];
+      for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+        const Facet& f = p.facets[i];
+        if (f.a < 0 || IsDegenerate(f)) continue;
+        const double along = Dot(f.normal, D);
+        if (along == 0) continue;
+        const double distance = Dot(f.normal, ToVec3(t.frame.points[f.a]) - O) / along;
+        if (!(distance > 0.001)) continue;
+        const Vec3 point = O + distance * D;
+        const int element = p.FacetElement(i);
+        const bool walk = ListedOnRay(p, t.frame, k, element, O, D, walked);
+        ASSERT_EQ(ListedAtHit(p, t.frame, k, element, O, D, point, asked), walk) << "ray " << n << " facet " << i;
+        ++crossings;
+        listed += walk;
+      }
+    }
+  }
+  EXPECT_GT(listed, 100);
+  EXPECT_GT(crossings - listed, 100);
+}
+
 TEST(RayCastNearestTest, EqualDistancesGoToTheEarlierObjectAndLowerFacet) {
   MaqScene s = EmptyScene();
   AddSquare(s, 0, 100);
