@@ -22,8 +22,6 @@ namespace tessaran {
 namespace {
 
 constexpr int kDxfObjectMessage = 38;
-// The parametric map type the batch mode makes.
-constexpr std::int32_t kParametricMap = 2;
 // Surface kinds of bits 14-15 of `Col`.
 constexpr int kSplineSurface = 0;
 constexpr int kPhongSurface = 1;
@@ -345,33 +343,38 @@ bool BuildRendering(SceneModel& scene, std::string_view mode, BuildError& error)
   return true;
 }
 
-bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
-              BuildError& error) {
-  int index;
-  if (slot == "colour") {
-    index = 0;
-  } else if (slot == "bump") {
-    index = 1;
-  } else if (slot == "opacity") {
-    index = 2;
-  } else {
-    return Refuse(error, "map slots are colour, bump and opacity");
-  }
+bool BuildMapSlot(SceneModel& scene, MapSlot slot, std::int32_t type, const std::string& image, int repeatX,
+                  int repeatY, BuildError& error) {
+  const std::size_t index = static_cast<std::size_t>(slot);
+  if (index > 2) return Refuse(error, "map slots are colour, bump and opacity");
+  if (type != kParametricMap && type != kSphericalMap) return Refuse(error, "map types are parametric and spherical");
   if (!InRange(repeatX, 1, 999) || !InRange(repeatY, 1, 999)) return Refuse(error, "repetitions are 1 to 999");
-  if (image.empty() || image.size() > MapList::kMaxNameLength) {
-    return Refuse(error, "map image names have 1 to 150 characters");
+  // A longer name would be cut in the scene file and name another image.
+  if (image.size() > kMaqMapNameLength) {
+    return Refuse(error, "map image names have at most " + std::to_string(kMaqMapNameLength) + " characters");
   }
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
+  if (image.empty()) {
+    for (int k : selected) {
+      const int existing = scene.Assignments().Find(k);
+      if (existing < 0) continue;
+      Assignment assignment = scene.Assignments()[existing];
+      assignment.maps[index] = 0;
+      scene.Assignments().Add(assignment);
+    }
+    return true;
+  }
   // Room for every assignment first, so that the scene changes all or not.
   int missing = 0;
   for (int k : selected) missing += scene.Assignments().Find(k) < 0 ? 1 : 0;
-  const bool known = scene.Maps().Find(kParametricMap, MapRepetition(repeatX, repeatY), image) != 0;
+  const std::int32_t repetition = MapRepetition(repeatX, repeatY);
+  const bool known = scene.Maps().Find(type, repetition, image) != 0;
   if ((!known && scene.Maps().Count() >= MapList::kMaxMaps) ||
       scene.Assignments().Count() + missing > AssignmentList::kMaxAssignments) {
     return Fail(error, "the map or assignment list is full");
   }
-  const int map = scene.Maps().Add(kParametricMap, MapRepetition(repeatX, repeatY), image);
+  const int map = scene.Maps().Add(type, repetition, image);
   for (int k : selected) {
     Assignment assignment{k, {}};
     if (const int existing = scene.Assignments().Find(k); existing >= 0) assignment = scene.Assignments()[existing];
@@ -379,6 +382,22 @@ bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image
     scene.Assignments().Add(assignment);
   }
   return true;
+}
+
+bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
+              BuildError& error) {
+  MapSlot which;
+  if (slot == "colour") {
+    which = MapSlot::Colour;
+  } else if (slot == "bump") {
+    which = MapSlot::Bump;
+  } else if (slot == "opacity") {
+    which = MapSlot::Opacity;
+  } else {
+    return Refuse(error, "map slots are colour, bump and opacity");
+  }
+  if (image.empty()) return Refuse(error, "a map needs its image name");
+  return BuildMapSlot(scene, which, kParametricMap, image, repeatX, repeatY, error);
 }
 
 bool BuildLamp(SceneModel& scene, const LampSettings& lamp, BuildError& error) {
