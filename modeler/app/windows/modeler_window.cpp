@@ -1,5 +1,6 @@
 #include "modeler/app/windows/modeler_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,14 +10,21 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSpinBox>
 #include <algorithm>
 #include <memory>
 
 #include "modeler/app/build_ops.h"
 #include "modeler/app/model_files.h"
+#include "modeler/app/object_material.h"
+#include "modeler/app/windows/attributes_dialog.h"
+#include "modeler/app/windows/primitive_dialog.h"
+#include "modeler/app/windows/transform_dialog.h"
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_link.h"
 #include "modeler/geometry/camera.h"
+#include "modeler/geometry/primitives.h"
+#include "modeler/geometry/remesh.h"
 #include "platform/report.h"
 #include "platform/sysinfo.h"
 #include "scene/keyframes.h"
@@ -47,6 +55,9 @@ constexpr int kMsgTitleNoName = 86;
 constexpr int kMsgTitleAnimation = 87;
 constexpr int kMsgRenderSaveTitle = 90;
 constexpr int kMsgOpenErases = 95;
+constexpr int kMsgObjectSizing = 69;
+constexpr int kMsgObjectMoving = 72;
+constexpr int kMsgObjectRotation = 74;
 
 // Texts of the file dialogs ("FILES").
 constexpr int kTextModelFilter = 1;
@@ -57,12 +68,12 @@ constexpr int kTextBlankInPath = 3;
 // stay greyed.
 constexpr int kHandledCommands[] = {
     kCmdAddWindow, kCmdNew, kCmdOpen, kCmdInsert, kCmdSave, kCmdSaveAs, kCmdEnvironment, kCmdAnimation, kCmdAbout,
-    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
+    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdPlan, kCmdBox, kCmdDisc, kCmdCylinder, kCmdSphere, kCmdRing, kCmdDuplicate, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
     kCmdZoomOut, kCmdRotation, kCmdMove, kCmdPerspectiveMouse, kCmdPerspectiveAverage, kCmdPerspectiveNo,
-    kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdKeyframeAdd, kCmdKeyframeModify,
+    kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdAttributes, kCmdKeyframeAdd, kCmdKeyframeModify,
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
     kCmdKeyframeLast, kCmdCamera, kCmdMonoWindow, kCmdAutoArrange, kCmdLanguage, kCmdModeller, kCmdFrameRendering,
-    kCmdFrameQuit};
+    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection};
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -143,6 +154,16 @@ bool ModelerWindow::AddView() {
   view->SetCameraShown(cameraShown_);
   view->SetScrollBarsShown(scrollBarsShown_);
   view->selectionChanged = [this] { RedrawViews(); };
+  // The view's own menu acts on the selection.
+  view->setContextMenuPolicy(Qt::ActionsContextMenu);
+  const std::pair<int, int> viewCommands[] = {
+      {kCmdMoveSelection, kMsgObjectMoving}, {kCmdSizeSelection, kMsgObjectSizing},
+      {kCmdRotateSelection, kMsgObjectRotation}};
+  for (const auto& [command, message] : viewCommands) {
+    auto* action = new QAction(MessageString(library_, message).trimmed(), view);
+    connect(action, &QAction::triggered, this, [this, command = command] { Command(command); });
+    view->addAction(action);
+  }
   QMdiSubWindow* window = area_->addSubWindow(view);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(window, &QObject::destroyed, this, [this, window] { ViewClosed(window); });
@@ -278,6 +299,23 @@ void ModelerWindow::Command(int id) {
       return;
     case kCmdLanguage:
       return SwitchLanguage();
+    case kCmdAttributes:
+      return EditAttributes();
+    case kCmdPlan:
+    case kCmdBox:
+    case kCmdDisc:
+    case kCmdCylinder:
+    case kCmdSphere:
+    case kCmdRing:
+      return NewPrimitive(id);
+    case kCmdDuplicate:
+      // A scene that cannot grow has shown message 31.
+      Duplicate(scene_);
+      return RedrawViews();
+    case kCmdRotateSelection:
+    case kCmdMoveSelection:
+    case kCmdSizeSelection:
+      return TransformSelection(id);
     default:
       return ViewCommand(id);
   }
@@ -504,6 +542,57 @@ void ModelerWindow::SwitchLanguage() {
   // A library that cannot be loaded leaves the language and menus as they were.
   if (library_.Load(other) == LoadResult::Loaded) BuildMenus();
   RefreshTitle();
+}
+
+void ModelerWindow::NewPrimitive(int id) {
+  // The batch mode's names, in the order of the commands.
+  static constexpr const char* kNames[] = {"plan", "box", "disc", "cylinder", "sphere", "ring"};
+  const auto kind = static_cast<Primitive>(id - kCmdPlan);
+  PrimitiveDialog dialog(library_, kind, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  BuildError error;
+  const int top = dialog.Top() ? dialog.Top()->value() : -1;
+  // A scene that cannot grow has shown message 31.
+  BuildPrimitive(scene_, kNames[id - kCmdPlan], dialog.Horizontal()->value(), dialog.Vertical()->value(), top, error);
+  RedrawViews();
+}
+
+void ModelerWindow::TransformSelection(int id) {
+  const Transform transform = id == kCmdRotateSelection ? Transform::Rotate
+                              : id == kCmdMoveSelection ? Transform::Move
+                                                        : Transform::Size;
+  TransformDialog dialog(library_, transform, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  // A refusal (nothing selected, a point beyond what the scene file holds)
+  // leaves every object where it was.
+  BuildError error;
+  if (transform == Transform::Move) {
+    BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  } else if (transform == Transform::Size) {
+    BuildSize(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  } else {
+    BuildRotate(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  }
+  RedrawViews();
+}
+
+void ModelerWindow::EditAttributes() {
+  int first = 0;
+  while (first < scene_.Header().objectCount && scene_.State(first).selection != 1) ++first;
+  if (first == scene_.Header().objectCount) return QApplication::beep();
+  ObjectMaterial material = MaterialOf(scene_, first);
+  std::error_code error;
+  const fs::path directory = fs::is_directory(scenePath_, error) ? scenePath_ : scenePath_.parent_path();
+  const auto see = [this](const ObjectMaterial& shown) {
+    if (link_) link_->PreviewMaterial(link::EncodeMaterialBlock(PreviewBlock(shown)));
+  };
+  AttributesDialog dialog(library_, material, picker_, settings_.previewBmp, directory, see, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  // A refusal leaves the objects as they were; a faceted object refused the
+  // spline rendering has shown message 38.
+  BuildError refused;
+  ApplyMaterial(scene_, material, refused);
+  RedrawViews();
 }
 
 void ModelerWindow::closeEvent(QCloseEvent* event) {

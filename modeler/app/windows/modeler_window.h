@@ -1,8 +1,8 @@
 // The modeler's frame "TESSARAN DRAWING SYNTHESIS": the small menu "QMX"
 // while no view is open, otherwise up to six views in its working area
 // with the menu "#1" of the message library; the file, window, view,
-// keyframe and animation commands, the render and play requests through
-// the program link, the language switch and quit. Every command stores the
+// keyframe and animation commands, the material of the selection, the
+// render, play and material preview requests through the program link, the language switch and quit. Every command stores the
 // first view's camera in the scene before it runs, as the scene's camera.
 #pragma once
 
@@ -15,6 +15,7 @@
 #include "messages/message_library.h"
 #include "modeler/app/modeler_settings.h"
 #include "scene/scene_model.h"
+#include "ui/image_picker.h"
 #include "ui/menus.h"
 
 class QMdiArea;
@@ -44,6 +45,13 @@ enum ModelerCommand {
   kCmdRendering = 190,
   kCmdPlaying = 195,
   kCmdQuit = 199,
+  kCmdPlan = 211,
+  kCmdBox = 212,
+  kCmdDisc = 213,
+  kCmdCylinder = 214,
+  kCmdSphere = 215,
+  kCmdRing = 216,
+  kCmdDuplicate = 270,
   kCmdSelectAll = 293,
   kCmdZoom = 300,
   kCmdZoomIn = 301,
@@ -58,6 +66,7 @@ enum ModelerCommand {
   kCmdTopView = 343,
   kCmdSaveView = 380,
   kCmdSeeView = 390,
+  kCmdAttributes = 400,
   kCmdKeyframeAdd = 500,
   kCmdKeyframeModify = 510,
   kCmdKeyframeInsert = 520,
@@ -70,6 +79,10 @@ enum ModelerCommand {
   kCmdMonoWindow = 673,
   kCmdAutoArrange = 674,
   kCmdLanguage = 681,
+  // The views' own menu: the selection turned, moved or sized.
+  kCmdRotateSelection = 2010,
+  kCmdMoveSelection = 2020,
+  kCmdSizeSelection = 2030,
 };
 
 // A file the user is asked for: the dialog's title, the Qt filter, the
@@ -137,6 +150,12 @@ class ModelerWindow final : public QMainWindow {
   void ShowAbout();
   void Render();
   void SwitchLanguage();
+  // A primitive of the "Primitives" menu through its dialog.
+  void NewPrimitive(int id);
+  // "DEPLACEMENT" or "ROTATION" for the selected objects.
+  void TransformSelection(int id);
+  // "ATTRIBUTS" for the selected objects, from the first one's material.
+  void EditAttributes();
   std::optional<std::filesystem::path> AskFile(FileRequest request);
   QString ModelFilter(bool withDxf) const;
   void ViewClosed(QMdiSubWindow* window);
@@ -147,6 +166,7 @@ class ModelerWindow final : public QMainWindow {
   MessageLibrary& library_;
   ModelerSettings settings_;
   ModelerLink* link_;
+  ImagePicker picker_;
   QMdiArea* area_;
   std::vector<QMdiSubWindow*> windows_;  // in the order they opened: the first is the scene's camera
   MenuActions actions_;
