@@ -4,6 +4,8 @@
 // The modeler owns one instance; every operation reads and changes it.
 #pragma once
 
+#include <vector>
+
 #include "scene/faces.h"
 #include "scene/frames.h"
 #include "scene/growth.h"
@@ -73,6 +75,13 @@ class SceneModel {
   // its mesh sizes and first point, and a fresh frame; free frames move one
   // slot up. Returns N, or -1 when a limit or a growth refused.
   int AppendObject(int u, int v, int tries = 2);
+
+  // Removes the objects marked in `removed` (one flag per object): the
+  // others close up in their order, with their points, tables, frames and
+  // map assignments; the free frames follow them down. A frame hanging from
+  // a removed object's frame becomes a root where it stands. The removed
+  // objects' faces and maps stay in their tables, unused.
+  void RemoveObjects(const std::vector<bool>& removed);
 
   // Recomputes object k's box from its points.
   void UpdateBoundingBox(int k);

@@ -13,6 +13,7 @@
 #include "modeler/geometry/extrusion.h"
 #include "modeler/geometry/mesh_object.h"
 #include "modeler/geometry/primitives.h"
+#include "modeler/geometry/remesh.h"
 #include "modeler/geometry/text3d.h"
 #include "platform/report.h"
 #include "scene/maq_file.h"
@@ -207,6 +208,21 @@ bool BuildSelect(SceneModel& scene, std::string_view which, BuildError& error) {
     }
   }
   for (int k = 0; k < n; ++k) scene.State(k).selection = k >= low && k <= high ? 1 : 0;
+  return true;
+}
+
+bool BuildDuplicate(SceneModel& scene, BuildError& error) {
+  if (!NeedSelection(Selection(scene), error)) return false;
+  if (Duplicate(scene) < 0) return Fail(error, "the scene cannot hold the copies");
+  return true;
+}
+
+bool BuildDelete(SceneModel& scene, BuildError& error) {
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  std::vector<bool> removed(static_cast<std::size_t>(scene.Header().objectCount), false);
+  for (int k : selected) removed[static_cast<std::size_t>(k)] = true;
+  scene.RemoveObjects(removed);
   return true;
 }
 
@@ -477,6 +493,7 @@ constexpr OptionWords kOptions[] = {
     {"--move", 3, 0, true, 0},      {"--rotate", 3, 0, true, 0},   {"--size", 3, 0, true, 0},
     {"--colour", 3, 0, true, 0},    {"--material", 5, 0, true, 0}, {"--rendering", 1, 0, false, 1},
     {"--map", 4, 0, true, 2},       {"--lamp", 3, 5, true, 0},     {"--camera", 4, 3, true, 0},
+    {"--duplicate", 0, 0, false, 0}, {"--delete", 0, 0, false, 0},
 };
 
 const OptionWords* Find(std::string_view option) {
@@ -560,6 +577,8 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
     return BuildText(scene, op.words[0], state.font, error);
   }
   if (option == "--select") return BuildSelect(scene, op.words[0], error);
+  if (option == "--duplicate") return BuildDuplicate(scene, error);
+  if (option == "--delete") return BuildDelete(scene, error);
   if (option == "--move") return BuildMove(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--rotate") return BuildRotate(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--size") return BuildSize(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
@@ -602,6 +621,7 @@ std::string BuildOptionsHelp() {
          "  --select all|none|N|N-M  objects by number, from 0\n"
          "  on the selection (the objects the last operation made, or those selected):\n"
          "  --move X Y Z, --rotate AX AY AZ (degrees), --size SX SY SZ (per cent)\n"
+         "  --duplicate (the copies become the selection), --delete\n"
          "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
          "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
          "  --lamp X Y Z [INTENSITY [APERTURE [R G B]]]  a lamp aimed at the target\n"

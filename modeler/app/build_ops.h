@@ -52,6 +52,11 @@ bool BuildText(SceneModel& scene, std::string_view text, const std::filesystem::
 // --select all|none|N|N-M (objects numbered from 0).
 bool BuildSelect(SceneModel& scene, std::string_view which, BuildError& error);
 
+// On the selection: --duplicate (the copies, moved by 10 along X and Y,
+// become the selection) and --delete.
+bool BuildDuplicate(SceneModel& scene, BuildError& error);
+bool BuildDelete(SceneModel& scene, BuildError& error);
+
 // On the selection: --move X Y Z, --rotate AX AY AZ (degrees, about the
 // world axes X, then Y, then Z, each object about its own origin),
 // --size SX SY SZ (per cent, about the object's origin).
@@ -116,7 +121,8 @@ struct BuildState {
 
 // Whether `option` is one of the operations above (--import, --primitive,
 // --profile, --extrude, --pivot, --text, --font, --select, --move, --rotate,
-// --size, --colour, --material, --rendering, --map, --lamp, --camera).
+// --size, --duplicate, --delete, --colour, --material, --rendering, --map,
+// --lamp, --camera).
 bool IsBuildOption(std::string_view option);
 // Takes args[i] and its words (optional ones while they are not options),
 // leaving i on the last word taken; --text takes a --font that follows it.

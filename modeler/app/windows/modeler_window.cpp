@@ -24,7 +24,6 @@
 #include "modeler/app/windows/modeler_link.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/primitives.h"
-#include "modeler/geometry/remesh.h"
 #include "platform/report.h"
 #include "platform/sysinfo.h"
 #include "scene/keyframes.h"
@@ -47,6 +46,7 @@ constexpr int kMsgQuit = 3;
 constexpr int kMsgEraseModel = 4;
 constexpr int kMsgSaveEnvironment = 7;
 constexpr int kMsgAbout = 8;
+constexpr int kMsgDeleteObjects = 9;
 constexpr int kMsgOpenTitle = 75;
 constexpr int kMsgInsertTitle = 76;
 constexpr int kMsgSaveTitle = 77;
@@ -68,7 +68,7 @@ constexpr int kTextBlankInPath = 3;
 // stay greyed.
 constexpr int kHandledCommands[] = {
     kCmdAddWindow, kCmdNew, kCmdOpen, kCmdInsert, kCmdSave, kCmdSaveAs, kCmdEnvironment, kCmdAnimation, kCmdAbout,
-    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdPlan, kCmdBox, kCmdDisc, kCmdCylinder, kCmdSphere, kCmdRing, kCmdDuplicate, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
+    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdPlan, kCmdBox, kCmdDisc, kCmdCylinder, kCmdSphere, kCmdRing, kCmdDuplicate, kCmdDelete, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
     kCmdZoomOut, kCmdRotation, kCmdMove, kCmdPerspectiveMouse, kCmdPerspectiveAverage, kCmdPerspectiveNo,
     kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdAttributes, kCmdKeyframeAdd, kCmdKeyframeModify,
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
@@ -308,10 +308,19 @@ void ModelerWindow::Command(int id) {
     case kCmdSphere:
     case kCmdRing:
       return NewPrimitive(id);
-    case kCmdDuplicate:
+    case kCmdDuplicate: {
       // A scene that cannot grow has shown message 31.
-      Duplicate(scene_);
+      BuildError error;
+      BuildDuplicate(scene_, error);
       return RedrawViews();
+    }
+    case kCmdDelete: {
+      BuildError error;
+      bool selected = false;
+      for (int k = 0; k < scene_.Header().objectCount; ++k) selected = selected || scene_.State(k).selection == 1;
+      if (selected && Ask(kMsgDeleteObjects)) BuildDelete(scene_, error);
+      return RedrawViews();
+    }
     case kCmdRotateSelection:
     case kCmdMoveSelection:
     case kCmdSizeSelection:

@@ -52,6 +52,7 @@ enum ModelerCommand {
   kCmdSphere = 215,
   kCmdRing = 216,
   kCmdDuplicate = 270,
+  kCmdDelete = 290,
   kCmdSelectAll = 293,
   kCmdZoom = 300,
   kCmdZoomIn = 301,

@@ -96,5 +96,46 @@ TEST_F(SelectionTest, DuplicateCopiesTheSelectionWhichTheCopiesBecome) {
   EXPECT_EQ(scene_->Frames().AbsOrigin(2), (Vec3{10, 10, 0}));
 }
 
+// Delete asks message 9; the objects after the deleted ones close up with
+// their points, frames and maps.
+TEST_F(SelectionTest, DeleteAsksThenRemovesTheSelection) {
+  BuildError error;
+  AddBox(*scene_);
+  ASSERT_TRUE(BuildPrimitive(*scene_, "sphere", 8, 6, -1, error));
+  ASSERT_TRUE(BuildMap(*scene_, "colour", "WOOD.LBM", 1, 1, error));
+  ASSERT_TRUE(BuildPrimitive(*scene_, "plan", 3, 3, -1, error));
+  ASSERT_TRUE(BuildMove(*scene_, 5, 6, 7, error));
+  ASSERT_TRUE(BuildMap(*scene_, "bump", "ROCK.LBM", 1, 1, error));
+  const std::vector<Point3> plan = GetObjectPoints(*scene_, 2);
+  const std::vector<Point3> box = GetObjectPoints(*scene_, 0);
+  ASSERT_TRUE(BuildSelect(*scene_, "1", error));
+  // Cancelled: nothing goes.
+  asker_.answers[9] = Answer::Cancel;
+  window_->Command(kCmdDelete);
+  EXPECT_EQ(scene_->Header().objectCount, 3);
+  asker_.answers[9] = Answer::Ok;
+  window_->Command(kCmdDelete);
+  EXPECT_EQ(asker_.asked, (std::vector<int>{9, 9}));
+  ASSERT_EQ(scene_->Header().objectCount, 2);
+  EXPECT_EQ(GetObjectPoints(*scene_, 0), box);
+  EXPECT_EQ(GetObjectPoints(*scene_, 1), plan);
+  EXPECT_EQ(scene_->TotalPoints(), static_cast<int>(box.size() + plan.size()));
+  EXPECT_EQ(scene_->Frames().AbsOrigin(1), (Vec3{5, 6, 7}));
+  ASSERT_EQ(scene_->Assignments().Count(), 1);
+  EXPECT_EQ(scene_->Assignments()[0].object, 1);
+  // The same as the batch mode deleting it.
+  SceneModel batch;
+  ASSERT_TRUE(BuildPrimitive(batch, "box", 4, 3, -1, error));
+  ASSERT_TRUE(BuildPrimitive(batch, "plan", 3, 3, -1, error));
+  ASSERT_TRUE(BuildMove(batch, 5, 6, 7, error));
+  ASSERT_TRUE(BuildMap(batch, "bump", "ROCK.LBM", 1, 1, error));
+  EXPECT_EQ(GetObjectPoints(batch, 1), plan);
+  // Nothing selected: nothing to delete, nothing asked.
+  ASSERT_TRUE(BuildSelect(*scene_, "none", error));
+  window_->Command(kCmdDelete);
+  EXPECT_EQ(scene_->Header().objectCount, 2);
+  EXPECT_EQ(asker_.asked.size(), 2u);
+}
+
 }  // namespace
 }  // namespace tessaran
