@@ -17,6 +17,8 @@
 
 namespace tessaran {
 
+struct SceneSnapshot;
+
 // The counts of the scene; the map and assignment counts are the sizes of
 // their lists.
 struct SceneHeader {
@@ -117,6 +119,12 @@ class SceneModel {
   const MapList& Maps() const { return maps_; }
   AssignmentList& Assignments() { return assignments_; }
   const AssignmentList& Assignments() const { return assignments_; }
+
+  // ---- undo (scene_snapshot.cpp)
+  SceneSnapshot TakeSnapshot() const;
+  // Puts the snapshot's scene in place of this one; false, with the scene
+  // as it was, when the points or faces cannot be held.
+  bool RestoreSnapshot(const SceneSnapshot& snapshot);
 
   // Lets tests refuse a growth step as an exhausted memory would.
   void SetGrowthGate(GrowthGate gate);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "scene/scene_snapshot.h"
 
 namespace tessaran {
 namespace {
@@ -169,6 +170,28 @@ TEST(SceneModel, RemovedObjectsLeaveTheOthersClosedUpWithTheirFramesAndMaps) {
   // Nothing marked: nothing changes.
   scene.RemoveObjects({});
   EXPECT_EQ(scene.Header().objectCount, 2);
+}
+
+TEST(SceneModel, ASnapshotPutsBackPointsFacesAndTables) {
+  SceneModel scene;
+  ASSERT_EQ(scene.AppendObject(2, 3), 0);
+  Mark(scene, 0);
+  scene.Points().Put(6, {1.0005f, 2, 3});
+  ASSERT_EQ(scene.Faces().Resize(2), 1);
+  scene.Faces().Put(1, {1, 2, -3, 0});
+  scene.Assignments().Add({0, {1, 0, 0}});
+  const SceneSnapshot before = scene.TakeSnapshot();
+
+  scene.NewScene();
+  for (int k = 0; k < 3; ++k) ASSERT_GE(scene.AppendObject(100, 100), 0);
+  ASSERT_TRUE(scene.RestoreSnapshot(before));
+  ASSERT_EQ(scene.Header().objectCount, 1);
+  ExpectMarked(scene, 0);
+  EXPECT_EQ(scene.TotalPoints(), 6);
+  EXPECT_EQ(scene.Points().Get(6), (std::array<float, 3>{1.0005f, 2, 3}));
+  EXPECT_EQ(scene.Faces().Count(), 2);
+  EXPECT_EQ(scene.Faces().Get(1), (Face{1, 2, -3, 0}));
+  EXPECT_EQ(scene.Assignments().Count(), 1);
 }
 
 TEST(SceneModel, ObjectLimitIsRefusedWithoutTrying) {

@@ -68,7 +68,7 @@ constexpr int kTextBlankInPath = 3;
 // stay greyed.
 constexpr int kHandledCommands[] = {
     kCmdAddWindow, kCmdNew, kCmdOpen, kCmdInsert, kCmdSave, kCmdSaveAs, kCmdEnvironment, kCmdAnimation, kCmdAbout,
-    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdPlan, kCmdBox, kCmdDisc, kCmdCylinder, kCmdSphere, kCmdRing, kCmdDuplicate, kCmdDelete, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
+    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdPlan, kCmdBox, kCmdDisc, kCmdCylinder, kCmdSphere, kCmdRing, kCmdDuplicate, kCmdDelete, kCmdUndo, kCmdRedo, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
     kCmdZoomOut, kCmdRotation, kCmdMove, kCmdPerspectiveMouse, kCmdPerspectiveAverage, kCmdPerspectiveNo,
     kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdAttributes, kCmdKeyframeAdd, kCmdKeyframeModify,
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
@@ -191,7 +191,7 @@ void ModelerWindow::BuildMenus() {
   const std::pair<int, QKeySequence> shortcuts[] = {
       {kCmdNew, QKeySequence::New},       {kCmdOpen, QKeySequence::Open},       {kCmdSave, QKeySequence::Save},
       {kCmdSaveAs, QKeySequence::SaveAs}, {kCmdQuit, QKeySequence::Quit},       {kCmdFrameQuit, QKeySequence::Quit},
-      {kCmdSelectAll, QKeySequence::SelectAll}, {kCmdZoomIn, QKeySequence::ZoomIn}, {kCmdZoomOut, QKeySequence::ZoomOut}};
+      {kCmdSelectAll, QKeySequence::SelectAll}, {kCmdUndo, QKeySequence::Undo}, {kCmdRedo, QKeySequence::Redo}, {kCmdZoomIn, QKeySequence::ZoomIn}, {kCmdZoomOut, QKeySequence::ZoomOut}};
   for (const auto& [id, keys] : shortcuts) {
     if (actions_.count(id)) actions_[id]->setShortcut(keys);
   }
@@ -215,6 +215,8 @@ void ModelerWindow::RefreshMenus() {
   check(kCmdCamera, cameraShown_);
   check(kCmdScrollBars, scrollBarsShown_);
   if (actions_.count(kCmdAddWindow)) actions_[kCmdAddWindow]->setEnabled(windows_.size() < kMaxViews);
+  if (actions_.count(kCmdUndo)) actions_[kCmdUndo]->setEnabled(history_.CanUndo());
+  if (actions_.count(kCmdRedo)) actions_[kCmdRedo]->setEnabled(history_.CanRedo());
 }
 
 void ModelerWindow::RefreshTitle() {
@@ -253,7 +255,7 @@ void ModelerWindow::Command(int id) {
     case kCmdOpen:
       return OpenModel();
     case kCmdInsert:
-      return InsertModel();
+      return Edit(id);
     case kCmdSave:
       Save();
       break;
@@ -299,32 +301,27 @@ void ModelerWindow::Command(int id) {
       return;
     case kCmdLanguage:
       return SwitchLanguage();
+    case kCmdUndo:
+    case kCmdRedo:
+      if (id == kCmdUndo ? history_.Undo(scene_) : history_.Redo(scene_)) {
+        RedrawViews();
+      } else {
+        QApplication::beep();
+      }
+      return;
     case kCmdAttributes:
-      return EditAttributes();
     case kCmdPlan:
     case kCmdBox:
     case kCmdDisc:
     case kCmdCylinder:
     case kCmdSphere:
     case kCmdRing:
-      return NewPrimitive(id);
-    case kCmdDuplicate: {
-      // A scene that cannot grow has shown message 31.
-      BuildError error;
-      BuildDuplicate(scene_, error);
-      return RedrawViews();
-    }
-    case kCmdDelete: {
-      BuildError error;
-      bool selected = false;
-      for (int k = 0; k < scene_.Header().objectCount; ++k) selected = selected || scene_.State(k).selection == 1;
-      if (selected && Ask(kMsgDeleteObjects)) BuildDelete(scene_, error);
-      return RedrawViews();
-    }
+    case kCmdDuplicate:
+    case kCmdDelete:
     case kCmdRotateSelection:
     case kCmdMoveSelection:
     case kCmdSizeSelection:
-      return TransformSelection(id);
+      return Edit(id);
     default:
       return ViewCommand(id);
   }
@@ -404,6 +401,7 @@ void ModelerWindow::KeyframeCommand(int id) {
 
 void ModelerWindow::NewModel() {
   if (!Ask(kMsgEraseModel)) return;
+  history_.Clear();
   scene_.NewScene();
   scene_.View() = ViewCamera{};
   DeriveCamera(scene_.View());
@@ -453,21 +451,21 @@ bool ModelerWindow::OpenFile(const fs::path& file) {
     named_ = true;
   }
   animation_ = false;
+  // The changes before belong to another model.
+  history_.Clear();
   if (windows_.empty()) AddView();
   RedrawViews(true);
   return true;
 }
 
-void ModelerWindow::InsertModel() {
+bool ModelerWindow::InsertModel() {
   const auto file = AskFile({MessageString(library_, kMsgInsertTitle), ModelFilter(true), "MAQ", false, {}});
-  if (!file) return;
+  if (!file) return false;
   if (IsDxfFile(*file)) {
     BuildError error;
-    BuildImportDxf(scene_, *file, error);
-  } else {
-    ReadModel(scene_, *file, ReadMode::Insert);
+    return BuildImportDxf(scene_, *file, error);
   }
-  RedrawViews();
+  return ReadModel(scene_, *file, ReadMode::Insert) == 0;
 }
 
 bool ModelerWindow::Save() {
@@ -553,42 +551,78 @@ void ModelerWindow::SwitchLanguage() {
   RefreshTitle();
 }
 
-void ModelerWindow::NewPrimitive(int id) {
+void ModelerWindow::Edit(int id) {
+  SceneSnapshot before = scene_.TakeSnapshot();
+  bool changed = false;
+  BuildError error;
+  switch (id) {
+    case kCmdInsert:
+      changed = InsertModel();
+      break;
+    case kCmdAttributes:
+      changed = EditAttributes();
+      break;
+    case kCmdDuplicate:
+      // A scene that cannot grow has shown message 31.
+      changed = BuildDuplicate(scene_, error);
+      break;
+    case kCmdDelete:
+      changed = HasSelection() && Ask(kMsgDeleteObjects) && BuildDelete(scene_, error);
+      break;
+    case kCmdRotateSelection:
+    case kCmdMoveSelection:
+    case kCmdSizeSelection:
+      changed = TransformSelection(id);
+      break;
+    default:
+      changed = NewPrimitive(id);
+      break;
+  }
+  if (changed) history_.Push(std::move(before));
+  RedrawViews();
+}
+
+bool ModelerWindow::HasSelection() const {
+  for (int k = 0; k < scene_.Header().objectCount; ++k) {
+    if (scene_.State(k).selection == 1) return true;
+  }
+  return false;
+}
+
+bool ModelerWindow::NewPrimitive(int id) {
   // The batch mode's names, in the order of the commands.
   static constexpr const char* kNames[] = {"plan", "box", "disc", "cylinder", "sphere", "ring"};
   const auto kind = static_cast<Primitive>(id - kCmdPlan);
   PrimitiveDialog dialog(library_, kind, this);
-  if (dialog.exec() != QDialog::Accepted) return;
+  if (dialog.exec() != QDialog::Accepted) return false;
   BuildError error;
   const int top = dialog.Top() ? dialog.Top()->value() : -1;
   // A scene that cannot grow has shown message 31.
-  BuildPrimitive(scene_, kNames[id - kCmdPlan], dialog.Horizontal()->value(), dialog.Vertical()->value(), top, error);
-  RedrawViews();
+  return BuildPrimitive(scene_, kNames[id - kCmdPlan], dialog.Horizontal()->value(), dialog.Vertical()->value(),
+                        top, error);
 }
 
-void ModelerWindow::TransformSelection(int id) {
+bool ModelerWindow::TransformSelection(int id) {
   const Transform transform = id == kCmdRotateSelection ? Transform::Rotate
                               : id == kCmdMoveSelection ? Transform::Move
                                                         : Transform::Size;
   TransformDialog dialog(library_, transform, this);
-  if (dialog.exec() != QDialog::Accepted) return;
+  if (dialog.exec() != QDialog::Accepted) return false;
   // A refusal (nothing selected, a point beyond what the scene file holds)
   // leaves every object where it was.
   BuildError error;
-  if (transform == Transform::Move) {
-    BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
-  } else if (transform == Transform::Size) {
-    BuildSize(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
-  } else {
-    BuildRotate(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
-  }
-  RedrawViews();
+  if (transform == Transform::Move) return BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  if (transform == Transform::Size) return BuildSize(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  return BuildRotate(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
 }
 
-void ModelerWindow::EditAttributes() {
+bool ModelerWindow::EditAttributes() {
   int first = 0;
   while (first < scene_.Header().objectCount && scene_.State(first).selection != 1) ++first;
-  if (first == scene_.Header().objectCount) return QApplication::beep();
+  if (first == scene_.Header().objectCount) {
+    QApplication::beep();
+    return false;
+  }
   ObjectMaterial material = MaterialOf(scene_, first);
   std::error_code error;
   const fs::path directory = fs::is_directory(scenePath_, error) ? scenePath_ : scenePath_.parent_path();
@@ -596,12 +630,11 @@ void ModelerWindow::EditAttributes() {
     if (link_) link_->PreviewMaterial(link::EncodeMaterialBlock(PreviewBlock(shown)));
   };
   AttributesDialog dialog(library_, material, picker_, settings_.previewBmp, directory, see, this);
-  if (dialog.exec() != QDialog::Accepted) return;
+  if (dialog.exec() != QDialog::Accepted) return false;
   // A refusal leaves the objects as they were; a faceted object refused the
   // spline rendering has shown message 38.
   BuildError refused;
-  ApplyMaterial(scene_, material, refused);
-  RedrawViews();
+  return ApplyMaterial(scene_, material, refused);
 }
 
 void ModelerWindow::closeEvent(QCloseEvent* event) {

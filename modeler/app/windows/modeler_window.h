@@ -14,6 +14,7 @@
 
 #include "messages/message_library.h"
 #include "modeler/app/modeler_settings.h"
+#include "modeler/app/undo_history.h"
 #include "scene/scene_model.h"
 #include "ui/image_picker.h"
 #include "ui/menus.h"
@@ -45,6 +46,8 @@ enum ModelerCommand {
   kCmdRendering = 190,
   kCmdPlaying = 195,
   kCmdQuit = 199,
+  kCmdUndo = 200,
+  kCmdRedo = 201,
   kCmdPlan = 211,
   kCmdBox = 212,
   kCmdDisc = 213,
@@ -143,7 +146,10 @@ class ModelerWindow final : public QMainWindow {
   void KeyframeCommand(int id);
   void NewModel();
   void OpenModel();
-  void InsertModel();
+  // The commands that change the model, each a step of "Undo" when it did.
+  void Edit(int id);
+  bool HasSelection() const;
+  bool InsertModel();
   bool Save();
   bool SaveAs(const QString& title);
   void SaveEnvironment();
@@ -152,11 +158,11 @@ class ModelerWindow final : public QMainWindow {
   void Render();
   void SwitchLanguage();
   // A primitive of the "Primitives" menu through its dialog.
-  void NewPrimitive(int id);
+  bool NewPrimitive(int id);
   // "DEPLACEMENT" or "ROTATION" for the selected objects.
-  void TransformSelection(int id);
+  bool TransformSelection(int id);
   // "ATTRIBUTS" for the selected objects, from the first one's material.
-  void EditAttributes();
+  bool EditAttributes();
   std::optional<std::filesystem::path> AskFile(FileRequest request);
   QString ModelFilter(bool withDxf) const;
   void ViewClosed(QMdiSubWindow* window);
@@ -168,6 +174,7 @@ class ModelerWindow final : public QMainWindow {
   ModelerSettings settings_;
   ModelerLink* link_;
   ImagePicker picker_;
+  UndoHistory history_;
   QMdiArea* area_;
   std::vector<QMdiSubWindow*> windows_;  // in the order they opened: the first is the scene's camera
   MenuActions actions_;
