@@ -154,16 +154,8 @@ bool ModelerWindow::AddView() {
   view->SetCameraShown(cameraShown_);
   view->SetScrollBarsShown(scrollBarsShown_);
   view->selectionChanged = [this] { RedrawViews(); };
-  // The view's own menu acts on the selection.
   view->setContextMenuPolicy(Qt::ActionsContextMenu);
-  const std::pair<int, int> viewCommands[] = {
-      {kCmdMoveSelection, kMsgObjectMoving}, {kCmdSizeSelection, kMsgObjectSizing},
-      {kCmdRotateSelection, kMsgObjectRotation}};
-  for (const auto& [command, message] : viewCommands) {
-    auto* action = new QAction(MessageString(library_, message).trimmed(), view);
-    connect(action, &QAction::triggered, this, [this, command = command] { Command(command); });
-    view->addAction(action);
-  }
+  SetViewCommands(*view);
   QMdiSubWindow* window = area_->addSubWindow(view);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(window, &QObject::destroyed, this, [this, window] { ViewClosed(window); });
@@ -173,6 +165,21 @@ bool ModelerWindow::AddView() {
   if (first) BuildMenus();
   RefreshTitle();
   return true;
+}
+
+void ModelerWindow::SetViewCommands(ModelView& view) {
+  for (QAction* action : view.actions()) {
+    view.removeAction(action);
+    delete action;
+  }
+  const std::pair<int, int> commands[] = {{kCmdMoveSelection, kMsgObjectMoving},
+                                          {kCmdSizeSelection, kMsgObjectSizing},
+                                          {kCmdRotateSelection, kMsgObjectRotation}};
+  for (const auto& [command, message] : commands) {
+    auto* action = new QAction(MessageString(library_, message).trimmed(), &view);
+    connect(action, &QAction::triggered, this, [this, command = command] { Command(command); });
+    view.addAction(action);
+  }
 }
 
 void ModelerWindow::ViewClosed(QMdiSubWindow* window) {
@@ -547,7 +554,10 @@ void ModelerWindow::Render() {
 void ModelerWindow::SwitchLanguage() {
   const char* other = library_.SystemName() == kEnglishLibrary ? kFrenchLibrary : kEnglishLibrary;
   // A library that cannot be loaded leaves the language and menus as they were.
-  if (library_.Load(other) == LoadResult::Loaded) BuildMenus();
+  if (library_.Load(other) == LoadResult::Loaded) {
+    BuildMenus();
+    for (ModelView* view : Views()) SetViewCommands(*view);
+  }
   RefreshTitle();
 }
 

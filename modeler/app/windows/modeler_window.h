@@ -137,6 +137,8 @@ class ModelerWindow final : public QMainWindow {
 
  private:
   void BuildMenus();
+  // The view's own menu, on the selection, in the library's language.
+  void SetViewCommands(ModelView& view);
   void RefreshMenus();
   void RefreshTitle();
   // Every view shows the scene again; the first takes the scene's camera
