@@ -45,6 +45,8 @@ inline constexpr double kMaqLengthLimit = std::numeric_limits<std::int32_t>::max
 inline constexpr double kMaqCoordinateLimit = std::numeric_limits<std::int32_t>::max() / maq::kPointScale;
 inline constexpr double kMaqAngleLimit = std::numeric_limits<std::int16_t>::max();
 inline constexpr int kMaqMaxPERS = std::numeric_limits<std::uint16_t>::max();
+// The longest map image name the file keeps whole.
+inline constexpr std::size_t kMaqMapNameLength = 99;
 
 // Whether the file holds the value: finite and within the limit.
 bool FitsLimit(double value, double limit);

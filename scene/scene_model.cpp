@@ -114,6 +114,69 @@ int SceneModel::AppendObject(int u, int v, int tries) {
   return n;
 }
 
+void SceneModel::RemoveObjects(const std::vector<bool>& removed) {
+  const int n = header_.objectCount;
+  const int used = n + header_.freeFrameCount;
+  // The new slot of every object and free frame, -1 for a removed object.
+  std::vector<int> slot(static_cast<std::size_t>(used), -1);
+  int kept = 0;
+  for (int k = 0; k < n; ++k) {
+    if (k >= static_cast<int>(removed.size()) || !removed[static_cast<std::size_t>(k)]) slot[k] = kept++;
+  }
+  if (kept == n) return;
+  for (int f = n; f < used; ++f) slot[f] = kept + (f - n);
+
+  // Everything moves towards the start, so copying in order never
+  // overwrites what is still to be read.
+  int nextPoint = 1;
+  for (int k = 0; k < n; ++k) {
+    const int j = slot[k];
+    if (j < 0) continue;
+    const int first = Object(k).FirstPoint();
+    const int count = ObjectPointCount(k);
+    for (int p = 0; p < count; ++p) points_.Put(nextPoint + p, points_.Get(first + p));
+    Object(j) = Object(k);
+    Object(j).SetFirstPoint(nextPoint);
+    State(j) = State(k);
+    Box(j) = Box(k);
+    nextPoint += count;
+  }
+  Object(kept) = ObjectRecord{};
+  Object(kept).SetFirstPoint(nextPoint);
+  for (int k = kept + 1; k <= n; ++k) Object(k) = ObjectRecord{};
+
+  for (int k = 0; k < used; ++k) {
+    if (slot[k] >= 0 && slot[k] != k) frames_.CopyFrame(k, slot[k]);
+  }
+  const int nowUsed = used - (n - kept);
+  for (int k = nowUsed; k < used; ++k) frames_.ResetFrame(k);
+  for (int k = 0; k < nowUsed; ++k) frames_.Record(k).identifier = k;
+  auto follow = [&](FrameTable& table, int count) {
+    for (int k = 0; k < count; ++k) {
+      const int parent = table.Record(k).parent;
+      if (parent < 0 || parent >= used) continue;
+      if (slot[parent] < 0) {
+        table.MakeRoot(k);
+      } else {
+        table.Record(k).parent = slot[parent];
+      }
+    }
+  };
+  follow(frames_, nowUsed);
+  follow(lamps_.Frames(), Lamps::kMaxLamps);
+  RefreshParentIds();
+
+  AssignmentList assignments;
+  for (int i = 0; i < assignments_.Count(); ++i) {
+    Assignment a = assignments_[i];
+    if (a.object < 0 || a.object >= n || slot[a.object] < 0) continue;
+    a.object = slot[a.object];
+    assignments.Add(a);
+  }
+  assignments_ = assignments;
+  header_.objectCount = kept;
+}
+
 void SceneModel::UpdateBoundingBox(int k) {
   const int first = Object(k).FirstPoint();
   const int end = Object(k + 1).FirstPoint();

@@ -4,6 +4,8 @@
 // The modeler owns one instance; every operation reads and changes it.
 #pragma once
 
+#include <vector>
+
 #include "scene/faces.h"
 #include "scene/frames.h"
 #include "scene/growth.h"
@@ -14,6 +16,8 @@
 #include "scene/view.h"
 
 namespace tessaran {
+
+struct SceneSnapshot;
 
 // The counts of the scene; the map and assignment counts are the sizes of
 // their lists.
@@ -74,6 +78,13 @@ class SceneModel {
   // slot up. Returns N, or -1 when a limit or a growth refused.
   int AppendObject(int u, int v, int tries = 2);
 
+  // Removes the objects marked in `removed` (one flag per object): the
+  // others close up in their order, with their points, tables, frames and
+  // map assignments; the free frames follow them down. A frame hanging from
+  // a removed object's frame becomes a root where it stands. The removed
+  // objects' faces and maps stay in their tables, unused.
+  void RemoveObjects(const std::vector<bool>& removed);
+
   // Recomputes object k's box from its points.
   void UpdateBoundingBox(int k);
 
@@ -108,6 +119,12 @@ class SceneModel {
   const MapList& Maps() const { return maps_; }
   AssignmentList& Assignments() { return assignments_; }
   const AssignmentList& Assignments() const { return assignments_; }
+
+  // ---- undo (scene_snapshot.cpp)
+  SceneSnapshot TakeSnapshot() const;
+  // Puts the snapshot's scene in place of this one; false, with the scene
+  // as it was, when the points or faces cannot be held.
+  bool RestoreSnapshot(const SceneSnapshot& snapshot);
 
   // Lets tests refuse a growth step as an exhausted memory would.
   void SetGrowthGate(GrowthGate gate);

@@ -13,6 +13,7 @@
 #include "modeler/geometry/extrusion.h"
 #include "modeler/geometry/mesh_object.h"
 #include "modeler/geometry/primitives.h"
+#include "modeler/geometry/remesh.h"
 #include "modeler/geometry/text3d.h"
 #include "platform/report.h"
 #include "scene/maq_file.h"
@@ -22,8 +23,6 @@ namespace tessaran {
 namespace {
 
 constexpr int kDxfObjectMessage = 38;
-// The parametric map type the batch mode makes.
-constexpr std::int32_t kParametricMap = 2;
 // Surface kinds of bits 14-15 of `Col`.
 constexpr int kSplineSurface = 0;
 constexpr int kPhongSurface = 1;
@@ -212,6 +211,21 @@ bool BuildSelect(SceneModel& scene, std::string_view which, BuildError& error) {
   return true;
 }
 
+bool BuildDuplicate(SceneModel& scene, BuildError& error) {
+  if (!NeedSelection(Selection(scene), error)) return false;
+  if (Duplicate(scene) < 0) return Fail(error, "the scene cannot hold the copies");
+  return true;
+}
+
+bool BuildDelete(SceneModel& scene, BuildError& error) {
+  const std::vector<int> selected = Selection(scene);
+  if (!NeedSelection(selected, error)) return false;
+  std::vector<bool> removed(static_cast<std::size_t>(scene.Header().objectCount), false);
+  for (int k : selected) removed[static_cast<std::size_t>(k)] = true;
+  scene.RemoveObjects(removed);
+  return true;
+}
+
 bool BuildMove(SceneModel& scene, double x, double y, double z, BuildError& error) {
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
@@ -345,33 +359,38 @@ bool BuildRendering(SceneModel& scene, std::string_view mode, BuildError& error)
   return true;
 }
 
-bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
-              BuildError& error) {
-  int index;
-  if (slot == "colour") {
-    index = 0;
-  } else if (slot == "bump") {
-    index = 1;
-  } else if (slot == "opacity") {
-    index = 2;
-  } else {
-    return Refuse(error, "map slots are colour, bump and opacity");
-  }
+bool BuildMapSlot(SceneModel& scene, MapSlot slot, std::int32_t type, const std::string& image, int repeatX,
+                  int repeatY, BuildError& error) {
+  const std::size_t index = static_cast<std::size_t>(slot);
+  if (index > 2) return Refuse(error, "map slots are colour, bump and opacity");
+  if (type != kParametricMap && type != kSphericalMap) return Refuse(error, "map types are parametric and spherical");
   if (!InRange(repeatX, 1, 999) || !InRange(repeatY, 1, 999)) return Refuse(error, "repetitions are 1 to 999");
-  if (image.empty() || image.size() > MapList::kMaxNameLength) {
-    return Refuse(error, "map image names have 1 to 150 characters");
+  // A longer name would be cut in the scene file and name another image.
+  if (image.size() > kMaqMapNameLength) {
+    return Refuse(error, "map image names have at most " + std::to_string(kMaqMapNameLength) + " characters");
   }
   const std::vector<int> selected = Selection(scene);
   if (!NeedSelection(selected, error)) return false;
+  if (image.empty()) {
+    for (int k : selected) {
+      const int existing = scene.Assignments().Find(k);
+      if (existing < 0) continue;
+      Assignment assignment = scene.Assignments()[existing];
+      assignment.maps[index] = 0;
+      scene.Assignments().Add(assignment);
+    }
+    return true;
+  }
   // Room for every assignment first, so that the scene changes all or not.
   int missing = 0;
   for (int k : selected) missing += scene.Assignments().Find(k) < 0 ? 1 : 0;
-  const bool known = scene.Maps().Find(kParametricMap, MapRepetition(repeatX, repeatY), image) != 0;
+  const std::int32_t repetition = MapRepetition(repeatX, repeatY);
+  const bool known = scene.Maps().Find(type, repetition, image) != 0;
   if ((!known && scene.Maps().Count() >= MapList::kMaxMaps) ||
       scene.Assignments().Count() + missing > AssignmentList::kMaxAssignments) {
     return Fail(error, "the map or assignment list is full");
   }
-  const int map = scene.Maps().Add(kParametricMap, MapRepetition(repeatX, repeatY), image);
+  const int map = scene.Maps().Add(type, repetition, image);
   for (int k : selected) {
     Assignment assignment{k, {}};
     if (const int existing = scene.Assignments().Find(k); existing >= 0) assignment = scene.Assignments()[existing];
@@ -379,6 +398,22 @@ bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image
     scene.Assignments().Add(assignment);
   }
   return true;
+}
+
+bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
+              BuildError& error) {
+  MapSlot which;
+  if (slot == "colour") {
+    which = MapSlot::Colour;
+  } else if (slot == "bump") {
+    which = MapSlot::Bump;
+  } else if (slot == "opacity") {
+    which = MapSlot::Opacity;
+  } else {
+    return Refuse(error, "map slots are colour, bump and opacity");
+  }
+  if (image.empty()) return Refuse(error, "a map needs its image name");
+  return BuildMapSlot(scene, which, kParametricMap, image, repeatX, repeatY, error);
 }
 
 bool BuildLamp(SceneModel& scene, const LampSettings& lamp, BuildError& error) {
@@ -458,6 +493,7 @@ constexpr OptionWords kOptions[] = {
     {"--move", 3, 0, true, 0},      {"--rotate", 3, 0, true, 0},   {"--size", 3, 0, true, 0},
     {"--colour", 3, 0, true, 0},    {"--material", 5, 0, true, 0}, {"--rendering", 1, 0, false, 1},
     {"--map", 4, 0, true, 2},       {"--lamp", 3, 5, true, 0},     {"--camera", 4, 3, true, 0},
+    {"--duplicate", 0, 0, false, 0}, {"--delete", 0, 0, false, 0},
 };
 
 const OptionWords* Find(std::string_view option) {
@@ -541,6 +577,8 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
     return BuildText(scene, op.words[0], state.font, error);
   }
   if (option == "--select") return BuildSelect(scene, op.words[0], error);
+  if (option == "--duplicate") return BuildDuplicate(scene, error);
+  if (option == "--delete") return BuildDelete(scene, error);
   if (option == "--move") return BuildMove(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--rotate") return BuildRotate(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--size") return BuildSize(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
@@ -583,6 +621,7 @@ std::string BuildOptionsHelp() {
          "  --select all|none|N|N-M  objects by number, from 0\n"
          "  on the selection (the objects the last operation made, or those selected):\n"
          "  --move X Y Z, --rotate AX AY AZ (degrees), --size SX SY SZ (per cent)\n"
+         "  --duplicate (the copies become the selection), --delete\n"
          "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
          "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
          "  --lamp X Y Z [INTENSITY [APERTURE [R G B]]]  a lamp aimed at the target\n"

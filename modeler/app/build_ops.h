@@ -11,6 +11,7 @@
 // was.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -51,6 +52,11 @@ bool BuildText(SceneModel& scene, std::string_view text, const std::filesystem::
 // --select all|none|N|N-M (objects numbered from 0).
 bool BuildSelect(SceneModel& scene, std::string_view which, BuildError& error);
 
+// On the selection: --duplicate (the copies, moved by 10 along X and Y,
+// become the selection) and --delete.
+bool BuildDuplicate(SceneModel& scene, BuildError& error);
+bool BuildDelete(SceneModel& scene, BuildError& error);
+
 // On the selection: --move X Y Z, --rotate AX AY AZ (degrees, about the
 // world axes X, then Y, then Z, each object about its own origin),
 // --size SX SY SZ (per cent, about the object's origin).
@@ -66,8 +72,18 @@ bool BuildMaterial(SceneModel& scene, int reflection, int transmission, int refr
                    BuildError& error);
 bool BuildRendering(SceneModel& scene, std::string_view mode, BuildError& error);
 
-// --map colour|bump|opacity F REPX REPY: a parametric map (type 2) in that
-// slot of every selected object.
+// The three map slots of an object, and the map types the renderer knows.
+enum class MapSlot { Colour = 0, Bump = 1, Opacity = 2 };
+constexpr std::int32_t kSphericalMap = 1;
+constexpr std::int32_t kParametricMap = 2;
+
+// A map of `type` in that slot of every selected object; an empty `image`
+// takes the slot's map off them. Names are kept to what the scene file
+// holds (99 characters).
+bool BuildMapSlot(SceneModel& scene, MapSlot slot, std::int32_t type, const std::string& image, int repeatX,
+                  int repeatY, BuildError& error);
+// --map colour|bump|opacity F REPX REPY: a parametric map in that slot of
+// every selected object.
 bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
               BuildError& error);
 
@@ -105,7 +121,8 @@ struct BuildState {
 
 // Whether `option` is one of the operations above (--import, --primitive,
 // --profile, --extrude, --pivot, --text, --font, --select, --move, --rotate,
-// --size, --colour, --material, --rendering, --map, --lamp, --camera).
+// --size, --duplicate, --delete, --colour, --material, --rendering, --map,
+// --lamp, --camera).
 bool IsBuildOption(std::string_view option);
 // Takes args[i] and its words (optional ones while they are not options),
 // leaving i on the last word taken; --text takes a --font that follows it.

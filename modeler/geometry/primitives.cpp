@@ -48,7 +48,34 @@ int MakeMesh(SceneModel& scene, int cols, int rows, int k, int rebuild, PointAt 
   return k;
 }
 
+}  // namespace
+
+MeshMinimum PrimitiveMinimum(Primitive kind) {
+  switch (kind) {
+    case Primitive::Plan:
+      return {1, 1};
+    case Primitive::Box:
+      return {4, 3};
+    case Primitive::Disc:
+      return {4, 1};
+    case Primitive::Cylinder:
+    case Primitive::Sphere:
+    case Primitive::Ring:
+      break;
+  }
+  return {4, 4};
+}
+
+namespace {
+
 int Clamp(int value, int minimum) { return std::clamp(value, minimum, kMaxIntervals); }
+
+// u and v raised to the primitive's minimum.
+void RaiseToMinimum(Primitive kind, int& u, int& v) {
+  const MeshMinimum least = PrimitiveMinimum(kind);
+  u = Clamp(u, least.u);
+  v = Clamp(v, least.v);
+}
 
 // Rows of a closed solid made of a top cap, a side and a bottom cap, each
 // cap taking `cap` intervals of the v rows: for row i its height and the
@@ -75,8 +102,7 @@ SolidRow SolidRowAt(int i, int v, int cap, double top, double half) {
 }  // namespace
 
 int Plan(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
-  u = Clamp(u, 1);
-  v = Clamp(v, 1);
+  RaiseToMinimum(Primitive::Plan, u, v);
   const double s = top;
   return MakeMesh(scene, u + 3, v + 3, k, rebuild, [&](int i, int j) {
     const int r = std::clamp(i - 1, 0, v);
@@ -89,8 +115,7 @@ int Plan(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
 }
 
 int Disc(SceneModel& scene, int u, int v, int k, int rebuild) {
-  u = Clamp(u, 4);
-  v = Clamp(v, 1);
+  RaiseToMinimum(Primitive::Disc, u, v);
   const double step = kTwoPiDisc / u;
   return MakeMesh(scene, u + 2, v + 3, k, rebuild, [&](int i, int j) {
     double radius;
@@ -109,8 +134,7 @@ int Disc(SceneModel& scene, int u, int v, int k, int rebuild) {
 }
 
 int Sphere(SceneModel& scene, int u, int v, int k, int rebuild) {
-  u = Clamp(u, 4);
-  v = Clamp(v, 4);
+  RaiseToMinimum(Primitive::Sphere, u, v);
   const double step = kTwoPiSphere / u;
   const double pole = 50 * std::cos(std::numbers::pi / (2.0 * v));
   return MakeMesh(scene, u + 2, v + 3, k, rebuild, [&](int i, int j) {
@@ -127,8 +151,7 @@ int Sphere(SceneModel& scene, int u, int v, int k, int rebuild) {
 }
 
 int CylinderCone(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
-  u = Clamp(u, 4);
-  v = Clamp(v, 4);
+  RaiseToMinimum(Primitive::Cylinder, u, v);
   // A quarter of the rows for each cap, half for the side; the solid is
   // centred on the origin like every primitive (the side runs from +50 to
   // -50 instead of 0 to -100).
@@ -143,8 +166,7 @@ int CylinderCone(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
 }
 
 int BoxPyramid(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
-  u = Clamp(u, 4);
-  v = Clamp(v, 3);
+  RaiseToMinimum(Primitive::Box, u, v);
   const int perSide = u / 4;
   const int perimeter = 4 * perSide;
   // The section walks the square's perimeter from the middle of its first
@@ -164,8 +186,7 @@ int BoxPyramid(SceneModel& scene, int u, int v, int k, int rebuild, int top) {
 }
 
 int Ring(SceneModel& scene, int u, int v, int k, int rebuild, int size) {
-  u = Clamp(u, 4);
-  v = Clamp(v, 4);
+  RaiseToMinimum(Primitive::Ring, u, v);
   // A torus of outer radius 50 whose tube radius is `size` per cent of 25.
   const double tube = 25.0 * std::clamp(size, 1, 100) / 100.0;
   const double centre = 50 - tube;

@@ -15,6 +15,12 @@ namespace tessaran {
 
 enum class Primitive { Plan, Box, Disc, Cylinder, Sphere, Ring };
 
+// The fewest intervals of each mesh direction a primitive is made with.
+struct MeshMinimum {
+  int u, v;
+};
+MeshMinimum PrimitiveMinimum(Primitive kind);
+
 // Each generator appends a new object (rebuild 0) or, with rebuild 1,
 // rewrites the points of object k in place, keeping its sizes and
 // attributes. u and v are the intervals of the two mesh directions, raised

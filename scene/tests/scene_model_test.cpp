@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "scene/scene_snapshot.h"
 
 namespace tessaran {
 namespace {
@@ -123,6 +124,74 @@ TEST(SceneModel, AppendingMovesTheFreeFramesWithTheirChildren) {
   // The new object's frame is fresh.
   EXPECT_EQ(scene.Frames().Record(1).identifier, 1);
   EXPECT_DOUBLE_EQ(scene.Frames().AbsOrigin(1)[2], 0);
+}
+
+TEST(SceneModel, RemovedObjectsLeaveTheOthersClosedUpWithTheirFramesAndMaps) {
+  SceneModel scene;
+  for (int k = 0; k < 4; ++k) {
+    ASSERT_EQ(scene.AppendObject(2, k + 1), k);
+    Mark(scene, k);
+    for (int p = 0; p < scene.ObjectPointCount(k); ++p) {
+      scene.Points().Put(scene.Object(k).FirstPoint() + p, {float(k), float(p), 0});
+    }
+  }
+  // A free frame after the objects; object 3 hangs from object 1, object 2
+  // and a lamp from the free frame, another lamp from object 1.
+  scene.Header().freeFrameCount = 1;
+  scene.Frames().AbsOrigin(4) = {0, 0, 50};
+  ASSERT_EQ(AttachFrame(scene.Frames(), 3, 1), 1);
+  ASSERT_EQ(AttachFrame(scene.Frames(), 2, 4), 1);
+  ASSERT_EQ(AttachFrame(scene.SceneLamps().Frames(), 0, scene.Frames(), 4), 1);
+  ASSERT_EQ(AttachFrame(scene.SceneLamps().Frames(), 1, scene.Frames(), 1), 1);
+  scene.Assignments().Add({1, {1, 0, 0}});
+  scene.Assignments().Add({3, {0, 1, 0}});
+
+  scene.RemoveObjects({true, true, false, false});
+  ASSERT_EQ(scene.Header().objectCount, 2);
+  EXPECT_EQ(scene.Header().freeFrameCount, 1);
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(scene.Object(k).Col(), 0x0ABC + k + 2);
+    EXPECT_DOUBLE_EQ(scene.Frames().AbsOrigin(k)[0], k + 2);
+    EXPECT_EQ(scene.Frames().Record(k).identifier, k);
+    EXPECT_EQ(scene.ObjectPointCount(k), 2 * (k + 3));
+    EXPECT_EQ(scene.Points().Get(scene.Object(k).FirstPoint() + 1), (std::array<float, 3>{float(k + 2), 1, 0}));
+  }
+  EXPECT_EQ(scene.TotalPoints(), 6 + 8);
+  // The free frame moved down with its children; the frame that hung from a
+  // removed object stands alone.
+  EXPECT_DOUBLE_EQ(scene.Frames().AbsOrigin(2)[2], 50);
+  EXPECT_EQ(scene.Frames().Record(0).parent, 2);
+  EXPECT_EQ(scene.Frames().Record(0).parentId, 2);
+  EXPECT_EQ(scene.SceneLamps().Frames().Record(0).parent, 2);
+  EXPECT_EQ(scene.Frames().Record(1).parent, -1);
+  EXPECT_EQ(scene.SceneLamps().Frames().Record(1).parent, -1);
+  ASSERT_EQ(scene.Assignments().Count(), 1);
+  EXPECT_EQ(scene.Assignments()[0], (Assignment{1, {0, 1, 0}}));
+  // Nothing marked: nothing changes.
+  scene.RemoveObjects({});
+  EXPECT_EQ(scene.Header().objectCount, 2);
+}
+
+TEST(SceneModel, ASnapshotPutsBackPointsFacesAndTables) {
+  SceneModel scene;
+  ASSERT_EQ(scene.AppendObject(2, 3), 0);
+  Mark(scene, 0);
+  scene.Points().Put(6, {1.0005f, 2, 3});
+  ASSERT_EQ(scene.Faces().Resize(2), 1);
+  scene.Faces().Put(1, {1, 2, -3, 0});
+  scene.Assignments().Add({0, {1, 0, 0}});
+  const SceneSnapshot before = scene.TakeSnapshot();
+
+  scene.NewScene();
+  for (int k = 0; k < 3; ++k) ASSERT_GE(scene.AppendObject(100, 100), 0);
+  ASSERT_TRUE(scene.RestoreSnapshot(before));
+  ASSERT_EQ(scene.Header().objectCount, 1);
+  ExpectMarked(scene, 0);
+  EXPECT_EQ(scene.TotalPoints(), 6);
+  EXPECT_EQ(scene.Points().Get(6), (std::array<float, 3>{1.0005f, 2, 3}));
+  EXPECT_EQ(scene.Faces().Count(), 2);
+  EXPECT_EQ(scene.Faces().Get(1), (Face{1, 2, -3, 0}));
+  EXPECT_EQ(scene.Assignments().Count(), 1);
 }
 
 TEST(SceneModel, ObjectLimitIsRefusedWithoutTrying) {

@@ -149,6 +149,28 @@ TEST(BuildOps, CommandLineWordsAndOptionalValues) {
   EXPECT_FALSE(IsBuildOption("--save"));
 }
 
+TEST(BuildOps, DuplicateThenDeleteOnTheSelection) {
+  const std::vector<std::string> args = {"--primitive", "box", "4", "3", "--primitive", "sphere", "8", "6",
+                                         "--duplicate", "--select", "1", "--delete"};
+  SceneModel scene;
+  BuildState state;
+  BuildError error;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    BuildOperation op;
+    ASSERT_TRUE(ParseBuildOperation(args, i, op, error)) << error;
+    ASSERT_TRUE(RunBuildOperation(scene, state, op, error)) << op.option << error;
+  }
+  // The box and the sphere's copy, 10 along X and Y from the sphere.
+  ASSERT_EQ(scene.Header().objectCount, 2);
+  EXPECT_EQ(scene.Object(1).MeshU(), 8 + 2);
+  EXPECT_EQ(scene.Object(1).MeshV(), 6 + 3);
+  EXPECT_EQ(scene.Frames().AbsOrigin(1), (Vec3{10, 10, 0}));
+  ASSERT_TRUE(BuildSelect(scene, "none", error));
+  EXPECT_FALSE(BuildDelete(scene, error));
+  EXPECT_FALSE(BuildDuplicate(scene, error));
+  EXPECT_TRUE(error.badUsage);
+}
+
 }  // namespace
 }  // namespace tessaran
 

@@ -41,4 +41,10 @@ link::SendResult ModelerLink::Render(const std::string& scenePath) {
 
 link::SendResult ModelerLink::ShowPlayer() { return Execute(link::kPlayerSlot, "SHOW", "SHOW"); }
 
+link::SendResult ModelerLink::PreviewMaterial(const std::vector<std::uint8_t>& block) {
+  const link::SendResult result = client_.Poke(link::kRendererSlot, link::kMaterialItem, block, {"Q1VOIR.SEE"});
+  watcher_->Rewatch();
+  return result;
+}
+
 }  // namespace tessaran

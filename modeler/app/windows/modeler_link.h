@@ -1,12 +1,13 @@
 // The modeler's side of the program link in its windows: the client of the
 // renderer and the player, dispatched from the event loop. It asks the
-// renderer to render a saved scene ("RENDER") or to come forward ("SHOW"),
-// the player to come forward, and on closing sends "QUIT" to each program
+// renderer to render a saved scene ("RENDER"), to come forward ("SHOW") or
+// to preview a material on its sphere (a poke), the player to come forward, and on closing sends "QUIT" to each program
 // it started.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/instance.h"
 #include "link/program_client.h"
@@ -29,6 +30,9 @@ class ModelerLink {
   link::SendResult Render(const std::string& scenePath);
   link::SendResult ShowRenderer() { return Render({}); }
   link::SendResult ShowPlayer();
+  // The material block poked on "Q1VOIR"; a renderer started for it opens
+  // its preview project.
+  link::SendResult PreviewMaterial(const std::vector<std::uint8_t>& block);
 
  private:
   ModelerLink() = default;

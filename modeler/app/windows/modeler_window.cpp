@@ -1,5 +1,6 @@
 #include "modeler/app/windows/modeler_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,14 +10,20 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSpinBox>
 #include <algorithm>
 #include <memory>
 
 #include "modeler/app/build_ops.h"
 #include "modeler/app/model_files.h"
+#include "modeler/app/object_material.h"
+#include "modeler/app/windows/attributes_dialog.h"
+#include "modeler/app/windows/primitive_dialog.h"
+#include "modeler/app/windows/transform_dialog.h"
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_link.h"
 #include "modeler/geometry/camera.h"
+#include "modeler/geometry/primitives.h"
 #include "platform/report.h"
 #include "platform/sysinfo.h"
 #include "scene/keyframes.h"
@@ -39,6 +46,7 @@ constexpr int kMsgQuit = 3;
 constexpr int kMsgEraseModel = 4;
 constexpr int kMsgSaveEnvironment = 7;
 constexpr int kMsgAbout = 8;
+constexpr int kMsgDeleteObjects = 9;
 constexpr int kMsgOpenTitle = 75;
 constexpr int kMsgInsertTitle = 76;
 constexpr int kMsgSaveTitle = 77;
@@ -47,6 +55,9 @@ constexpr int kMsgTitleNoName = 86;
 constexpr int kMsgTitleAnimation = 87;
 constexpr int kMsgRenderSaveTitle = 90;
 constexpr int kMsgOpenErases = 95;
+constexpr int kMsgObjectSizing = 69;
+constexpr int kMsgObjectMoving = 72;
+constexpr int kMsgObjectRotation = 74;
 
 // Texts of the file dialogs ("FILES").
 constexpr int kTextModelFilter = 1;
@@ -57,12 +68,12 @@ constexpr int kTextBlankInPath = 3;
 // stay greyed.
 constexpr int kHandledCommands[] = {
     kCmdAddWindow, kCmdNew, kCmdOpen, kCmdInsert, kCmdSave, kCmdSaveAs, kCmdEnvironment, kCmdAnimation, kCmdAbout,
-    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
+    kCmdDeleteWindow, kCmdScrollBars, kCmdRendering, kCmdPlaying, kCmdQuit, kCmdPlan, kCmdBox, kCmdDisc, kCmdCylinder, kCmdSphere, kCmdRing, kCmdDuplicate, kCmdDelete, kCmdUndo, kCmdRedo, kCmdSelectAll, kCmdZoom, kCmdZoomIn,
     kCmdZoomOut, kCmdRotation, kCmdMove, kCmdPerspectiveMouse, kCmdPerspectiveAverage, kCmdPerspectiveNo,
-    kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdKeyframeAdd, kCmdKeyframeModify,
+    kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdAttributes, kCmdKeyframeAdd, kCmdKeyframeModify,
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
     kCmdKeyframeLast, kCmdCamera, kCmdMonoWindow, kCmdAutoArrange, kCmdLanguage, kCmdModeller, kCmdFrameRendering,
-    kCmdFrameQuit};
+    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection};
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -143,6 +154,8 @@ bool ModelerWindow::AddView() {
   view->SetCameraShown(cameraShown_);
   view->SetScrollBarsShown(scrollBarsShown_);
   view->selectionChanged = [this] { RedrawViews(); };
+  view->setContextMenuPolicy(Qt::ActionsContextMenu);
+  SetViewCommands(*view);
   QMdiSubWindow* window = area_->addSubWindow(view);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(window, &QObject::destroyed, this, [this, window] { ViewClosed(window); });
@@ -152,6 +165,21 @@ bool ModelerWindow::AddView() {
   if (first) BuildMenus();
   RefreshTitle();
   return true;
+}
+
+void ModelerWindow::SetViewCommands(ModelView& view) {
+  for (QAction* action : view.actions()) {
+    view.removeAction(action);
+    delete action;
+  }
+  const std::pair<int, int> commands[] = {{kCmdMoveSelection, kMsgObjectMoving},
+                                          {kCmdSizeSelection, kMsgObjectSizing},
+                                          {kCmdRotateSelection, kMsgObjectRotation}};
+  for (const auto& [command, message] : commands) {
+    auto* action = new QAction(MessageString(library_, message).trimmed(), &view);
+    connect(action, &QAction::triggered, this, [this, command = command] { Command(command); });
+    view.addAction(action);
+  }
 }
 
 void ModelerWindow::ViewClosed(QMdiSubWindow* window) {
@@ -170,7 +198,7 @@ void ModelerWindow::BuildMenus() {
   const std::pair<int, QKeySequence> shortcuts[] = {
       {kCmdNew, QKeySequence::New},       {kCmdOpen, QKeySequence::Open},       {kCmdSave, QKeySequence::Save},
       {kCmdSaveAs, QKeySequence::SaveAs}, {kCmdQuit, QKeySequence::Quit},       {kCmdFrameQuit, QKeySequence::Quit},
-      {kCmdSelectAll, QKeySequence::SelectAll}, {kCmdZoomIn, QKeySequence::ZoomIn}, {kCmdZoomOut, QKeySequence::ZoomOut}};
+      {kCmdSelectAll, QKeySequence::SelectAll}, {kCmdUndo, QKeySequence::Undo}, {kCmdRedo, QKeySequence::Redo}, {kCmdZoomIn, QKeySequence::ZoomIn}, {kCmdZoomOut, QKeySequence::ZoomOut}};
   for (const auto& [id, keys] : shortcuts) {
     if (actions_.count(id)) actions_[id]->setShortcut(keys);
   }
@@ -194,6 +222,8 @@ void ModelerWindow::RefreshMenus() {
   check(kCmdCamera, cameraShown_);
   check(kCmdScrollBars, scrollBarsShown_);
   if (actions_.count(kCmdAddWindow)) actions_[kCmdAddWindow]->setEnabled(windows_.size() < kMaxViews);
+  if (actions_.count(kCmdUndo)) actions_[kCmdUndo]->setEnabled(history_.CanUndo());
+  if (actions_.count(kCmdRedo)) actions_[kCmdRedo]->setEnabled(history_.CanRedo());
 }
 
 void ModelerWindow::RefreshTitle() {
@@ -232,7 +262,7 @@ void ModelerWindow::Command(int id) {
     case kCmdOpen:
       return OpenModel();
     case kCmdInsert:
-      return InsertModel();
+      return Edit(id);
     case kCmdSave:
       Save();
       break;
@@ -278,6 +308,27 @@ void ModelerWindow::Command(int id) {
       return;
     case kCmdLanguage:
       return SwitchLanguage();
+    case kCmdUndo:
+    case kCmdRedo:
+      if (id == kCmdUndo ? history_.Undo(scene_) : history_.Redo(scene_)) {
+        RedrawViews();
+      } else {
+        QApplication::beep();
+      }
+      return;
+    case kCmdAttributes:
+    case kCmdPlan:
+    case kCmdBox:
+    case kCmdDisc:
+    case kCmdCylinder:
+    case kCmdSphere:
+    case kCmdRing:
+    case kCmdDuplicate:
+    case kCmdDelete:
+    case kCmdRotateSelection:
+    case kCmdMoveSelection:
+    case kCmdSizeSelection:
+      return Edit(id);
     default:
       return ViewCommand(id);
   }
@@ -357,6 +408,7 @@ void ModelerWindow::KeyframeCommand(int id) {
 
 void ModelerWindow::NewModel() {
   if (!Ask(kMsgEraseModel)) return;
+  history_.Clear();
   scene_.NewScene();
   scene_.View() = ViewCamera{};
   DeriveCamera(scene_.View());
@@ -406,21 +458,21 @@ bool ModelerWindow::OpenFile(const fs::path& file) {
     named_ = true;
   }
   animation_ = false;
+  // The changes before belong to another model.
+  history_.Clear();
   if (windows_.empty()) AddView();
   RedrawViews(true);
   return true;
 }
 
-void ModelerWindow::InsertModel() {
+bool ModelerWindow::InsertModel() {
   const auto file = AskFile({MessageString(library_, kMsgInsertTitle), ModelFilter(true), "MAQ", false, {}});
-  if (!file) return;
+  if (!file) return false;
   if (IsDxfFile(*file)) {
     BuildError error;
-    BuildImportDxf(scene_, *file, error);
-  } else {
-    ReadModel(scene_, *file, ReadMode::Insert);
+    return BuildImportDxf(scene_, *file, error);
   }
-  RedrawViews();
+  return ReadModel(scene_, *file, ReadMode::Insert) == 0;
 }
 
 bool ModelerWindow::Save() {
@@ -502,8 +554,97 @@ void ModelerWindow::Render() {
 void ModelerWindow::SwitchLanguage() {
   const char* other = library_.SystemName() == kEnglishLibrary ? kFrenchLibrary : kEnglishLibrary;
   // A library that cannot be loaded leaves the language and menus as they were.
-  if (library_.Load(other) == LoadResult::Loaded) BuildMenus();
+  if (library_.Load(other) == LoadResult::Loaded) {
+    BuildMenus();
+    for (ModelView* view : Views()) SetViewCommands(*view);
+  }
   RefreshTitle();
+}
+
+void ModelerWindow::Edit(int id) {
+  SceneSnapshot before = scene_.TakeSnapshot();
+  bool changed = false;
+  BuildError error;
+  switch (id) {
+    case kCmdInsert:
+      changed = InsertModel();
+      break;
+    case kCmdAttributes:
+      changed = EditAttributes();
+      break;
+    case kCmdDuplicate:
+      // A scene that cannot grow has shown message 31.
+      changed = BuildDuplicate(scene_, error);
+      break;
+    case kCmdDelete:
+      changed = HasSelection() && Ask(kMsgDeleteObjects) && BuildDelete(scene_, error);
+      break;
+    case kCmdRotateSelection:
+    case kCmdMoveSelection:
+    case kCmdSizeSelection:
+      changed = TransformSelection(id);
+      break;
+    default:
+      changed = NewPrimitive(id);
+      break;
+  }
+  if (changed) history_.Push(std::move(before));
+  RedrawViews();
+}
+
+bool ModelerWindow::HasSelection() const {
+  for (int k = 0; k < scene_.Header().objectCount; ++k) {
+    if (scene_.State(k).selection == 1) return true;
+  }
+  return false;
+}
+
+bool ModelerWindow::NewPrimitive(int id) {
+  // The batch mode's names, in the order of the commands.
+  static constexpr const char* kNames[] = {"plan", "box", "disc", "cylinder", "sphere", "ring"};
+  const auto kind = static_cast<Primitive>(id - kCmdPlan);
+  PrimitiveDialog dialog(library_, kind, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  BuildError error;
+  const int top = dialog.Top() ? dialog.Top()->value() : -1;
+  // A scene that cannot grow has shown message 31.
+  return BuildPrimitive(scene_, kNames[id - kCmdPlan], dialog.Horizontal()->value(), dialog.Vertical()->value(),
+                        top, error);
+}
+
+bool ModelerWindow::TransformSelection(int id) {
+  const Transform transform = id == kCmdRotateSelection ? Transform::Rotate
+                              : id == kCmdMoveSelection ? Transform::Move
+                                                        : Transform::Size;
+  TransformDialog dialog(library_, transform, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  // A refusal (nothing selected, a point beyond what the scene file holds)
+  // leaves every object where it was.
+  BuildError error;
+  if (transform == Transform::Move) return BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  if (transform == Transform::Size) return BuildSize(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  return BuildRotate(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+}
+
+bool ModelerWindow::EditAttributes() {
+  int first = 0;
+  while (first < scene_.Header().objectCount && scene_.State(first).selection != 1) ++first;
+  if (first == scene_.Header().objectCount) {
+    QApplication::beep();
+    return false;
+  }
+  ObjectMaterial material = MaterialOf(scene_, first);
+  std::error_code error;
+  const fs::path directory = fs::is_directory(scenePath_, error) ? scenePath_ : scenePath_.parent_path();
+  const auto see = [this](const ObjectMaterial& shown) {
+    if (link_) link_->PreviewMaterial(link::EncodeMaterialBlock(PreviewBlock(shown)));
+  };
+  AttributesDialog dialog(library_, material, picker_, settings_.previewBmp, directory, see, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  // A refusal leaves the objects as they were; a faceted object refused the
+  // spline rendering has shown message 38.
+  BuildError refused;
+  return ApplyMaterial(scene_, material, refused);
 }
 
 void ModelerWindow::closeEvent(QCloseEvent* event) {

@@ -1,8 +1,8 @@
 // The modeler's frame "TESSARAN DRAWING SYNTHESIS": the small menu "QMX"
 // while no view is open, otherwise up to six views in its working area
 // with the menu "#1" of the message library; the file, window, view,
-// keyframe and animation commands, the render and play requests through
-// the program link, the language switch and quit. Every command stores the
+// keyframe and animation commands, the material of the selection, the
+// render, play and material preview requests through the program link, the language switch and quit. Every command stores the
 // first view's camera in the scene before it runs, as the scene's camera.
 #pragma once
 
@@ -14,7 +14,9 @@
 
 #include "messages/message_library.h"
 #include "modeler/app/modeler_settings.h"
+#include "modeler/app/undo_history.h"
 #include "scene/scene_model.h"
+#include "ui/image_picker.h"
 #include "ui/menus.h"
 
 class QMdiArea;
@@ -44,6 +46,16 @@ enum ModelerCommand {
   kCmdRendering = 190,
   kCmdPlaying = 195,
   kCmdQuit = 199,
+  kCmdUndo = 200,
+  kCmdRedo = 201,
+  kCmdPlan = 211,
+  kCmdBox = 212,
+  kCmdDisc = 213,
+  kCmdCylinder = 214,
+  kCmdSphere = 215,
+  kCmdRing = 216,
+  kCmdDuplicate = 270,
+  kCmdDelete = 290,
   kCmdSelectAll = 293,
   kCmdZoom = 300,
   kCmdZoomIn = 301,
@@ -58,6 +70,7 @@ enum ModelerCommand {
   kCmdTopView = 343,
   kCmdSaveView = 380,
   kCmdSeeView = 390,
+  kCmdAttributes = 400,
   kCmdKeyframeAdd = 500,
   kCmdKeyframeModify = 510,
   kCmdKeyframeInsert = 520,
@@ -70,6 +83,10 @@ enum ModelerCommand {
   kCmdMonoWindow = 673,
   kCmdAutoArrange = 674,
   kCmdLanguage = 681,
+  // The views' own menu: the selection turned, moved or sized.
+  kCmdRotateSelection = 2010,
+  kCmdMoveSelection = 2020,
+  kCmdSizeSelection = 2030,
 };
 
 // A file the user is asked for: the dialog's title, the Qt filter, the
@@ -120,6 +137,8 @@ class ModelerWindow final : public QMainWindow {
 
  private:
   void BuildMenus();
+  // The view's own menu, on the selection, in the library's language.
+  void SetViewCommands(ModelView& view);
   void RefreshMenus();
   void RefreshTitle();
   // Every view shows the scene again; the first takes the scene's camera
@@ -129,7 +148,10 @@ class ModelerWindow final : public QMainWindow {
   void KeyframeCommand(int id);
   void NewModel();
   void OpenModel();
-  void InsertModel();
+  // The commands that change the model, each a step of "Undo" when it did.
+  void Edit(int id);
+  bool HasSelection() const;
+  bool InsertModel();
   bool Save();
   bool SaveAs(const QString& title);
   void SaveEnvironment();
@@ -137,6 +159,12 @@ class ModelerWindow final : public QMainWindow {
   void ShowAbout();
   void Render();
   void SwitchLanguage();
+  // A primitive of the "Primitives" menu through its dialog.
+  bool NewPrimitive(int id);
+  // "DEPLACEMENT" or "ROTATION" for the selected objects.
+  bool TransformSelection(int id);
+  // "ATTRIBUTS" for the selected objects, from the first one's material.
+  bool EditAttributes();
   std::optional<std::filesystem::path> AskFile(FileRequest request);
   QString ModelFilter(bool withDxf) const;
   void ViewClosed(QMdiSubWindow* window);
@@ -147,6 +175,8 @@ class ModelerWindow final : public QMainWindow {
   MessageLibrary& library_;
   ModelerSettings settings_;
   ModelerLink* link_;
+  ImagePicker picker_;
+  UndoHistory history_;
   QMdiArea* area_;
   std::vector<QMdiSubWindow*> windows_;  // in the order they opened: the first is the scene's camera
   MenuActions actions_;

@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "renderer/app/render_maps.h"
-#include "renderer/app/windows/dialog_buttons.h"
+#include "ui/dialog_buttons.h"
 #include "ui/dialog_texts.h"
 
 namespace tessaran {

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "renderer/app/windows/dialog_buttons.h"
+#include "ui/dialog_buttons.h"
 #include "ui/dialog_texts.h"
 
 namespace tessaran {

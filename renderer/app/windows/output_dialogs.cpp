@@ -10,7 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "renderer/app/windows/dialog_buttons.h"
+#include "ui/dialog_buttons.h"
 #include "ui/dialog_texts.h"
 
 namespace tessaran {

@@ -1,5 +1,6 @@
 // What the modeler windows' tests share: questions answered from a table,
-// messages collected, and a fixture with the English library, its own
+// messages collected, a server of the link that records what it receives,
+// and a fixture with the English library, its own
 // settings and runtime folders, and a scene.
 #pragma once
 
@@ -13,10 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "link/execute_text.h"
+#include "link/instance.h"
 #include "messages/message_library.h"
 #include "modeler/app/build_ops.h"
 #include "platform/report.h"
 #include "scene/scene_model.h"
+#include "ui/link_watcher.h"
 #include "ui/tests/qt_test_app.h"
 
 namespace tessaran {
@@ -40,6 +44,39 @@ class CollectingReporter final : public MessageReporter {
  public:
   void Report(MessageKind, int number, std::string_view) override { shown.push_back(number); }
   std::vector<int> shown;
+};
+
+// A renderer or player that only remembers the commands and the pokes it
+// was sent.
+class RecordingServer final : public link::Callbacks {
+ public:
+  explicit RecordingServer(const char* service) {
+    instance_ = link::Instance::Initialize(link::kFailSelfConnections, *this, nullptr);
+    registered = instance_ && instance_->RegisterService(service, nullptr);
+    if (registered) watcher_ = std::make_unique<LinkWatcher>(*instance_);
+  }
+  bool Connect(link::ConversationId, const std::string&, const std::string&) override { return true; }
+  link::Reply Transaction(link::ConversationId, const link::Frame& frame) override {
+    if (frame.kind == link::FrameKind::Poke) {
+      pokes.push_back(frame);
+      return {link::ReplyStatus::Ack, {}};
+    }
+    std::string command, argument;
+    text_.Split(frame.data, command, argument);
+    received.push_back(command + " " + argument);
+    return {link::ReplyStatus::Ack, {}};
+  }
+  void Registered(const std::string&) override {}
+  void Disconnected(link::ConversationId) override {}
+
+  bool registered = false;
+  std::vector<std::string> received;
+  std::vector<link::Frame> pokes;
+
+ private:
+  std::unique_ptr<link::Instance> instance_;
+  std::unique_ptr<LinkWatcher> watcher_;
+  link::ExecuteText text_;
 };
 
 class ModelerTest : public ::testing::Test {

@@ -267,7 +267,11 @@ TEST_F(ModelerWindowTest, LanguageSwitchAndQuitQuestion) {
   EXPECT_EQ(window->menuBar()->actions().front()->text(), "&Fichier");
   EXPECT_EQ(window->Actions().at(kCmdQuit)->text(), "&Quitter");
   EXPECT_EQ(window->windowTitle(), "Modeleur TESSARAN, Maquette : Sans Nom");
+  // The views' own menu follows the language.
+  ASSERT_EQ(window->Views().front()->actions().size(), 3);
+  EXPECT_EQ(window->Views().front()->actions().front()->text(), "Déplacement OBJET");
   window->Command(kCmdLanguage);
+  EXPECT_EQ(window->Views().front()->actions().front()->text(), "OBJECT Moving");
   EXPECT_EQ(window->Actions().at(kCmdQuit)->text(), "&Quit");
 
   asker_.answers[3] = Answer::Cancel;
@@ -278,33 +282,6 @@ TEST_F(ModelerWindowTest, LanguageSwitchAndQuitQuestion) {
   window->Command(kCmdQuit);
   EXPECT_FALSE(window->isVisible());
 }
-
-// A renderer or player that only remembers the commands it was sent.
-class RecordingServer final : public link::Callbacks {
- public:
-  explicit RecordingServer(const char* service) {
-    instance_ = link::Instance::Initialize(link::kFailSelfConnections, *this, nullptr);
-    registered = instance_ && instance_->RegisterService(service, nullptr);
-    if (registered) watcher_ = std::make_unique<LinkWatcher>(*instance_);
-  }
-  bool Connect(link::ConversationId, const std::string&, const std::string&) override { return true; }
-  link::Reply Transaction(link::ConversationId, const link::Frame& frame) override {
-    std::string command, argument;
-    text_.Split(frame.data, command, argument);
-    received.push_back(command + " " + argument);
-    return {link::ReplyStatus::Ack, {}};
-  }
-  void Registered(const std::string&) override {}
-  void Disconnected(link::ConversationId) override {}
-
-  bool registered = false;
-  std::vector<std::string> received;
-
- private:
-  std::unique_ptr<link::Instance> instance_;
-  std::unique_ptr<LinkWatcher> watcher_;
-  link::ExecuteText text_;
-};
 
 TEST_F(ModelerWindowTest, RenderingSendsTheSavedSceneToTheRenderer) {
   RecordingServer renderer(link::kRendererService), player(link::kPlayerService);

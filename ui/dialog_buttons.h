@@ -1,4 +1,4 @@
-// The OK and Cancel buttons of the renderer's dialogs, labelled from the
+// The OK and Cancel buttons of the programs' dialogs, labelled from the
 // dialog's texts (controls 1 and 2) and wired to accept and reject.
 #pragma once
 
