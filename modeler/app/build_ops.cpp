@@ -359,7 +359,7 @@ bool BuildRendering(SceneModel& scene, std::string_view mode, BuildError& error)
   return true;
 }
 
-bool BuildMapSlot(SceneModel& scene, MapSlot slot, std::int32_t type, const std::string& image, int repeatX,
+bool BuildMapSlot(SceneModel& scene, ObjectMap slot, std::int32_t type, const std::string& image, int repeatX,
                   int repeatY, BuildError& error) {
   const std::size_t index = static_cast<std::size_t>(slot);
   if (index > 2) return Refuse(error, "map slots are colour, bump and opacity");
@@ -402,13 +402,13 @@ bool BuildMapSlot(SceneModel& scene, MapSlot slot, std::int32_t type, const std:
 
 bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
               BuildError& error) {
-  MapSlot which;
+  ObjectMap which;
   if (slot == "colour") {
-    which = MapSlot::Colour;
+    which = ObjectMap::Colour;
   } else if (slot == "bump") {
-    which = MapSlot::Bump;
+    which = ObjectMap::Bump;
   } else if (slot == "opacity") {
-    which = MapSlot::Opacity;
+    which = ObjectMap::Opacity;
   } else {
     return Refuse(error, "map slots are colour, bump and opacity");
   }

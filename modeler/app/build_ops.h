@@ -72,15 +72,16 @@ bool BuildMaterial(SceneModel& scene, int reflection, int transmission, int refr
                    BuildError& error);
 bool BuildRendering(SceneModel& scene, std::string_view mode, BuildError& error);
 
-// The three map slots of an object, and the map types the renderer knows.
-enum class MapSlot { Colour = 0, Bump = 1, Opacity = 2 };
+// The three map slots of an object (colour, bump, opacity), and the map
+// types the renderer knows.
+enum class ObjectMap { Colour = 0, Bump = 1, Opacity = 2 };
 constexpr std::int32_t kSphericalMap = 1;
 constexpr std::int32_t kParametricMap = 2;
 
 // A map of `type` in that slot of every selected object; an empty `image`
 // takes the slot's map off them. Names are kept to what the scene file
 // holds (99 characters).
-bool BuildMapSlot(SceneModel& scene, MapSlot slot, std::int32_t type, const std::string& image, int repeatX,
+bool BuildMapSlot(SceneModel& scene, ObjectMap slot, std::int32_t type, const std::string& image, int repeatX,
                   int repeatY, BuildError& error);
 // --map colour|bump|opacity F REPX REPY: a parametric map in that slot of
 // every selected object.

@@ -95,7 +95,7 @@ bool ApplyMaterial(SceneModel& scene, const ObjectMaterial& m, BuildError& error
   if (!BuildRendering(scene, RenderingName(m.rendering), error)) return false;
   for (std::size_t slot = 0; slot < 3; ++slot) {
     const MaterialMap& map = m.maps[slot];
-    if (!BuildMapSlot(scene, static_cast<MapSlot>(slot), map.type, map.image, map.repeatX, map.repeatY, error)) {
+    if (!BuildMapSlot(scene, static_cast<ObjectMap>(slot), map.type, map.image, map.repeatX, map.repeatY, error)) {
       return false;
     }
   }

@@ -135,7 +135,7 @@ AttributesDialog::AttributesDialog(const MessageLibrary& library, ObjectMaterial
   for (int m = 0; m < 3; ++m) {
     auto* button = new QPushButton(DialogText(library, kDialog, kFirstMapButton + m), mapsBox);
     auto* text = new QLabel(mapsBox);
-    connect(button, &QPushButton::clicked, this, [this, m] { EditMap(static_cast<MapSlot>(m)); });
+    connect(button, &QPushButton::clicked, this, [this, m] { EditMap(static_cast<ObjectMap>(m)); });
     mapsGrid->addWidget(button, m, 0);
     mapsGrid->addWidget(text, m, 1);
     mapButtons_[static_cast<std::size_t>(m)] = button;
@@ -238,7 +238,7 @@ void AttributesDialog::ChooseColour() {
   Bar(AttributeBar::Blue)->setValue(colour.blue() / 16);
 }
 
-void AttributesDialog::EditMap(MapSlot slot) {
+void AttributesDialog::EditMap(ObjectMap slot) {
   MaterialMap map = maps_[static_cast<std::size_t>(slot)];
   MapTypeDialog dialog(library_, slot, map, picker_, previewPictures_, directory_, this);
   if (dialog.exec() != QDialog::Accepted) return;

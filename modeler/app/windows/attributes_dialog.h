@@ -44,8 +44,8 @@ class AttributesDialog final : public QDialog {
   QScrollBar* Bar(AttributeBar bar) const { return bars_[static_cast<std::size_t>(bar)]; }
   QLabel* Swatch() const { return swatch_; }
   QLabel* RenderingText() const { return renderingText_; }
-  QLabel* MapText(MapSlot slot) const { return mapTexts_[static_cast<std::size_t>(slot)]; }
-  QPushButton* MapButton(MapSlot slot) const { return mapButtons_[static_cast<std::size_t>(slot)]; }
+  QLabel* MapText(ObjectMap slot) const { return mapTexts_[static_cast<std::size_t>(slot)]; }
+  QPushButton* MapButton(ObjectMap slot) const { return mapButtons_[static_cast<std::size_t>(slot)]; }
   QRadioButton* RenderingButton(SurfaceRendering rendering) const {
     return renderings_[static_cast<std::size_t>(rendering)];
   }
@@ -59,7 +59,7 @@ class AttributesDialog final : public QDialog {
   void Show(const ObjectMaterial& material);
   void Refresh();
   void ChooseColour();
-  void EditMap(MapSlot slot);
+  void EditMap(ObjectMap slot);
 
   const MessageLibrary& library_;
   ObjectMaterial& material_;

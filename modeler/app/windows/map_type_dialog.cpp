@@ -43,7 +43,7 @@ QSpinBox* RepeatBox(int value, QWidget* parent) {
 
 }  // namespace
 
-MapTypeDialog::MapTypeDialog(const MessageLibrary& library, MapSlot slot, MaterialMap& map,
+MapTypeDialog::MapTypeDialog(const MessageLibrary& library, ObjectMap slot, MaterialMap& map,
                              const ImagePicker& picker, bool& previewPictures, const std::filesystem::path& directory,
                              QWidget* parent)
     : QDialog(parent),
@@ -52,7 +52,7 @@ MapTypeDialog::MapTypeDialog(const MessageLibrary& library, MapSlot slot, Materi
       picker_(picker),
       previewPictures_(previewPictures),
       directory_(directory) {
-  const int title = slot == MapSlot::Colour ? kMsgTextureTitle : slot == MapSlot::Bump ? kMsgBumpTitle
+  const int title = slot == ObjectMap::Colour ? kMsgTextureTitle : slot == ObjectMap::Bump ? kMsgBumpTitle
                                                                                         : kMsgOpacityTitle;
   setWindowTitle(MessageString(library, title).trimmed());
   auto* layout = new QVBoxLayout(this);

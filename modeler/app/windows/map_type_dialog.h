@@ -21,7 +21,7 @@ class MapTypeDialog final : public QDialog {
 
  public:
   // `map` is changed when the dialog ends with OK.
-  MapTypeDialog(const MessageLibrary& library, MapSlot slot, MaterialMap& map, const ImagePicker& picker,
+  MapTypeDialog(const MessageLibrary& library, ObjectMap slot, MaterialMap& map, const ImagePicker& picker,
                 bool& previewPictures, const std::filesystem::path& directory, QWidget* parent);
 
   QLineEdit* Image() const { return image_; }

@@ -49,7 +49,7 @@ TEST_F(AttributesTest, DefaultPresetsSwatchAndRenderingText) {
   material.rendering = SurfaceRendering::Angular;
   AttributesDialog dialog(library_, material, picker_, preview_, dir_, {}, nullptr);
   EXPECT_EQ(dialog.RenderingText()->text(), "ANGULAR Rendering");
-  EXPECT_EQ(dialog.MapText(MapSlot::Bump)->text(), "No Mapping");
+  EXPECT_EQ(dialog.MapText(ObjectMap::Bump)->text(), "No Mapping");
   dialog.Bar(AttributeBar::Red)->setValue(15);
   dialog.Bar(AttributeBar::Blue)->setValue(1);
   EXPECT_EQ(dialog.Swatch()->palette().color(QPalette::Window), QColor(240, 192, 16));
@@ -74,7 +74,7 @@ TEST_F(AttributesTest, TheMapDialogTakesAPictureFromThePicker) {
   const fs::path picture = dir_ / "WOOD.LBM";
   std::ofstream(picture) << "x";
   MaterialMap map;
-  MapTypeDialog dialog(library_, MapSlot::Opacity, map, picker_, preview_, dir_, nullptr);
+  MapTypeDialog dialog(library_, ObjectMap::Opacity, map, picker_, preview_, dir_, nullptr);
   EXPECT_EQ(dialog.windowTitle(), "OPACITY Mapping Definition");
   QString filters;
   AnswerNextDialog(QDialog::Accepted, [&](QDialog* shown) {
@@ -119,8 +119,8 @@ TEST_F(AttributesTest, TheMaterialOfTheSelectionIsSavedAndReadBack) {
       typmap.RepeatY()->setValue(2);
       typmap.accept();
     });
-    dialog.MapButton(MapSlot::Bump)->click();
-    EXPECT_EQ(dialog.MapText(MapSlot::Bump)->text(), "BUMPS.LBM");
+    dialog.MapButton(ObjectMap::Bump)->click();
+    EXPECT_EQ(dialog.MapText(ObjectMap::Bump)->text(), "BUMPS.LBM");
     dialog.accept();
   });
   window->Command(kCmdAttributes);
