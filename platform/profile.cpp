@@ -3,6 +3,7 @@
 #include "platform/bytes.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -175,6 +176,20 @@ bool WriteProfileString(std::string_view section, std::string_view key, std::str
     lines.push_back(entry);
   }
   return ReplaceFile(file, lines, error);
+}
+
+std::array<int, 4> GetProfileRectangle(std::string_view section, std::string_view key, std::string_view fileName) {
+  const std::string text = GetProfileString(section, key, "", fileName);
+  std::array<int, 4> r{};
+  if (std::sscanf(text.c_str(), "%d %d %d %d", &r[0], &r[1], &r[2], &r[3]) != 4) return {};
+  return r;
+}
+
+bool WriteProfileRectangle(std::string_view section, std::string_view key, const std::array<int, 4>& r,
+                           std::string_view fileName) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d %d %d %d", r[0], r[1], r[2], r[3]);
+  return WriteProfileString(section, key, text, fileName);
 }
 
 }  // namespace tessaran

@@ -4,6 +4,7 @@
 // that keep every other line and replace the file atomically.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,5 +31,12 @@ int GetProfileInt(std::string_view section, std::string_view key, int defaultVal
 // given, when the file cannot be written; the old file is then untouched.
 bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
                         std::string_view fileName, std::string* error = nullptr);
+
+// A window rectangle as the programs keep it: four integers, "%d %d %d %d"
+// (the main windows store right, top, left, bottom). All zero when the key
+// is missing or does not hold four numbers.
+std::array<int, 4> GetProfileRectangle(std::string_view section, std::string_view key, std::string_view fileName);
+bool WriteProfileRectangle(std::string_view section, std::string_view key, const std::array<int, 4>& rectangle,
+                           std::string_view fileName);
 
 }  // namespace tessaran

@@ -1,7 +1,6 @@
 #include "modeler/app/modeler_settings.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/dynlib.h"
 #include "platform/profile.h"
@@ -16,9 +15,7 @@ constexpr const char* kSection = "Q1_ENV";
 
 ModelerSettings ReadModelerSettings() {
   ModelerSettings s;
-  const std::string rect = GetProfileString(kSection, "MainWindow", "0 0 0 0", kIni);
-  std::array<int, 4> r{};
-  if (std::sscanf(rect.c_str(), "%d %d %d %d", &r[0], &r[1], &r[2], &r[3]) == 4) s.mainWindow = r;
+  s.mainWindow = GetProfileRectangle(kSection, "MainWindow", kIni);
   // More views than the frame holds are not opened; a negative count is
   // taken as the default.
   const int views = GetProfileInt(kSection, "NbWin", 1, kIni);
@@ -30,10 +27,7 @@ ModelerSettings ReadModelerSettings() {
 }
 
 bool WriteModelerSettings(const ModelerSettings& s, const std::string& languageCode) {
-  char rect[64];
-  std::snprintf(rect, sizeof rect, "%d %d %d %d", s.mainWindow[0], s.mainWindow[1], s.mainWindow[2],
-                s.mainWindow[3]);
-  bool ok = WriteProfileString(kSection, "MainWindow", rect, kIni);
+  bool ok = WriteProfileRectangle(kSection, "MainWindow", s.mainWindow, kIni);
   ok = WriteProfileString(kSection, "NbWin", std::to_string(s.views), kIni) && ok;
   ok = WriteProfileString("TESSARAN", "LANGUE", languageCode == "ENG" ? "ENG" : "FRA", kIni) && ok;
   return ok;

@@ -58,6 +58,17 @@ TEST_F(ProfileTest, IntegerReadsTakeSignAndLeadingDigits) {
   EXPECT_EQ(GetProfileInt("S", "G", 0, "TESSARAN.INI"), 19);
 }
 
+TEST_F(ProfileTest, RectanglesAreFourNumbersOrNone) {
+  WriteFile("[W]\nA=900 10 100 700\nB=900 10 100\nC=x 1 2 3\n");
+  EXPECT_EQ(GetProfileRectangle("W", "A", "TESSARAN.INI"), (std::array<int, 4>{900, 10, 100, 700}));
+  EXPECT_EQ(GetProfileRectangle("W", "B", "TESSARAN.INI"), (std::array<int, 4>{}));
+  EXPECT_EQ(GetProfileRectangle("W", "C", "TESSARAN.INI"), (std::array<int, 4>{}));
+  EXPECT_EQ(GetProfileRectangle("W", "missing", "TESSARAN.INI"), (std::array<int, 4>{}));
+  ASSERT_TRUE(WriteProfileRectangle("W", "B", {-5, 0, -640, 480}, "TESSARAN.INI"));
+  EXPECT_EQ(GetProfileString("W", "B", "", "TESSARAN.INI"), "-5 0 -640 480");
+  EXPECT_EQ(GetProfileRectangle("W", "B", "TESSARAN.INI"), (std::array<int, 4>{-5, 0, -640, 480}));
+}
+
 TEST_F(ProfileTest, JunkAndVeryLongLinesAreSurvived) {
   std::string junk(20000, 'x');
   WriteFile(junk + "\n[S\n=nokey\n[S]\n" + junk + "\nK=" + std::string(5000, '9') + "\nL=3\n");

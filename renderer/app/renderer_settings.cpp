@@ -1,7 +1,6 @@
 #include "renderer/app/renderer_settings.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -41,9 +40,7 @@ RendererSettings ReadRendererSettings() {
   s.programDirectory = Text(kSharedSection, "CHEMIN", "\\", 100);
   s.dataDirectory = Text(kSharedSection, "CHEMIN_DATA", "\\", 100);
 
-  const std::string rect = Text(kRendererSection, "MainWindow", "0 0 0 0", 100);
-  std::array<int, 4> r{};
-  if (std::sscanf(rect.c_str(), "%d %d %d %d", &r[0], &r[1], &r[2], &r[3]) == 4) s.mainWindow = r;
+  s.mainWindow = GetProfileRectangle(kRendererSection, "MainWindow", kProfileFile);
 
   s.maxOctreeDepth = std::clamp(Int("MAX_OCTREE_DEPTH", 4), 1, 8);
   s.octreeMaxNodeElem = std::clamp(Int("OCTREE_MAX_NODE_ELEM", 8), 1, 1000);
@@ -75,13 +72,10 @@ bool WriteRendererSettings(const RendererSettings& s, const std::string& project
   };
   auto number = [&](const char* key, int value) { return put(kRendererSection, key, std::to_string(value)); };
 
-  char rect[64];
-  std::snprintf(rect, sizeof rect, "%d %d %d %d", s.mainWindow[0], s.mainWindow[1], s.mainWindow[2],
-                s.mainWindow[3]);
   std::error_code error;
   const bool projectExists = !projectPath.empty() && std::filesystem::exists(projectPath, error);
 
-  bool ok = put(kRendererSection, "MainWindow", rect);
+  bool ok = WriteProfileRectangle(kRendererSection, "MainWindow", s.mainWindow, kProfileFile);
   ok = number("REDIM_WINDOW", s.redimWindow) && ok;
   ok = number("LOUPE_WINDOW", s.loupeWindow) && ok;
   ok = number("SAVE_OPTS_ON_QUIT", s.saveOptsOnQuit) && ok;
