@@ -14,6 +14,7 @@
 
 #include "ui/dialog_buttons.h"
 #include "ui/dialog_texts.h"
+#include "ui/rgb_value.h"
 
 namespace tessaran {
 namespace {
@@ -35,9 +36,6 @@ constexpr int kColourButtons = 40;  // "ZENITH &H" … the ground's
 
 constexpr int kDefaultRecursion = 4;
 constexpr int kDefaultAmbient = 10;
-
-// A stored colour packs red in bits 0–7, green 8–15, blue 16–23.
-QColor ColourOf(std::uint32_t stored) { return {int(stored & 0xFF), int((stored >> 8) & 0xFF), int((stored >> 16) & 0xFF)}; }
 
 }  // namespace
 
@@ -176,7 +174,7 @@ void ModeDialog::EditMapping(MappingSlot slot) {
 
 void ModeDialog::ShowColour(int index) {
   QPixmap swatch(16, 16);
-  swatch.fill(ColourOf(colours_[static_cast<std::size_t>(index)]));
+  swatch.fill(ColourOfRgbValue(colours_[static_cast<std::size_t>(index)]));
   colourButtons_[static_cast<std::size_t>(index)]->setIcon(QIcon(swatch));
 }
 
