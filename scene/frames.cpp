@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/console.h"
+#include "scene/frame_relative.h"
 
 namespace tessaran {
 
@@ -205,6 +206,16 @@ Mat3 MultiplyTransposed(const Mat3& a, const Mat3& b) {
     for (int j = 0; j < 3; ++j) r[i][j] = Dot(a[i], b[j]);
   }
   return r;
+}
+
+void RefreshRelative(FrameTable& frames, int k) {
+  const int parent = frames.Record(k).parent;
+  if (parent < 0 || parent >= frames.Capacity()) return;
+  const Mat3& axes = frames.AbsOrientation(parent);
+  frames.RelOrientation(k) = MultiplyTransposed(frames.AbsOrientation(k), axes);
+  Vec3 offset;
+  for (int i = 0; i < 3; ++i) offset[i] = frames.AbsOrigin(k)[i] - frames.AbsOrigin(parent)[i];
+  for (int j = 0; j < 3; ++j) frames.RelOrigin(k)[j] = Dot(offset, axes[j]);
 }
 
 Vec3 ToWorld(const Vec3& origin, const Mat3& orientation, const Vec3& p) {

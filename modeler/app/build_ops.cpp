@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "modeler/app/tool_ops.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/dxf_reader.h"
 #include "modeler/geometry/extrusion.h"
@@ -16,6 +17,7 @@
 #include "modeler/geometry/remesh.h"
 #include "modeler/geometry/text3d.h"
 #include "platform/report.h"
+#include "scene/frame_relative.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {
@@ -99,18 +101,6 @@ bool PlacePoints(const SceneModel& scene, const std::vector<int>& selected,
 }
 
 double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-
-// After a frame's absolute values changed, its values relative to its parent
-// follow, so that an update from the parent keeps them.
-void RefreshRelative(FrameTable& frames, int k) {
-  const int parent = frames.Record(k).parent;
-  if (parent < 0 || parent >= frames.Capacity()) return;
-  const Mat3& axes = frames.AbsOrientation(parent);
-  frames.RelOrientation(k) = MultiplyTransposed(frames.AbsOrientation(k), axes);
-  Vec3 offset;
-  for (int i = 0; i < 3; ++i) offset[i] = frames.AbsOrigin(k)[i] - frames.AbsOrigin(parent)[i];
-  for (int j = 0; j < 3; ++j) frames.RelOrigin(k)[j] = Dot(offset, axes[j]);
-}
 
 bool InRange(int value, int low, int high) { return value >= low && value <= high; }
 
@@ -494,6 +484,7 @@ constexpr OptionWords kOptions[] = {
     {"--colour", 3, 0, true, 0},    {"--material", 5, 0, true, 0}, {"--rendering", 1, 0, false, 1},
     {"--map", 4, 0, true, 2},       {"--lamp", 3, 5, true, 0},     {"--camera", 4, 3, true, 0},
     {"--duplicate", 0, 0, false, 0}, {"--delete", 0, 0, false, 0},
+    {"--scale", 1, 0, true, 0},
 };
 
 const OptionWords* Find(std::string_view option) {
@@ -582,6 +573,7 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
   if (option == "--move") return BuildMove(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--rotate") return BuildRotate(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--size") return BuildSize(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
+  if (option == "--scale") return BuildScale(scene, Num(op, 0), error);
   if (option == "--colour") return BuildColour(scene, Int(op, 0), Int(op, 1), Int(op, 2), error);
   if (option == "--material") {
     return BuildMaterial(scene, Int(op, 0), Int(op, 1), Int(op, 2), Int(op, 3), Int(op, 4), error);
@@ -621,6 +613,7 @@ std::string BuildOptionsHelp() {
          "  --select all|none|N|N-M  objects by number, from 0\n"
          "  on the selection (the objects the last operation made, or those selected):\n"
          "  --move X Y Z, --rotate AX AY AZ (degrees), --size SX SY SZ (per cent)\n"
+         "  --scale PERCENT (the selection as one piece, about the centre of its box)\n"
          "  --duplicate (the copies become the selection), --delete\n"
          "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
          "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
