@@ -19,6 +19,8 @@ namespace {
 constexpr int kBarCentre = 50;
 constexpr double kTHPerStep = 3.6;
 constexpr double kPHPerStep = 1.8;
+// Scroll bars that move the target: 2 units a step, the centre for 0.
+constexpr double kTargetPerStep = 2;
 // Degrees of turn per pixel of mouse travel in "Rotation".
 constexpr double kDegreesPerPixel = 0.5;
 // "Perspective" "Mouse": PERS doubles every 100 pixels upwards, within
@@ -50,8 +52,16 @@ ModelView::ModelView(SceneModel& scene, QWidget* parent) : QAbstractScrollArea(p
     bar->setValue(kBarCentre);
     connect(bar, &QScrollBar::valueChanged, this, [this] {
       if (syncing_) return;
-      camera_.TH = (horizontalScrollBar()->value() - kBarCentre) * kTHPerStep;
-      camera_.PH = (verticalScrollBar()->value() - kBarCentre) * kPHPerStep;
+      const int h = horizontalScrollBar()->value() - kBarCentre;
+      const int v = verticalScrollBar()->value() - kBarCentre;
+      if (barRole_ == ScrollBarRole::Rotation) {
+        camera_.TH = h * kTHPerStep;
+        camera_.PH = v * kPHPerStep;
+      } else {
+        // Down the bar, down the scene: the target goes down.
+        camera_.CIBLE[0] = h * kTargetPerStep;
+        camera_.CIBLE[1] = -v * kTargetPerStep;
+      }
       CameraChanged();
     });
   }
@@ -80,8 +90,13 @@ void ModelView::CameraChanged() {
 
 void ModelView::SyncScrollBars() {
   syncing_ = true;
-  horizontalScrollBar()->setValue(kBarCentre + static_cast<int>(std::lround(camera_.TH / kTHPerStep)));
-  verticalScrollBar()->setValue(kBarCentre + static_cast<int>(std::lround(camera_.PH / kPHPerStep)));
+  if (barRole_ == ScrollBarRole::Rotation) {
+    horizontalScrollBar()->setValue(kBarCentre + static_cast<int>(std::lround(camera_.TH / kTHPerStep)));
+    verticalScrollBar()->setValue(kBarCentre + static_cast<int>(std::lround(camera_.PH / kPHPerStep)));
+  } else {
+    horizontalScrollBar()->setValue(kBarCentre + static_cast<int>(std::lround(camera_.CIBLE[0] / kTargetPerStep)));
+    verticalScrollBar()->setValue(kBarCentre - static_cast<int>(std::lround(camera_.CIBLE[1] / kTargetPerStep)));
+  }
   syncing_ = false;
 }
 
@@ -126,6 +141,16 @@ void ModelView::SetScrollBarsShown(bool shown) {
   setVerticalScrollBarPolicy(policy);
 }
 
+void ModelView::SetScrollBarRole(ScrollBarRole role) {
+  barRole_ = role;
+  SyncScrollBars();
+}
+
+void ModelView::SetDrawMode(DrawMode mode) {
+  mode_ = mode;
+  Redraw();
+}
+
 WindowMapping ModelView::Mapping() const { return MappingForSize(viewport()->size()); }
 
 QString ModelView::StatusTitle() const {
@@ -157,6 +182,7 @@ void ModelView::paintEvent(QPaintEvent*) {
   if (!projected_) ProjectScene(scene_, camera_, mapping, table_);
   projected_ = false;
   DrawOptions options;
+  options.mode = mode_;
   options.camera = cameraShown_;
   options.sceneCamera = &scene_.View();
   options.view = &camera_;
@@ -193,8 +219,16 @@ void ModelView::DrawFrame(QPainter& painter) const {
     case ViewInteraction::Perspective:
       return DrawCube(painter);
     case ViewInteraction::Select:
+    case ViewInteraction::MoveSelection:
+    case ViewInteraction::SizeSelection:
+    case ViewInteraction::RotateSelection:
       return;
   }
+}
+
+bool ModelView::DragsSelection() const {
+  return interaction_ == ViewInteraction::MoveSelection || interaction_ == ViewInteraction::SizeSelection ||
+         interaction_ == ViewInteraction::RotateSelection;
 }
 
 // A cube of ±120 pixels at the target, turned and foreshortened as the
@@ -231,6 +265,10 @@ void ModelView::mousePressEvent(QMouseEvent* event) {
     SelectAt(position, event->modifiers() & Qt::ControlModifier);
     return;
   }
+  if (DragsSelection() && !(selectionDragStarted && selectionDragStarted())) {
+    interaction_ = ViewInteraction::Select;
+    return;
+  }
   dragging_ = true;
   dragStart_ = dragNow_ = position;
   dragCamera_ = camera_;
@@ -261,6 +299,11 @@ void ModelView::mouseMoveEvent(QMouseEvent* event) {
       camera_.PERS = std::clamp(static_cast<int>(std::lround(pers)), kMinPERS, kMaxPERS);
       return CameraChanged();
     }
+    case ViewInteraction::MoveSelection:
+    case ViewInteraction::SizeSelection:
+    case ViewInteraction::RotateSelection:
+      if (selectionDragged) selectionDragged(interaction_, dragStart_, dragNow_);
+      return;
     case ViewInteraction::Zoom:
     case ViewInteraction::Select:
       viewport()->update();
@@ -277,6 +320,13 @@ void ModelView::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     const double half = std::max(std::abs(at.x() - m.centreX), std::abs(at.y() - m.centreY));
     camera_.zoom = ClampZoom(camera_.zoom * kZoomFrame * m.scaleX / std::max(half, 1.0));
+  }
+  if (DragsSelection()) {
+    const QPoint at = event->position().toPoint();
+    if (at != dragNow_ && selectionDragged) selectionDragged(interaction_, dragStart_, at);
+    interaction_ = ViewInteraction::Select;
+    if (selectionDragEnded) selectionDragEnded();
+    return Redraw();
   }
   interaction_ = ViewInteraction::Select;
   CameraChanged();

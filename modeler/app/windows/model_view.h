@@ -2,7 +2,9 @@
 // CIBLE and the kept view), its projected-point table, the wire drawing of
 // the scene, the status title, and the mouse interactions — selection by
 // clicking, "Zoom", "Rotation", "Move" and the mouse perspective, each with
-// its frame, the scroll bars of the rotation and the wheel's zoom.
+// its frame, the scroll bars (turning the view or moving its target), the
+// wheel's zoom, the drawing mode, and the drags that move, size or turn the
+// selection (carried out by the owner through the callbacks).
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -17,7 +19,20 @@
 namespace tessaran {
 
 // What a mouse drag in the view does, as chosen by the view's commands.
-enum class ViewInteraction { Select, Zoom, Rotation, Move, Perspective };
+enum class ViewInteraction {
+  Select,
+  Zoom,
+  Rotation,
+  Move,
+  Perspective,
+  MoveSelection,
+  SizeSelection,
+  RotateSelection,
+};
+
+// What the scroll bars do: turn the view (TH and PH) or move its target
+// (CIBLE x and y).
+enum class ScrollBarRole { Rotation, Move };
 
 // The perspective setting of "Perspective" "Average": the view's default.
 inline constexpr int kAveragePERS = 2000;
@@ -53,6 +68,10 @@ class ModelView final : public QAbstractScrollArea {
   void SetCameraShown(bool shown);
   bool CameraShown() const { return cameraShown_; }
   void SetScrollBarsShown(bool shown);
+  void SetScrollBarRole(ScrollBarRole role);
+  ScrollBarRole BarRole() const { return barRole_; }
+  void SetDrawMode(DrawMode mode);
+  DrawMode Mode() const { return mode_; }
 
   // Projects the scene into the table and redraws; the title follows.
   void Redraw();
@@ -67,6 +86,12 @@ class ModelView final : public QAbstractScrollArea {
 
   // Told when the view changed the selection, so that every view redraws.
   std::function<void()> selectionChanged;
+  // A drag of the selection: asked at the press (false: there is nothing
+  // to drag and the drag does not start), told every position of the mouse
+  // with the press position, and told the release.
+  std::function<bool()> selectionDragStarted;
+  std::function<void(ViewInteraction, QPoint from, QPoint to)> selectionDragged;
+  std::function<void()> selectionDragEnded;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -84,6 +109,7 @@ class ModelView final : public QAbstractScrollArea {
   void SelectAt(QPoint position, bool toggle);
   void DrawFrame(QPainter& painter) const;
   void DrawCube(QPainter& painter) const;
+  bool DragsSelection() const;
 
   SceneModel& scene_;
   VTH* table_ = nullptr;
@@ -91,6 +117,8 @@ class ModelView final : public QAbstractScrollArea {
   std::optional<ViewCamera> saved_;
   ViewInteraction interaction_ = ViewInteraction::Select;
   bool cameraShown_ = false;
+  ScrollBarRole barRole_ = ScrollBarRole::Rotation;
+  DrawMode mode_ = DrawMode::Wire;
   bool projected_ = false;  // the table holds this camera's positions
   bool dragging_ = false;
   bool syncing_ = false;    // the scroll bars are being set from the camera

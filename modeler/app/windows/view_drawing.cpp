@@ -7,6 +7,7 @@
 #include <QPen>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -93,6 +94,60 @@ void AddMesh(const SceneModel& scene, int k, const ProjectedPoints& points, Line
       const ProjectedPoint p = points.At(first + i * u + j);
       if (j + 1 < u) batch.Add(p, points.At(first + i * u + j + 1));
       if (i + 1 < v) batch.Add(p, points.At(first + (i + 1) * u + j));
+    }
+  }
+}
+
+// A row or column of `count` mesh points, `stride` apart from `first`, as
+// the uniform quadratic B-spline of those points in the window, sampled
+// kSplineSteps times a span. The repeated end points of the mesh make it
+// reach the border points. A span with a hidden point is left out.
+void AddSpline(const ProjectedPoints& points, int first, int count, int stride, LineBatch& batch) {
+  constexpr int kSplineSteps = 4;
+  if (count < 3) {
+    for (int i = 0; i + 1 < count; ++i) batch.Add(points.At(first + i * stride), points.At(first + (i + 1) * stride));
+    return;
+  }
+  for (int span = 0; span + 2 < count; ++span) {
+    const ProjectedPoint p0 = points.At(first + span * stride);
+    const ProjectedPoint p1 = points.At(first + (span + 1) * stride);
+    const ProjectedPoint p2 = points.At(first + (span + 2) * stride);
+    if (!p0.visible || !p1.visible || !p2.visible) continue;
+    auto at = [&](double f) {
+      const double b0 = (1 - f) * (1 - f) / 2, b1 = f * (1 - f) + 0.5, b2 = f * f / 2;
+      return ProjectedPoint{static_cast<int>(std::lround(b0 * p0.x + b1 * p1.x + b2 * p2.x)),
+                            static_cast<int>(std::lround(b0 * p0.y + b1 * p1.y + b2 * p2.y)), true};
+    };
+    ProjectedPoint from = at(0);
+    for (int step = 1; step <= kSplineSteps; ++step) {
+      const ProjectedPoint to = at(static_cast<double>(step) / kSplineSteps);
+      batch.Add(from, to);
+      from = to;
+    }
+  }
+}
+
+void AddSplineMesh(const SceneModel& scene, int k, const ProjectedPoints& points, LineBatch& batch) {
+  const int u = scene.Object(k).MeshU(), v = scene.Object(k).MeshV();
+  const int first = scene.Object(k).FirstPoint() - 1;
+  if (u <= 0 || v <= 0 || static_cast<long>(u) * v > scene.ObjectPointCount(k)) return;
+  for (int i = 0; i < v; ++i) AddSpline(points, first + i * u, u, 1, batch);
+  for (int j = 0; j < u; ++j) AddSpline(points, first + j, v, u, batch);
+}
+
+// The twelve edges of the object's bounding box, projected as its points are.
+void AddBox(SceneModel& scene, int k, const DrawOptions& options, const DerivedCamera& camera, LineBatch& batch) {
+  const BoundingBox& box = scene.Box(k);
+  const Vec3& origin = scene.Frames().AbsOrigin(k);
+  const Mat3& orientation = scene.Frames().AbsOrientation(k);
+  std::array<ProjectedPoint, 8> corner;
+  for (std::size_t c = 0; c < corner.size(); ++c) {
+    corner[c] = Project(*options.view, camera, options.window, origin, orientation,
+                        {static_cast<double>(box[c][0]), static_cast<double>(box[c][1]), static_cast<double>(box[c][2])});
+  }
+  for (std::size_t c = 0; c < corner.size(); ++c) {
+    for (std::size_t bit : {1u, 2u, 4u}) {
+      if (!(c & bit)) batch.Add(corner[c], corner[c | bit]);
     }
   }
 }
@@ -197,13 +252,21 @@ ProjectedPoint ProjectedAt(VTH* table, int k) { return ProjectedPoints(table).At
 void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options) {
   const ProjectedPoints points(table);
   WireRaster raster(picture);
+  const DerivedCamera camera = DeriveCamera(options.view ? *options.view : ViewCamera{});
+  const DrawMode mode = options.mode;
   // The selected objects are drawn last, over the others.
   for (const bool selected : {false, true}) {
     LineBatch batch{raster, (selected ? kSelectedColour : kWireColour).rgb()};
+    const bool boxed = mode == DrawMode::Boxes || (mode == DrawMode::BoxesButSelection && !selected);
+    const bool splined = mode == DrawMode::SplinesAll || (mode == DrawMode::SplinesSelected && selected);
     for (int k = 0; k < scene.Header().objectCount; ++k) {
       if ((scene.State(k).selection == 1) != selected) continue;
-      if (scene.State(k).faceGroup > 0) {
+      if (boxed && options.view) {
+        AddBox(scene, k, options, camera, batch);
+      } else if (scene.State(k).faceGroup > 0) {
         AddFaces(scene, k, points, batch);
+      } else if (splined) {
+        AddSplineMesh(scene, k, points, batch);
       } else {
         AddMesh(scene, k, points, batch);
       }
@@ -211,7 +274,6 @@ void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions
   }
   if (!options.view) return;
   QPainter painter(&picture);
-  const DerivedCamera camera = DeriveCamera(*options.view);
   DrawLamps(painter, scene, options, camera);
   if (options.camera && options.sceneCamera) DrawCamera(painter, options, camera);
 }

@@ -27,7 +27,16 @@ void ProjectScene(SceneModel& scene, const ViewCamera& view, const WindowMapping
 // The window position stored for point k (0-based) by ProjectScene.
 ProjectedPoint ProjectedAt(VTH* table, int k);
 
+// How the objects are drawn ("Drawing" menu, numbered as the display modes
+// of the views): every object as its bounding box; as its wire mesh; the
+// rows and columns of the selected meshes, or of every mesh, as the smooth
+// spline curves the renderer's surfaces follow; the objects other than the
+// selected ones as their boxes. Faceted objects have no spline: they keep
+// their faces.
+enum class DrawMode { Boxes = 1, Wire = 2, SplinesSelected = 3, SplinesAll = 4, BoxesButSelection = 5 };
+
 struct DrawOptions {
+  DrawMode mode = DrawMode::Wire;
   bool camera = false;             // "Camera On/Off": the scene's camera is drawn
   const ViewCamera* sceneCamera = nullptr;
   const ViewCamera* view = nullptr;  // the view drawn, for the lamps and the camera
@@ -40,11 +49,12 @@ inline const QColor kSelectedColour{210, 30, 30};
 inline const QColor kLampColour{200, 140, 0};
 inline const QColor kCameraColour{0, 130, 60};
 
-// Draws the objects from the positions of `table` into a 32-bit picture:
-// plain objects as the rows and columns of their mesh, faceted ones as the
-// visible edges of their faces; selected objects in their own colour. A
-// line is drawn only when both its ends are visible. Then the lamps and,
-// when asked, the scene's camera.
+// Draws the objects from the positions of `table` into a 32-bit picture, in
+// the options' mode: plain objects as the rows and columns of their mesh
+// (straight or spline), faceted ones as the visible edges of their faces,
+// boxes from the objects' bounding boxes (which need `options.view`);
+// selected objects in their own colour. A line is drawn only when both its
+// ends are visible. Then the lamps and, when asked, the scene's camera.
 void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options);
 
 }  // namespace tessaran
