@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -12,13 +13,18 @@
 #include <QMimeData>
 #include <QSpinBox>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "modeler/app/build_ops.h"
 #include "modeler/app/model_files.h"
 #include "modeler/app/object_material.h"
+#include "modeler/app/tool_ops.h"
 #include "modeler/app/windows/attributes_dialog.h"
+#include "modeler/app/windows/info_dialog.h"
 #include "modeler/app/windows/primitive_dialog.h"
+#include "modeler/app/windows/scale_dialog.h"
+#include "modeler/app/windows/selection_drag.h"
 #include "modeler/app/windows/transform_dialog.h"
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_link.h"
@@ -45,8 +51,9 @@ constexpr char kFrenchLibrary[] = "QMXFR.DLL";
 constexpr int kMsgQuit = 3;
 constexpr int kMsgEraseModel = 4;
 constexpr int kMsgSaveEnvironment = 7;
-constexpr int kMsgAbout = 8;
 constexpr int kMsgDeleteObjects = 9;
+constexpr int kMsgDistance = 28;
+constexpr int kMsgNoDistance = 29;
 constexpr int kMsgOpenTitle = 75;
 constexpr int kMsgInsertTitle = 76;
 constexpr int kMsgSaveTitle = 77;
@@ -73,7 +80,9 @@ constexpr int kHandledCommands[] = {
     kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdAttributes, kCmdKeyframeAdd, kCmdKeyframeModify,
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
     kCmdKeyframeLast, kCmdCamera, kCmdMonoWindow, kCmdAutoArrange, kCmdLanguage, kCmdModeller, kCmdFrameRendering,
-    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection};
+    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection, kCmdScrollBarsTurn,
+    kCmdScrollBarsMove, kCmdScale, kCmdDistance, kCmdDrawBoxes, kCmdDrawWire, kCmdDrawSplinesSelected,
+    kCmdDrawSplinesAll, kCmdDrawBoxesButSelection, kCmdDragRotate, kCmdDragMove, kCmdDragSize};
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -153,7 +162,13 @@ bool ModelerWindow::AddView() {
   view->SetCamera(scene_.View());
   view->SetCameraShown(cameraShown_);
   view->SetScrollBarsShown(scrollBarsShown_);
+  view->SetScrollBarRole(scrollBarRole_);
   view->selectionChanged = [this] { RedrawViews(); };
+  view->selectionDragStarted = [this] { return StartSelectionDrag(); };
+  view->selectionDragged = [this, view](ViewInteraction kind, QPoint from, QPoint to) {
+    DragSelectionTo(*view, kind, from, to);
+  };
+  view->selectionDragEnded = [this] { EndSelectionDrag(); };
   view->setContextMenuPolicy(Qt::ActionsContextMenu);
   SetViewCommands(*view);
   QMdiSubWindow* window = area_->addSubWindow(view);
@@ -172,12 +187,20 @@ void ModelerWindow::SetViewCommands(ModelView& view) {
     view.removeAction(action);
     delete action;
   }
-  const std::pair<int, int> commands[] = {{kCmdMoveSelection, kMsgObjectMoving},
-                                          {kCmdSizeSelection, kMsgObjectSizing},
-                                          {kCmdRotateSelection, kMsgObjectRotation}};
-  for (const auto& [command, message] : commands) {
-    auto* action = new QAction(MessageString(library_, message).trimmed(), &view);
-    connect(action, &QAction::triggered, this, [this, command = command] { Command(command); });
+  const std::pair<int, QString> commands[] = {
+      {kCmdMoveSelection, MessageString(library_, kMsgObjectMoving).trimmed()},
+      {kCmdSizeSelection, MessageString(library_, kMsgObjectSizing).trimmed()},
+      {kCmdRotateSelection, MessageString(library_, kMsgObjectRotation).trimmed()},
+      {kCmdDragMove, DialogText(library_, "SOURIS", 1)},
+      {kCmdDragSize, DialogText(library_, "SOURIS", 2)},
+      {kCmdDragRotate, DialogText(library_, "SOURIS", 3)}};
+  for (const auto& [command, text] : commands) {
+    auto* action = new QAction(text, &view);
+    // The command acts on the view whose menu it is.
+    connect(action, &QAction::triggered, this, [this, &view, command = command] {
+      if (auto* window = qobject_cast<QMdiSubWindow*>(view.parentWidget())) area_->setActiveSubWindow(window);
+      Command(command);
+    });
     view.addAction(action);
   }
 }
@@ -202,7 +225,8 @@ void ModelerWindow::BuildMenus() {
   for (const auto& [id, keys] : shortcuts) {
     if (actions_.count(id)) actions_[id]->setShortcut(keys);
   }
-  for (int id : {kCmdAnimation, kCmdCamera, kCmdScrollBars}) {
+  for (int id : {kCmdAnimation, kCmdCamera, kCmdScrollBars, kCmdScrollBarsTurn, kCmdScrollBarsMove, kCmdDrawBoxes,
+                 kCmdDrawWire, kCmdDrawSplinesSelected, kCmdDrawSplinesAll, kCmdDrawBoxesButSelection}) {
     if (actions_.count(id)) actions_[id]->setCheckable(true);
   }
   RefreshMenus();
@@ -221,6 +245,12 @@ void ModelerWindow::RefreshMenus() {
   check(kCmdAnimation, animation_);
   check(kCmdCamera, cameraShown_);
   check(kCmdScrollBars, scrollBarsShown_);
+  check(kCmdScrollBarsTurn, scrollBarRole_ == ScrollBarRole::Rotation);
+  check(kCmdScrollBarsMove, scrollBarRole_ == ScrollBarRole::Move);
+  const ModelView* active = ActiveView();
+  for (int id = kCmdDrawBoxes; id <= kCmdDrawBoxesButSelection; ++id) {
+    check(id, active && static_cast<int>(active->Mode()) == id - kCmdDrawBoxes + 1);
+  }
   if (actions_.count(kCmdAddWindow)) actions_[kCmdAddWindow]->setEnabled(windows_.size() < kMaxViews);
   if (actions_.count(kCmdUndo)) actions_[kCmdUndo]->setEnabled(history_.CanUndo());
   if (actions_.count(kCmdRedo)) actions_[kCmdRedo]->setEnabled(history_.CanRedo());
@@ -286,6 +316,13 @@ void ModelerWindow::Command(int id) {
       scrollBarsShown_ = !scrollBarsShown_;
       for (ModelView* view : Views()) view->SetScrollBarsShown(scrollBarsShown_);
       break;
+    case kCmdScrollBarsTurn:
+    case kCmdScrollBarsMove:
+      scrollBarRole_ = id == kCmdScrollBarsTurn ? ScrollBarRole::Rotation : ScrollBarRole::Move;
+      for (ModelView* view : Views()) view->SetScrollBarRole(scrollBarRole_);
+      break;
+    case kCmdDistance:
+      return ShowDistance();
     case kCmdCamera:
       cameraShown_ = !cameraShown_;
       for (ModelView* view : Views()) view->SetCameraShown(cameraShown_);
@@ -328,6 +365,7 @@ void ModelerWindow::Command(int id) {
     case kCmdRotateSelection:
     case kCmdMoveSelection:
     case kCmdSizeSelection:
+    case kCmdScale:
       return Edit(id);
     default:
       return ViewCommand(id);
@@ -366,6 +404,19 @@ void ModelerWindow::ViewCommand(int id) {
     case kCmdSeeView:
       view->SeeView();
       return;
+    case kCmdDragMove:
+      return view->StartInteraction(ViewInteraction::MoveSelection);
+    case kCmdDragSize:
+      return view->StartInteraction(ViewInteraction::SizeSelection);
+    case kCmdDragRotate:
+      return view->StartInteraction(ViewInteraction::RotateSelection);
+    case kCmdDrawBoxes:
+    case kCmdDrawWire:
+    case kCmdDrawSplinesSelected:
+    case kCmdDrawSplinesAll:
+    case kCmdDrawBoxesButSelection:
+      view->SetDrawMode(static_cast<DrawMode>(id - kCmdDrawBoxes + 1));
+      return RefreshMenus();
     default:
       return;
   }
@@ -480,12 +531,21 @@ bool ModelerWindow::Save() {
   // In the animation phase the file holds every keyframe scene: the model
   // replaces the present one, the others are kept.
   if (animation_) return Keyframes(scene_, scenePath_).Modify() == 1;
-  return WriteMaq(scene_, scenePath_) == 1;
+  return WriteMaq(scene_, scenePath_, WriteOptions()) == 1;
+}
+
+MaqWriteOptions ModelerWindow::WriteOptions() const {
+  // Saved from a view that draws the selection alone as splines: the file
+  // tells which objects were not selected.
+  MaqWriteOptions options;
+  const ModelView* active = ActiveView();
+  options.markUnselected = active && active->Mode() == DrawMode::SplinesSelected;
+  return options;
 }
 
 bool ModelerWindow::SaveAs(const QString& title) {
   const auto file = AskFile({title, ModelFilter(false), "MAQ", true, {}});
-  if (!file || !WriteMaq(scene_, *file)) return false;
+  if (!file || !WriteMaq(scene_, *file, WriteOptions())) return false;
   // The new file holds this one scene: the animation phase of the old file ends.
   if (animation_) Keyframes(scene_, scenePath_).AnimationOff();
   animation_ = false;
@@ -524,12 +584,43 @@ void ModelerWindow::ToggleAnimation() {
 }
 
 void ModelerWindow::ShowAbout() {
-  const long freeKb = static_cast<long>(AvailableMemory() / 1024);
-  QMessageBox box(QMessageBox::Information, DialogText(library_, "INFO", 0),
-                  MessageString(library_, kMsgAbout, SceneModel::kMaxObjects, SceneModel::kMaxPoints,
-                                scene_.Header().objectCount, scene_.TotalPoints(), static_cast<int>(freeKb)),
-                  QMessageBox::Ok, this);
-  box.exec();
+  InfoDialog dialog(library_, scene_, AvailableMemory() / 1024, this);
+  dialog.exec();
+}
+
+void ModelerWindow::ShowDistance() {
+  if (const std::optional<double> distance = SelectionDistance(scene_)) {
+    ShowMessage(MessageKind::Information, kMsgDistance, static_cast<int>(std::lround(*distance)));
+  } else {
+    ShowMessage(MessageKind::Warning, kMsgNoDistance);
+  }
+}
+
+bool ModelerWindow::StartSelectionDrag() {
+  if (!HasSelection()) {
+    QApplication::beep();
+    return false;
+  }
+  dragBefore_ = scene_.TakeSnapshot();
+  dragMoved_ = false;
+  return true;
+}
+
+void ModelerWindow::DragSelectionTo(const ModelView& view, ViewInteraction kind, QPoint from, QPoint to) {
+  if (!dragBefore_) return;
+  // The whole travel from the press, applied to the scene as it was then:
+  // no rounding gathers over the mouse's many small steps.
+  if (dragMoved_ && !scene_.RestoreSnapshot(*dragBefore_)) return;
+  BuildError refused;
+  dragMoved_ = DragSelection(scene_, kind, view.Camera(), view.Mapping(), from, to, refused);
+  RedrawViews();
+}
+
+void ModelerWindow::EndSelectionDrag() {
+  if (dragBefore_ && dragMoved_) history_.Push(std::move(*dragBefore_));
+  dragBefore_.reset();
+  dragMoved_ = false;
+  RedrawViews();
 }
 
 void ModelerWindow::Render() {
@@ -584,6 +675,9 @@ void ModelerWindow::Edit(int id) {
     case kCmdSizeSelection:
       changed = TransformSelection(id);
       break;
+    case kCmdScale:
+      changed = ScaleSelection();
+      break;
     default:
       changed = NewPrimitive(id);
       break;
@@ -624,6 +718,19 @@ bool ModelerWindow::TransformSelection(int id) {
   if (transform == Transform::Move) return BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
   if (transform == Transform::Size) return BuildSize(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
   return BuildRotate(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+}
+
+bool ModelerWindow::ScaleSelection() {
+  if (!HasSelection()) {
+    QApplication::beep();
+    return false;
+  }
+  ScaleDialog dialog(library_, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  // A scale that would carry the selection beyond what the scene file holds
+  // leaves every object where it was.
+  BuildError error;
+  return BuildScale(scene_, dialog.Percent()->value(), error);
 }
 
 bool ModelerWindow::EditAttributes() {

@@ -15,6 +15,8 @@
 #include "messages/message_library.h"
 #include "modeler/app/modeler_settings.h"
 #include "modeler/app/undo_history.h"
+#include "modeler/app/windows/model_view.h"
+#include "scene/maq_file.h"
 #include "scene/scene_model.h"
 #include "ui/image_picker.h"
 #include "ui/menus.h"
@@ -24,7 +26,6 @@ class QMdiSubWindow;
 
 namespace tessaran {
 
-class ModelView;
 class ModelerLink;
 
 // Menu commands of the frame and the views.
@@ -43,6 +44,8 @@ enum ModelerCommand {
   kCmdAbout = 170,
   kCmdDeleteWindow = 180,
   kCmdScrollBars = 181,
+  kCmdScrollBarsTurn = 182,
+  kCmdScrollBarsMove = 183,
   kCmdRendering = 190,
   kCmdPlaying = 195,
   kCmdQuit = 199,
@@ -79,7 +82,15 @@ enum ModelerCommand {
   kCmdKeyframeNext = 550,
   kCmdKeyframePrevious = 560,
   kCmdKeyframeLast = 570,
+  kCmdScale = 620,
+  kCmdDistance = 630,
   kCmdCamera = 640,
+  // Drawing modes of the active view, in the order of DrawMode.
+  kCmdDrawBoxes = 651,
+  kCmdDrawWire = 652,
+  kCmdDrawSplinesSelected = 653,
+  kCmdDrawSplinesAll = 654,
+  kCmdDrawBoxesButSelection = 655,
   kCmdMonoWindow = 673,
   kCmdAutoArrange = 674,
   kCmdLanguage = 681,
@@ -87,6 +98,10 @@ enum ModelerCommand {
   kCmdRotateSelection = 2010,
   kCmdMoveSelection = 2020,
   kCmdSizeSelection = 2030,
+  // The same with the mouse: the next drag in the view.
+  kCmdDragRotate = 2011,
+  kCmdDragMove = 2021,
+  kCmdDragSize = 2031,
 };
 
 // A file the user is asked for: the dialog's title, the Qt filter, the
@@ -154,6 +169,7 @@ class ModelerWindow final : public QMainWindow {
   bool InsertModel();
   bool Save();
   bool SaveAs(const QString& title);
+  MaqWriteOptions WriteOptions() const;
   void SaveEnvironment();
   void ToggleAnimation();
   void ShowAbout();
@@ -165,6 +181,15 @@ class ModelerWindow final : public QMainWindow {
   bool TransformSelection(int id);
   // "ATTRIBUTS" for the selected objects, from the first one's material.
   bool EditAttributes();
+  // "ECHELLE" for the selected objects.
+  bool ScaleSelection();
+  void ShowDistance();
+  // A drag of the selection in a view: the scene at the press, each mouse
+  // position applied to it afresh, one step of "Undo" at the release when
+  // the selection moved.
+  bool StartSelectionDrag();
+  void DragSelectionTo(const ModelView& view, ViewInteraction kind, QPoint from, QPoint to);
+  void EndSelectionDrag();
   std::optional<std::filesystem::path> AskFile(FileRequest request);
   QString ModelFilter(bool withDxf) const;
   void ViewClosed(QMdiSubWindow* window);
@@ -185,6 +210,9 @@ class ModelerWindow final : public QMainWindow {
   bool animation_ = false;
   bool cameraShown_ = false;
   bool scrollBarsShown_ = true;
+  ScrollBarRole scrollBarRole_ = ScrollBarRole::Rotation;
+  std::optional<SceneSnapshot> dragBefore_;
+  bool dragMoved_ = false;
   bool quitAsked_ = false;
 };
 

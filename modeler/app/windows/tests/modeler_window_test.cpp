@@ -268,10 +268,12 @@ TEST_F(ModelerWindowTest, LanguageSwitchAndQuitQuestion) {
   EXPECT_EQ(window->Actions().at(kCmdQuit)->text(), "&Quitter");
   EXPECT_EQ(window->windowTitle(), "Modeleur TESSARAN, Maquette : Sans Nom");
   // The views' own menu follows the language.
-  ASSERT_EQ(window->Views().front()->actions().size(), 3);
+  ASSERT_EQ(window->Views().front()->actions().size(), 6);
   EXPECT_EQ(window->Views().front()->actions().front()->text(), "Déplacement OBJET");
+  EXPECT_EQ(window->Views().front()->actions().back()->text(), "Tourner à la souris");
   window->Command(kCmdLanguage);
   EXPECT_EQ(window->Views().front()->actions().front()->text(), "OBJECT Moving");
+  EXPECT_EQ(window->Views().front()->actions().back()->text(), "Turn with the mouse");
   EXPECT_EQ(window->Actions().at(kCmdQuit)->text(), "&Quit");
 
   asker_.answers[3] = Answer::Cancel;
