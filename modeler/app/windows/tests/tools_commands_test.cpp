@@ -84,6 +84,9 @@ TEST_F(ToolsCommandsTest, ScaleIsOneUndoStep) {
   EXPECT_FALSE(CanUndo());
   window_->Command(kCmdRedo);
   EXPECT_EQ(MaqFileBytes(*scene_), after);
+  // The selection is the scaled one still.
+  EXPECT_EQ(scene_->State(0).selection, 1);
+  EXPECT_EQ(scene_->State(1).selection, 1);
 
   // Without a selection no dialog opens and nothing changes.
   ClearSelection(*scene_);
