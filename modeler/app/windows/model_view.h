@@ -17,7 +17,8 @@
 namespace tessaran {
 
 // What a mouse drag in the view does, as chosen by the view's commands.
-enum class ViewInteraction { Select, Zoom, Rotation, Move, Perspective };
+// CutPlane: the drag places the cut plane's point under the mouse.
+enum class ViewInteraction { Select, Zoom, Rotation, Move, Perspective, CutPlane };
 
 // The perspective setting of "Perspective" "Average": the view's default.
 inline constexpr int kAveragePERS = 2000;
@@ -53,6 +54,10 @@ class ModelView final : public QAbstractScrollArea {
   void SetCameraShown(bool shown);
   bool CameraShown() const { return cameraShown_; }
   void SetScrollBarsShown(bool shown);
+  // The cut plane, drawn through its point as the lines of its two planes
+  // (perpendicular to the view's up and right axes); none hides it.
+  void SetCutPlane(const std::optional<Vec3>& point);
+  const std::optional<Vec3>& CutPlane() const { return cutPlane_; }
 
   // Projects the scene into the table and redraws; the title follows.
   void Redraw();
@@ -67,6 +72,8 @@ class ModelView final : public QAbstractScrollArea {
 
   // Told when the view changed the selection, so that every view redraws.
   std::function<void()> selectionChanged;
+  // Told when a drag placed the cut plane's point, so that every view shows it.
+  std::function<void(const Vec3&)> cutPlaneMoved;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -84,11 +91,14 @@ class ModelView final : public QAbstractScrollArea {
   void SelectAt(QPoint position, bool toggle);
   void DrawFrame(QPainter& painter) const;
   void DrawCube(QPainter& painter) const;
+  void DrawCutPlane(QPainter& painter) const;
+  void PlaceCutPlane(QPoint position);
 
   SceneModel& scene_;
   VTH* table_ = nullptr;
   ViewCamera camera_;
   std::optional<ViewCamera> saved_;
+  std::optional<Vec3> cutPlane_;
   ViewInteraction interaction_ = ViewInteraction::Select;
   bool cameraShown_ = false;
   bool projected_ = false;  // the table holds this camera's positions

@@ -15,9 +15,11 @@
 #include <memory>
 
 #include "modeler/app/build_ops.h"
+#include "modeler/app/edit_ops.h"
 #include "modeler/app/model_files.h"
 #include "modeler/app/object_material.h"
 #include "modeler/app/windows/attributes_dialog.h"
+#include "modeler/app/windows/edit_commands.h"
 #include "modeler/app/windows/primitive_dialog.h"
 #include "modeler/app/windows/transform_dialog.h"
 #include "modeler/app/windows/model_view.h"
@@ -73,7 +75,9 @@ constexpr int kHandledCommands[] = {
     kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdAttributes, kCmdKeyframeAdd, kCmdKeyframeModify,
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
     kCmdKeyframeLast, kCmdCamera, kCmdMonoWindow, kCmdAutoArrange, kCmdLanguage, kCmdModeller, kCmdFrameRendering,
-    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection};
+    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection, kCmdRemesh, kCmdSubstitutePlan,
+    kCmdSubstituteBox, kCmdSubstituteDisc, kCmdSubstituteCylinder, kCmdSubstituteSphere, kCmdSubstituteRing,
+    kCmdCutTop, kCmdCutBottom, kCmdCutSide, kCmdMirror, kCmdGlue, kCmdMagnet, kCmdMerge, kCmdDivide, kCmdCutPlane};
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -154,6 +158,8 @@ bool ModelerWindow::AddView() {
   view->SetCameraShown(cameraShown_);
   view->SetScrollBarsShown(scrollBarsShown_);
   view->selectionChanged = [this] { RedrawViews(); };
+  view->cutPlaneMoved = [this](const Vec3& point) { ShowCutPlane(point); };
+  view->SetCutPlane(cutPlane_);
   view->setContextMenuPolicy(Qt::ActionsContextMenu);
   SetViewCommands(*view);
   QMdiSubWindow* window = area_->addSubWindow(view);
@@ -202,7 +208,7 @@ void ModelerWindow::BuildMenus() {
   for (const auto& [id, keys] : shortcuts) {
     if (actions_.count(id)) actions_[id]->setShortcut(keys);
   }
-  for (int id : {kCmdAnimation, kCmdCamera, kCmdScrollBars}) {
+  for (int id : {kCmdAnimation, kCmdCamera, kCmdScrollBars, kCmdCutPlane}) {
     if (actions_.count(id)) actions_[id]->setCheckable(true);
   }
   RefreshMenus();
@@ -221,6 +227,7 @@ void ModelerWindow::RefreshMenus() {
   check(kCmdAnimation, animation_);
   check(kCmdCamera, cameraShown_);
   check(kCmdScrollBars, scrollBarsShown_);
+  check(kCmdCutPlane, cutPlane_.has_value());
   if (actions_.count(kCmdAddWindow)) actions_[kCmdAddWindow]->setEnabled(windows_.size() < kMaxViews);
   if (actions_.count(kCmdUndo)) actions_[kCmdUndo]->setEnabled(history_.CanUndo());
   if (actions_.count(kCmdRedo)) actions_[kCmdRedo]->setEnabled(history_.CanRedo());
@@ -308,6 +315,8 @@ void ModelerWindow::Command(int id) {
       return;
     case kCmdLanguage:
       return SwitchLanguage();
+    case kCmdCutPlane:
+      return ToggleCutPlane();
     case kCmdUndo:
     case kCmdRedo:
       if (id == kCmdUndo ? history_.Undo(scene_) : history_.Redo(scene_)) {
@@ -330,6 +339,7 @@ void ModelerWindow::Command(int id) {
     case kCmdSizeSelection:
       return Edit(id);
     default:
+      if (IsEditCommand(id)) return Edit(id);
       return ViewCommand(id);
   }
   RefreshMenus();
@@ -561,6 +571,24 @@ void ModelerWindow::SwitchLanguage() {
   RefreshTitle();
 }
 
+void ModelerWindow::ToggleCutPlane() {
+  if (cutPlane_) {
+    for (ModelView* view : Views()) {
+      if (view->Interaction() == ViewInteraction::CutPlane) view->StartInteraction(ViewInteraction::Select);
+    }
+    return ShowCutPlane(std::nullopt);
+  }
+  const ModelView* active = ActiveView();
+  ShowCutPlane(HasSelection() || !active ? SelectionCentre(scene_) : active->Camera().CIBLE);
+  if (ModelView* view = ActiveView()) view->StartInteraction(ViewInteraction::CutPlane);
+}
+
+void ModelerWindow::ShowCutPlane(const std::optional<Vec3>& point) {
+  cutPlane_ = point;
+  for (ModelView* view : Views()) view->SetCutPlane(point);
+  RefreshMenus();
+}
+
 void ModelerWindow::Edit(int id) {
   SceneSnapshot before = scene_.TakeSnapshot();
   bool changed = false;
@@ -584,9 +612,15 @@ void ModelerWindow::Edit(int id) {
     case kCmdSizeSelection:
       changed = TransformSelection(id);
       break;
-    default:
-      changed = NewPrimitive(id);
+    default: {
+      if (!IsEditCommand(id)) {
+        changed = NewPrimitive(id);
+        break;
+      }
+      const ModelView* view = ActiveView();
+      changed = RunEditCommand(scene_, id, view ? view->Camera() : scene_.View(), cutPlane_);
       break;
+    }
   }
   if (changed) history_.Push(std::move(before));
   RedrawViews();
