@@ -51,10 +51,13 @@ class EditOps : public ::testing::Test {
   Messages messages_;
 };
 
-// The signed volume a closed mesh encloses: positive when its faces turn
-// outward the way the primitives make them.
-double MeshVolume(const SceneModel& scene, int k) {
-  const std::vector<Point3> p = GetObjectPoints(scene, k);
+// The signed volume a mesh encloses, seen from `centre`: its sign says which
+// way its faces turn.
+double MeshVolume(const SceneModel& scene, int k, const Vec3& centre) {
+  std::vector<Point3> p = GetObjectPoints(scene, k);
+  for (Point3& q : p) {
+    for (int a = 0; a < 3; ++a) q[a] = static_cast<float>(q[a] - centre[a]);
+  }
   const int u = scene.Object(k).MeshU(), v = scene.Object(k).MeshV();
   const auto at = [&](int i, int j) { return p[static_cast<std::size_t>(i * u + j)]; };
   const auto triple = [](const Point3& a, const Point3& b, const Point3& c) {
@@ -186,7 +189,7 @@ TEST_F(EditOps, MirrorFlipsEachObjectAboutItsOriginAndKeepsItsFacesOutward) {
   ASSERT_TRUE(BuildMove(scene_, 20, 0, 0, error_));
   ASSERT_TRUE(BuildRotate(scene_, 0, 0, 25, error_));  // a sphere no longer symmetric about x = 20
   const std::vector<Point3> before = GetObjectPoints(scene_, 0);
-  const double volume = MeshVolume(scene_, 0);
+  const double volume = MeshVolume(scene_, 0, {20, 0, 0});
   ASSERT_GT(std::fabs(volume), 1000);
   ASSERT_TRUE(BuildMirror(scene_, Front(), error_)) << error_;
   const std::vector<Point3> after = GetObjectPoints(scene_, 0);
@@ -198,7 +201,7 @@ TEST_F(EditOps, MirrorFlipsEachObjectAboutItsOriginAndKeepsItsFacesOutward) {
     EXPECT_EQ(q[1], before[p][1]);
     EXPECT_EQ(q[2], before[p][2]);
   }
-  EXPECT_NEAR(MeshVolume(scene_, 0), volume, std::fabs(volume) * 1e-4);
+  EXPECT_NEAR(MeshVolume(scene_, 0, {20, 0, 0}), volume, std::fabs(volume) * 1e-4);
 
   // A faceted object: its corners reversed, each hidden edge still hidden.
   Faceted({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {10, 10, 0}}, {{-1, 2, 3, 0}, {2, 4, -3, 0}}, {5, 0, 0});
