@@ -276,8 +276,8 @@ bool RunCutOperation(SceneModel& scene, const BuildOperation& op, BuildError& er
   static constexpr std::pair<std::string_view, CutSide> kSides[] = {
       {"top", CutSide::Top}, {"bottom", CutSide::Bottom}, {"side", CutSide::Side}};
   const auto it = std::find_if(std::begin(kSides), std::end(kSides), [&](const auto& s) { return s.first == op.words[0]; });
-  if (it == std::end(kSides)) return Refused(error, "--cut takes top, bottom or side");
-  if (op.words.size() != 1 && op.words.size() != 4) return Refused(error, "--cut: the plane's point needs X Y Z");
+  if (it == std::end(kSides)) return Refused(error, "the cut is top, bottom or side");
+  if (op.words.size() != 1 && op.words.size() != 4) return Refused(error, "the plane's point needs X Y Z");
   Vec3 point = SelectionCentre(scene);
   for (std::size_t a = 0; a < 3 && op.words.size() == 4; ++a) point[a] = std::strtod(op.words[a + 1].c_str(), nullptr);
   return BuildCut(scene, it->second, point, ViewAxes(scene.View()), error);
