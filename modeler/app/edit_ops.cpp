@@ -323,7 +323,8 @@ bool BuildMirror(SceneModel& scene, const Mat3& viewAxes, BuildError& error) {
 // Gluing hangs the frames of the other selected objects from the first
 // one's, as the scene file keeps them (the parent identifiers of its
 // frames): the renderer's mappings and the keyframe interpolation of frames
-// then follow that object. The objects keep their places.
+// then follow that object. The objects keep their places; picking one of
+// them then picks the group (SelectGlued), so that they move together.
 bool BuildGlue(SceneModel& scene, BuildError& error) {
   const std::vector<int> selected = SelectedObjects(scene);
   if (selected.size() < 2) return Refused(error, "gluing needs at least two selected objects");
@@ -343,6 +344,30 @@ bool BuildGlue(SceneModel& scene, BuildError& error) {
   }
   for (int k : loose) AttachFrame(frames, k, first);
   return true;
+}
+
+namespace {
+
+// The object at the top of object k's chain of object frames.
+int GlueRoot(const SceneModel& scene, int k) {
+  const int n = scene.Header().objectCount;
+  for (int steps = 0; steps < n; ++steps) {
+    const int parent = scene.Frames().Record(k).parent;
+    if (parent < 0 || parent >= n) break;
+    k = parent;
+  }
+  return k;
+}
+
+}  // namespace
+
+void SelectGlued(SceneModel& scene) {
+  const int n = scene.Header().objectCount;
+  std::vector<bool> picked(n, false);
+  for (int k : SelectedObjects(scene)) picked[GlueRoot(scene, k)] = true;
+  for (int k = 0; k < n; ++k) {
+    if (picked[GlueRoot(scene, k)]) scene.State(k).selection = 1;
+  }
 }
 
 // The magnet drops the selection straight down (along the view's up axis)

@@ -53,6 +53,11 @@ bool BuildMirror(SceneModel& scene, const Mat3& viewAxes, BuildError& error);
 // object's frame (at least two objects).
 bool BuildGlue(SceneModel& scene, BuildError& error);
 
+// Extends the selection to every object glued with a selected one (objects
+// whose frames hang, at any depth, from the same object's frame), so that a
+// glued group is picked, moved, turned and sized as one.
+void SelectGlued(SceneModel& scene);
+
 // --magnet: the selection moves down the view's up axis until it rests on
 // the nearest object beneath it.
 bool BuildMagnet(SceneModel& scene, const Mat3& viewAxes, BuildError& error);

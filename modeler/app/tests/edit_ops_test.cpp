@@ -224,6 +224,11 @@ TEST_F(EditOps, GlueHangsTheSelectionFromTheFirstAndRefusesALoop) {
   EXPECT_EQ(scene_.Frames().RelOrigin(1), (Vec3{40, 0, 0}));
   EXPECT_EQ(GetObjectPoints(scene_, 1), points);
   EXPECT_FALSE(BuildGlue(scene_, error_));  // glued already
+  // Picking one object of the group picks the group.
+  Select("1");
+  SelectGlued(scene_);
+  EXPECT_EQ(scene_.State(0).selection, 1);
+  EXPECT_EQ(scene_.State(2).selection, 0);
   // The glue survives the scene file.
   SceneModel read;
   ASSERT_EQ(ReadModelBytes(read, MaqFileBytes(scene_), ReadMode::Open), 0);

@@ -157,7 +157,10 @@ bool ModelerWindow::AddView() {
   view->SetCamera(scene_.View());
   view->SetCameraShown(cameraShown_);
   view->SetScrollBarsShown(scrollBarsShown_);
-  view->selectionChanged = [this] { RedrawViews(); };
+  view->selectionChanged = [this] {
+    SelectGlued(scene_);
+    RedrawViews();
+  };
   view->cutPlaneMoved = [this](const Vec3& point) { ShowCutPlane(point); };
   view->SetCutPlane(cutPlane_);
   view->setContextMenuPolicy(Qt::ActionsContextMenu);

@@ -99,6 +99,15 @@ TEST_F(EditCommandsTest, EachCommandChangesThePointsAndIsUndoneAndRedoneExactly)
   Build(BuildSelect(*scene_, "0-1", error_));
   Step(kCmdGlue);
   EXPECT_EQ(scene_->Frames().Record(1).parent, 0);
+  // A click on a point of the sphere picks the plan glued with it too.
+  Build(BuildSelect(*scene_, "none", error_));
+  ModelView* view = window_->ActiveView();
+  view->Redraw();
+  const ProjectedPoint on = view->Projected(scene_->Object(1).FirstPoint() + 40);
+  ASSERT_TRUE(on.visible);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(on.x, on.y));
+  EXPECT_EQ(scene_->State(0).selection, 1);
+  EXPECT_EQ(scene_->State(1).selection, 1);
   Build(BuildSelect(*scene_, "1", error_));
   Step(kCmdDivide);
   EXPECT_EQ(scene_->Frames().Record(1).parent, -1);
