@@ -75,9 +75,7 @@ constexpr int kHandledCommands[] = {
     kCmdFrontView, kCmdSideView, kCmdTopView, kCmdSaveView, kCmdSeeView, kCmdAttributes, kCmdKeyframeAdd, kCmdKeyframeModify,
     kCmdKeyframeInsert, kCmdKeyframeDelete, kCmdKeyframeFirst, kCmdKeyframeNext, kCmdKeyframePrevious,
     kCmdKeyframeLast, kCmdCamera, kCmdMonoWindow, kCmdAutoArrange, kCmdLanguage, kCmdModeller, kCmdFrameRendering,
-    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection, kCmdRemesh, kCmdSubstitutePlan,
-    kCmdSubstituteBox, kCmdSubstituteDisc, kCmdSubstituteCylinder, kCmdSubstituteSphere, kCmdSubstituteRing,
-    kCmdCutTop, kCmdCutBottom, kCmdCutSide, kCmdMirror, kCmdGlue, kCmdMagnet, kCmdMerge, kCmdDivide, kCmdCutPlane};
+    kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection};
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -221,7 +219,8 @@ void ModelerWindow::RefreshMenus() {
   for (auto& [id, action] : actions_) {
     const bool keyframe = id >= kCmdKeyframeAdd && id <= kCmdKeyframeLast;
     const bool handled = std::find(std::begin(kHandledCommands), std::end(kHandledCommands), id) !=
-                         std::end(kHandledCommands);
+                             std::end(kHandledCommands) ||
+                         IsEditCommand(id) || id == kCmdCutPlane;
     action->setEnabled(handled && (!keyframe || animation_));
   }
   auto check = [&](int id, bool on) {
@@ -615,18 +614,35 @@ void ModelerWindow::Edit(int id) {
     case kCmdSizeSelection:
       changed = TransformSelection(id);
       break;
-    default: {
-      if (!IsEditCommand(id)) {
-        changed = NewPrimitive(id);
-        break;
-      }
-      const ModelView* view = ActiveView();
-      changed = RunEditCommand(scene_, id, view ? view->Camera() : scene_.View(), cutPlane_);
+    case kCmdRemesh:
+    case kCmdSubstitutePlan:
+    case kCmdSubstituteBox:
+    case kCmdSubstituteDisc:
+    case kCmdSubstituteCylinder:
+    case kCmdSubstituteSphere:
+    case kCmdSubstituteRing:
+    case kCmdCutTop:
+    case kCmdCutBottom:
+    case kCmdCutSide:
+    case kCmdMirror:
+    case kCmdGlue:
+    case kCmdMagnet:
+    case kCmdMerge:
+    case kCmdDivide:
+      changed = EditSelection(id);
       break;
-    }
+    default:
+      changed = NewPrimitive(id);
+      break;
   }
   if (changed) history_.Push(std::move(before));
   RedrawViews();
+}
+
+bool ModelerWindow::EditSelection(int id) {
+  // As the active view shows the scene; the cut plane when it is shown.
+  const ModelView* view = ActiveView();
+  return RunEditCommand(scene_, id, view ? view->Camera() : scene_.View(), cutPlane_);
 }
 
 bool ModelerWindow::HasSelection() const {

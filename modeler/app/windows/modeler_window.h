@@ -169,6 +169,8 @@ class ModelerWindow final : public QMainWindow {
   // The commands that change the model, each a step of "Undo" when it did.
   void Edit(int id);
   bool HasSelection() const;
+  // An editing command of the "Edit" menu on the selection (edit_commands.h).
+  bool EditSelection(int id);
   bool InsertModel();
   bool Save();
   bool SaveAs(const QString& title);
