@@ -101,17 +101,13 @@ std::vector<Face> FacesOf(const SceneModel& scene, int k) {
   return faces;
 }
 
-// A faceted object as a mesh relative to its frame's origin, for
-// AppendFacetedObjects.
+// A faceted object as a mesh for AppendFacetedObjects: its points as they
+// lie (the frame's origin is set apart, so that no point is rounded).
 FacetedMesh MeshOf(const SceneModel& scene, int k) {
   FacetedMesh mesh;
-  mesh.origin = scene.Frames().AbsOrigin(k);
   mesh.col = scene.Object(k).Col();
   mesh.faces = FacesOf(scene, k);
   mesh.points = GetObjectPoints(scene, k);
-  for (Point3& p : mesh.points) {
-    for (int a = 0; a < 3; ++a) p[static_cast<std::size_t>(a)] = static_cast<float>(p[a] - mesh.origin[a]);
-  }
   return mesh;
 }
 
@@ -171,8 +167,8 @@ void SelectFrom(SceneModel& scene, int first) {
 }
 
 // Puts `meshes` in place of the objects `sources[i]` they were made from:
-// appended as new faceted objects taking their source's record, orientation
-// and map assignment, then the sources removed. The new objects become the
+// appended as new faceted objects taking their source's record, frame
+// (as a root) and map assignment, then the sources removed. The new objects become the
 // selection. False (after message 31) with the scene unchanged when they
 // cannot be held.
 bool ReplaceByFaceted(SceneModel& scene, const std::vector<FacetedMesh>& meshes, const std::vector<int>& sources,
@@ -187,6 +183,7 @@ bool ReplaceByFaceted(SceneModel& scene, const std::vector<FacetedMesh>& meshes,
     record.SetMesh(0, 0);
     record.SetFirstPoint(scene.Object(k).FirstPoint());
     scene.Object(k) = record;
+    scene.Frames().AbsOrigin(k) = scene.Frames().AbsOrigin(source);
     scene.Frames().AbsOrientation(k) = scene.Frames().AbsOrientation(source);
     if (const int a = scene.Assignments().Find(source); a >= 0) {
       Assignment assignment = scene.Assignments()[a];
@@ -415,11 +412,7 @@ bool BuildMerge(SceneModel& scene, BuildError& error) {
       merged.faces.size() + second.faces.size() > static_cast<std::size_t>(kMaxFacetedFaces)) {
     return Refused(error, "the merged object would have more than " + std::to_string(kMaxFacetedPoints) + " points or faces");
   }
-  for (const Point3& p : second.points) {
-    Point3 q;
-    for (std::size_t i = 0; i < 3; ++i) q[i] = static_cast<float>(p[i] + second.origin[i] - merged.origin[i]);
-    merged.points.push_back(q);
-  }
+  merged.points.insert(merged.points.end(), second.points.begin(), second.points.end());
   for (Face face : second.faces) {
     for (std::int16_t& c : face) {
       if (c != 0) c = static_cast<std::int16_t>(c < 0 ? c - offset : c + offset);
