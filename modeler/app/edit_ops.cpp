@@ -167,10 +167,10 @@ void SelectFrom(SceneModel& scene, int first) {
 }
 
 // Puts `meshes` in place of the objects `sources[i]` they were made from:
-// appended as new faceted objects taking their source's record, frame
-// (as a root) and map assignment, then the sources removed. The new objects become the
-// selection. False (after message 31) with the scene unchanged when they
-// cannot be held.
+// appended as new faceted objects taking their source's record, frame (as a
+// root) and map assignment, then the objects `removed` taken out. The new
+// objects become the selection. False (after message 31) with the scene
+// unchanged when they cannot be held.
 bool ReplaceByFaceted(SceneModel& scene, const std::vector<FacetedMesh>& meshes, const std::vector<int>& sources,
                       const std::vector<int>& removed) {
   const int n = scene.Header().objectCount;
