@@ -68,6 +68,10 @@ class EditCommandsTest : public ModelerTest {
 };
 
 TEST_F(EditCommandsTest, EachCommandChangesThePointsAndIsUndoneAndRedoneExactly) {
+  for (int command : {kCmdRemesh, kCmdSubstitutePlan, kCmdSubstituteRing, kCmdCutTop, kCmdCutBottom, kCmdCutSide,
+                      kCmdMirror, kCmdGlue, kCmdMagnet, kCmdMerge, kCmdDivide, kCmdCutPlane}) {
+    EXPECT_TRUE(window_->Actions().at(command)->isEnabled()) << command;
+  }
   Build(BuildPrimitive(*scene_, "plan", 2, 2, -1, error_));
   Step(kCmdRemesh);
   EXPECT_EQ(scene_->Object(0).MeshU(), 8);
