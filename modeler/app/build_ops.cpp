@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "modeler/app/tool_ops.h"
+#include "modeler/app/edit_ops.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/dxf_reader.h"
 #include "modeler/geometry/extrusion.h"
@@ -485,6 +486,9 @@ constexpr OptionWords kOptions[] = {
     {"--map", 4, 0, true, 2},       {"--lamp", 3, 5, true, 0},     {"--camera", 4, 3, true, 0},
     {"--duplicate", 0, 0, false, 0}, {"--delete", 0, 0, false, 0},
     {"--scale", 1, 0, true, 0},
+    {"--remesh", 0, 0, false, 0},   {"--substitute", 1, 0, false, 1}, {"--cut", 1, 3, true, 1},
+    {"--mirror", 0, 0, false, 0},   {"--glue", 0, 0, false, 0},      {"--magnet", 0, 0, false, 0},
+    {"--merge", 0, 0, false, 0},    {"--divide", 0, 0, false, 0},
 };
 
 const OptionWords* Find(std::string_view option) {
@@ -570,6 +574,14 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
   if (option == "--select") return BuildSelect(scene, op.words[0], error);
   if (option == "--duplicate") return BuildDuplicate(scene, error);
   if (option == "--delete") return BuildDelete(scene, error);
+  if (option == "--remesh") return BuildRemesh(scene, error);
+  if (option == "--substitute") return BuildSubstitute(scene, op.words[0], error);
+  if (option == "--cut") return RunCutOperation(scene, op, error);
+  if (option == "--mirror") return BuildMirror(scene, ViewAxes(scene.View()), error);
+  if (option == "--glue") return BuildGlue(scene, error);
+  if (option == "--magnet") return BuildMagnet(scene, ViewAxes(scene.View()), error);
+  if (option == "--merge") return BuildMerge(scene, error);
+  if (option == "--divide") return BuildDivide(scene, error);
   if (option == "--move") return BuildMove(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--rotate") return BuildRotate(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
   if (option == "--size") return BuildSize(scene, Num(op, 0), Num(op, 1), Num(op, 2), error);
@@ -615,6 +627,13 @@ std::string BuildOptionsHelp() {
          "  --move X Y Z, --rotate AX AY AZ (degrees), --size SX SY SZ (per cent)\n"
          "  --scale PERCENT (the selection as one piece, about the centre of its box)\n"
          "  --duplicate (the copies become the selection), --delete\n"
+         "  --remesh, --substitute plan|box|disc|cylinder|sphere|ring\n"
+         "  --cut top|bottom|side [X Y Z]  bring what lies above, below or right of the\n"
+         "                        cut plane (through X Y Z, else the selection's centre,\n"
+         "                        as the camera sees it) onto it\n"
+         "  --mirror (in the camera's vertical plane through each object's origin),\n"
+         "  --magnet (down onto the object beneath), --glue (to the first selected),\n"
+         "  --merge (two faceted objects), --divide (into separate parts; unglues)\n"
          "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
          "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
          "  --lamp X Y Z [INTENSITY [APERTURE [R G B]]]  a lamp aimed at the target\n"

@@ -41,8 +41,16 @@ int MakeMesh(SceneModel& scene, int cols, int rows, int k, int rebuild, PointAt 
   if (k < 0) return -1;
   std::vector<Point3> points;
   points.reserve(static_cast<std::size_t>(cols) * rows);
+  // A rebuilt object stays where it lies: the primitive is made in the
+  // axes of its frame (a new object's frame is the world's).
+  const Vec3& origin = scene.Frames().AbsOrigin(k);
+  const Mat3& axes = scene.Frames().AbsOrientation(k);
   for (int i = 0; i < rows; ++i) {
-    for (int j = 0; j < cols; ++j) points.push_back(at(i, j));
+    for (int j = 0; j < cols; ++j) {
+      const Point3 p = at(i, j);
+      const Vec3 w = rebuild ? ToWorld(origin, axes, {p[0], p[1], p[2]}) : Vec3{p[0], p[1], p[2]};
+      points.push_back({F(w[0]), F(w[1]), F(w[2])});
+    }
   }
   PutObjectPoints(scene, k, points);
   return k;

@@ -22,8 +22,8 @@ struct MeshMinimum {
 MeshMinimum PrimitiveMinimum(Primitive kind);
 
 // Each generator appends a new object (rebuild 0) or, with rebuild 1,
-// rewrites the points of object k in place, keeping its sizes and
-// attributes. u and v are the intervals of the two mesh directions, raised
+// rewrites the points of object k in place, in the axes of its frame,
+// keeping its sizes and attributes. u and v are the intervals of the two mesh directions, raised
 // to the primitive's minimum; top is the top size in percent (Box/Pyramid,
 // Cylinder/Cone) or the tube size of the Ring. Returns the object number, or
 // -1 (message 31 when the scene could not grow).

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -240,6 +241,31 @@ TEST_F(QmxBatch, TheHelpsProfileExampleExtrudesAndTurns) {
   EXPECT_EQ(bare.status, 1);
   EXPECT_NE(ReadText(dir_ / "err").find("no point after a line \"Listepoint\""), std::string::npos)
       << ReadText(dir_ / "err");
+}
+
+}  // namespace
+}  // namespace tessaran
+
+namespace tessaran {
+namespace {
+
+// The editing options act on the selection as the scene's camera sees it:
+// the saved file holds the cut points; merging a single object is refused
+// with message 10 and nothing is saved.
+TEST_F(QmxBatch, EditingOptionsChangeTheSavedPointsOrAreRefused) {
+  Result r = Qmx("--batch --primitive sphere 8 6 --move 0 40 0 --cut top 0 50 0 --mirror --save " + Path("E.MAQ"),
+                 dir_ / "err");
+  ASSERT_EQ(r.status, 0) << ReadText(dir_ / "err");
+  SceneModel scene;
+  ASSERT_EQ(ReadModel(scene, dir_ / "E.MAQ", ReadMode::Open), 0);
+  float high = -1e9f;
+  for (int p = 1; p <= scene.TotalPoints(); ++p) high = std::max(high, scene.Points().Get(p)[1]);
+  EXPECT_NEAR(high, 50, 1e-3);
+
+  r = Qmx("--batch --primitive plan 2 2 --merge --save " + Path("F.MAQ"), dir_ / "err");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(ReadText(dir_ / "err").find("There are more or less than two objects selected"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "F.MAQ"));
 }
 
 }  // namespace

@@ -135,6 +135,11 @@ void ModelView::SetCameraShown(bool shown) {
   Redraw();
 }
 
+void ModelView::SetCutPlane(const std::optional<Vec3>& point) {
+  cutPlane_ = point;
+  viewport()->update();
+}
+
 void ModelView::SetScrollBarsShown(bool shown) {
   const Qt::ScrollBarPolicy policy = shown ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
   setHorizontalScrollBarPolicy(policy);
@@ -189,6 +194,7 @@ void ModelView::paintEvent(QPaintEvent*) {
   options.window = mapping;
   DrawScene(picture_, scene_, table_, options);
   painter.drawImage(0, 0, picture_);
+  if (cutPlane_) DrawCutPlane(painter);
   if (dragging_) DrawFrame(painter);
 }
 
@@ -222,6 +228,7 @@ void ModelView::DrawFrame(QPainter& painter) const {
     case ViewInteraction::MoveSelection:
     case ViewInteraction::SizeSelection:
     case ViewInteraction::RotateSelection:
+    case ViewInteraction::CutPlane:
       return;
   }
 }
@@ -229,6 +236,17 @@ void ModelView::DrawFrame(QPainter& painter) const {
 bool ModelView::DragsSelection() const {
   return interaction_ == ViewInteraction::MoveSelection || interaction_ == ViewInteraction::SizeSelection ||
          interaction_ == ViewInteraction::RotateSelection;
+}
+
+// The cut plane's two planes seen edge on: a line across the view through
+// its point for the top and bottom cuts, a line down it for the side cut.
+void ModelView::DrawCutPlane(QPainter& painter) const {
+  const ProjectedPoint p =
+      Project(camera_, DeriveCamera(camera_), Mapping(), {0, 0, 0}, IdentityMatrix(), *cutPlane_);
+  if (!p.visible) return;
+  painter.setPen(QPen(kCutPlaneColour, 0, Qt::DashDotLine));
+  painter.drawLine(0, p.y, viewport()->width(), p.y);
+  painter.drawLine(p.x, 0, p.x, viewport()->height());
 }
 
 // A cube of ±120 pixels at the target, turned and foreshortened as the
@@ -304,6 +322,8 @@ void ModelView::mouseMoveEvent(QMouseEvent* event) {
     case ViewInteraction::RotateSelection:
       if (selectionDragged) selectionDragged(interaction_, dragStart_, dragNow_);
       return;
+    case ViewInteraction::CutPlane:
+      return PlaceCutPlane(dragNow_);
     case ViewInteraction::Zoom:
     case ViewInteraction::Select:
       viewport()->update();
@@ -314,6 +334,7 @@ void ModelView::mouseMoveEvent(QMouseEvent* event) {
 void ModelView::mouseReleaseEvent(QMouseEvent* event) {
   if (!dragging_ || event->button() != Qt::LeftButton) return;
   dragging_ = false;
+  if (interaction_ == ViewInteraction::CutPlane) PlaceCutPlane(event->position().toPoint());
   if (interaction_ == ViewInteraction::Zoom) {
     // What the frame holds fills the view.
     const WindowMapping m = Mapping();
@@ -330,6 +351,14 @@ void ModelView::mouseReleaseEvent(QMouseEvent* event) {
   }
   interaction_ = ViewInteraction::Select;
   CameraChanged();
+}
+
+// The cut plane's point follows the mouse in the plane of the view through it.
+void ModelView::PlaceCutPlane(QPoint position) {
+  const Vec3 reference = cutPlane_.value_or(camera_.CIBLE);
+  cutPlane_ = Unproject(camera_, DeriveCamera(camera_), Mapping(), position.x(), position.y(), reference);
+  if (cutPlaneMoved) cutPlaneMoved(*cutPlane_);
+  viewport()->update();
 }
 
 void ModelView::wheelEvent(QWheelEvent* event) {

@@ -28,6 +28,7 @@ enum class ViewInteraction {
   MoveSelection,
   SizeSelection,
   RotateSelection,
+  CutPlane,  // the drag places the cut plane's point under the mouse
 };
 
 // What the scroll bars do: turn the view (TH and PH) or move its target
@@ -72,6 +73,10 @@ class ModelView final : public QAbstractScrollArea {
   ScrollBarRole BarRole() const { return barRole_; }
   void SetDrawMode(DrawMode mode);
   DrawMode Mode() const { return mode_; }
+  // The cut plane, drawn through its point as the lines of its two planes
+  // (perpendicular to the view's up and right axes); none hides it.
+  void SetCutPlane(const std::optional<Vec3>& point);
+  const std::optional<Vec3>& CutPlane() const { return cutPlane_; }
 
   // Projects the scene into the table and redraws; the title follows.
   void Redraw();
@@ -92,6 +97,8 @@ class ModelView final : public QAbstractScrollArea {
   std::function<bool()> selectionDragStarted;
   std::function<void(ViewInteraction, QPoint from, QPoint to)> selectionDragged;
   std::function<void()> selectionDragEnded;
+  // Told when a drag placed the cut plane's point, so that every view shows it.
+  std::function<void(const Vec3&)> cutPlaneMoved;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -110,11 +117,14 @@ class ModelView final : public QAbstractScrollArea {
   void DrawFrame(QPainter& painter) const;
   void DrawCube(QPainter& painter) const;
   bool DragsSelection() const;
+  void DrawCutPlane(QPainter& painter) const;
+  void PlaceCutPlane(QPoint position);
 
   SceneModel& scene_;
   VTH* table_ = nullptr;
   ViewCamera camera_;
   std::optional<ViewCamera> saved_;
+  std::optional<Vec3> cutPlane_;
   ViewInteraction interaction_ = ViewInteraction::Select;
   bool cameraShown_ = false;
   ScrollBarRole barRole_ = ScrollBarRole::Rotation;

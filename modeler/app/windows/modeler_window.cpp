@@ -17,11 +17,13 @@
 #include <memory>
 
 #include "modeler/app/build_ops.h"
+#include "modeler/app/edit_ops.h"
 #include "modeler/app/model_files.h"
 #include "modeler/app/object_material.h"
 #include "modeler/app/tool_ops.h"
 #include "modeler/app/windows/attributes_dialog.h"
 #include "modeler/app/windows/info_dialog.h"
+#include "modeler/app/windows/edit_commands.h"
 #include "modeler/app/windows/primitive_dialog.h"
 #include "modeler/app/windows/scale_dialog.h"
 #include "modeler/app/windows/selection_drag.h"
@@ -163,12 +165,17 @@ bool ModelerWindow::AddView() {
   view->SetCameraShown(cameraShown_);
   view->SetScrollBarsShown(scrollBarsShown_);
   view->SetScrollBarRole(scrollBarRole_);
-  view->selectionChanged = [this] { RedrawViews(); };
   view->selectionDragStarted = [this] { return StartSelectionDrag(); };
   view->selectionDragged = [this, view](ViewInteraction kind, QPoint from, QPoint to) {
     DragSelectionTo(*view, kind, from, to);
   };
   view->selectionDragEnded = [this] { EndSelectionDrag(); };
+  view->selectionChanged = [this] {
+    SelectGlued(scene_);
+    RedrawViews();
+  };
+  view->cutPlaneMoved = [this](const Vec3& point) { ShowCutPlane(point); };
+  view->SetCutPlane(cutPlane_);
   view->setContextMenuPolicy(Qt::ActionsContextMenu);
   SetViewCommands(*view);
   QMdiSubWindow* window = area_->addSubWindow(view);
@@ -225,8 +232,8 @@ void ModelerWindow::BuildMenus() {
   for (const auto& [id, keys] : shortcuts) {
     if (actions_.count(id)) actions_[id]->setShortcut(keys);
   }
-  for (int id : {kCmdAnimation, kCmdCamera, kCmdScrollBars, kCmdScrollBarsTurn, kCmdScrollBarsMove, kCmdDrawBoxes,
-                 kCmdDrawWire, kCmdDrawSplinesSelected, kCmdDrawSplinesAll, kCmdDrawBoxesButSelection}) {
+  for (int id : {kCmdAnimation, kCmdCamera, kCmdScrollBars, kCmdScrollBarsTurn, kCmdScrollBarsMove, kCmdCutPlane,
+                 kCmdDrawBoxes, kCmdDrawWire, kCmdDrawSplinesSelected, kCmdDrawSplinesAll, kCmdDrawBoxesButSelection}) {
     if (actions_.count(id)) actions_[id]->setCheckable(true);
   }
   RefreshMenus();
@@ -236,7 +243,8 @@ void ModelerWindow::RefreshMenus() {
   for (auto& [id, action] : actions_) {
     const bool keyframe = id >= kCmdKeyframeAdd && id <= kCmdKeyframeLast;
     const bool handled = std::find(std::begin(kHandledCommands), std::end(kHandledCommands), id) !=
-                         std::end(kHandledCommands);
+                             std::end(kHandledCommands) ||
+                         IsEditCommand(id) || id == kCmdCutPlane;
     action->setEnabled(handled && (!keyframe || animation_));
   }
   auto check = [&](int id, bool on) {
@@ -251,6 +259,7 @@ void ModelerWindow::RefreshMenus() {
   for (int id = kCmdDrawBoxes; id <= kCmdDrawBoxesButSelection; ++id) {
     check(id, active && static_cast<int>(active->Mode()) == id - kCmdDrawBoxes + 1);
   }
+  check(kCmdCutPlane, cutPlane_.has_value());
   if (actions_.count(kCmdAddWindow)) actions_[kCmdAddWindow]->setEnabled(windows_.size() < kMaxViews);
   if (actions_.count(kCmdUndo)) actions_[kCmdUndo]->setEnabled(history_.CanUndo());
   if (actions_.count(kCmdRedo)) actions_[kCmdRedo]->setEnabled(history_.CanRedo());
@@ -345,6 +354,8 @@ void ModelerWindow::Command(int id) {
       return;
     case kCmdLanguage:
       return SwitchLanguage();
+    case kCmdCutPlane:
+      return ToggleCutPlane();
     case kCmdUndo:
     case kCmdRedo:
       if (id == kCmdUndo ? history_.Undo(scene_) : history_.Redo(scene_)) {
@@ -368,6 +379,7 @@ void ModelerWindow::Command(int id) {
     case kCmdScale:
       return Edit(id);
     default:
+      if (IsEditCommand(id)) return Edit(id);
       return ViewCommand(id);
   }
   RefreshMenus();
@@ -652,6 +664,24 @@ void ModelerWindow::SwitchLanguage() {
   RefreshTitle();
 }
 
+void ModelerWindow::ToggleCutPlane() {
+  if (cutPlane_) {
+    for (ModelView* view : Views()) {
+      if (view->Interaction() == ViewInteraction::CutPlane) view->StartInteraction(ViewInteraction::Select);
+    }
+    return ShowCutPlane(std::nullopt);
+  }
+  const ModelView* active = ActiveView();
+  ShowCutPlane(HasSelection() || !active ? SelectionCentre(scene_).value_or(Vec3{}) : active->Camera().CIBLE);
+  if (ModelView* view = ActiveView()) view->StartInteraction(ViewInteraction::CutPlane);
+}
+
+void ModelerWindow::ShowCutPlane(const std::optional<Vec3>& point) {
+  cutPlane_ = point;
+  for (ModelView* view : Views()) view->SetCutPlane(point);
+  RefreshMenus();
+}
+
 void ModelerWindow::Edit(int id) {
   SceneSnapshot before = scene_.TakeSnapshot();
   bool changed = false;
@@ -678,12 +708,35 @@ void ModelerWindow::Edit(int id) {
     case kCmdScale:
       changed = ScaleSelection();
       break;
+    case kCmdRemesh:
+    case kCmdSubstitutePlan:
+    case kCmdSubstituteBox:
+    case kCmdSubstituteDisc:
+    case kCmdSubstituteCylinder:
+    case kCmdSubstituteSphere:
+    case kCmdSubstituteRing:
+    case kCmdCutTop:
+    case kCmdCutBottom:
+    case kCmdCutSide:
+    case kCmdMirror:
+    case kCmdGlue:
+    case kCmdMagnet:
+    case kCmdMerge:
+    case kCmdDivide:
+      changed = EditSelection(id);
+      break;
     default:
       changed = NewPrimitive(id);
       break;
   }
   if (changed) history_.Push(std::move(before));
   RedrawViews();
+}
+
+bool ModelerWindow::EditSelection(int id) {
+  // As the active view shows the scene; the cut plane when it is shown.
+  const ModelView* view = ActiveView();
+  return RunEditCommand(scene_, id, view ? view->Camera() : scene_.View(), cutPlane_);
 }
 
 bool ModelerWindow::HasSelection() const {

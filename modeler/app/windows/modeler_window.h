@@ -57,9 +57,24 @@ enum ModelerCommand {
   kCmdCylinder = 214,
   kCmdSphere = 215,
   kCmdRing = 216,
+  kCmdRemesh = 230,
+  kCmdSubstitutePlan = 241,
+  kCmdSubstituteBox = 242,
+  kCmdSubstituteDisc = 243,
+  kCmdSubstituteCylinder = 244,
+  kCmdSubstituteSphere = 245,
+  kCmdSubstituteRing = 246,
+  kCmdCutTop = 261,
+  kCmdCutBottom = 262,
+  kCmdCutSide = 263,
   kCmdDuplicate = 270,
+  kCmdMirror = 280,
   kCmdDelete = 290,
+  kCmdGlue = 291,
+  kCmdMagnet = 292,
   kCmdSelectAll = 293,
+  kCmdMerge = 294,
+  kCmdDivide = 295,
   kCmdZoom = 300,
   kCmdZoomIn = 301,
   kCmdZoomOut = 302,
@@ -82,6 +97,7 @@ enum ModelerCommand {
   kCmdKeyframeNext = 550,
   kCmdKeyframePrevious = 560,
   kCmdKeyframeLast = 570,
+  kCmdCutPlane = 610,
   kCmdScale = 620,
   kCmdDistance = 630,
   kCmdCamera = 640,
@@ -138,6 +154,8 @@ class ModelerWindow final : public QMainWindow {
   const std::filesystem::path& ScenePath() const { return scenePath_; }
   bool Named() const { return named_; }
   bool AnimationMode() const { return animation_; }
+  // The cut plane's point while "Cut Plan" shows it.
+  const std::optional<Vec3>& CutPlane() const { return cutPlane_; }
   const ModelerSettings& Settings() const { return settings_; }
   // The first view's camera into the scene: the scene's camera.
   void StoreModelState();
@@ -166,6 +184,8 @@ class ModelerWindow final : public QMainWindow {
   // The commands that change the model, each a step of "Undo" when it did.
   void Edit(int id);
   bool HasSelection() const;
+  // An editing command of the "Edit" menu on the selection (edit_commands.h).
+  bool EditSelection(int id);
   bool InsertModel();
   bool Save();
   bool SaveAs(const QString& title);
@@ -175,6 +195,10 @@ class ModelerWindow final : public QMainWindow {
   void ShowAbout();
   void Render();
   void SwitchLanguage();
+  // "Cut Plan": shows the cut plane through the selection's centre, placed by
+  // the active view's next drag, or hides it.
+  void ToggleCutPlane();
+  void ShowCutPlane(const std::optional<Vec3>& point);
   // A primitive of the "Primitives" menu through its dialog.
   bool NewPrimitive(int id);
   // "DEPLACEMENT" or "ROTATION" for the selected objects.
@@ -214,6 +238,7 @@ class ModelerWindow final : public QMainWindow {
   std::optional<SceneSnapshot> dragBefore_;
   bool dragMoved_ = false;
   bool quitAsked_ = false;
+  std::optional<Vec3> cutPlane_;
 };
 
 }  // namespace tessaran

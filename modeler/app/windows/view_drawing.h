@@ -48,6 +48,7 @@ inline const QColor kWireColour{20, 40, 120};
 inline const QColor kSelectedColour{210, 30, 30};
 inline const QColor kLampColour{200, 140, 0};
 inline const QColor kCameraColour{0, 130, 60};
+inline const QColor kCutPlaneColour{120, 0, 160};
 
 // Draws the objects from the positions of `table` into a 32-bit picture, in
 // the options' mode: plain objects as the rows and columns of their mesh
