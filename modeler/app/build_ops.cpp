@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "modeler/app/profile_ops.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/dxf_reader.h"
 #include "modeler/geometry/extrusion.h"
@@ -494,6 +495,7 @@ constexpr OptionWords kOptions[] = {
     {"--colour", 3, 0, true, 0},    {"--material", 5, 0, true, 0}, {"--rendering", 1, 0, false, 1},
     {"--map", 4, 0, true, 2},       {"--lamp", 3, 5, true, 0},     {"--camera", 4, 3, true, 0},
     {"--duplicate", 0, 0, false, 0}, {"--delete", 0, 0, false, 0},
+    {"--path-extrude", 3, 0, true, 1},
 };
 
 const OptionWords* Find(std::string_view option) {
@@ -567,6 +569,7 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
   }
   if (option == "--profile") return BuildLoadProfile(op.words[0], state.profile, error);
   if (option == "--extrude") return BuildExtrude(scene, state.profile, Num(op, 0), Int(op, 1), error);
+  if (option == "--path-extrude") return BuildPathExtrudeFile(scene, state.profile, op.words[0], Num(op, 1), Int(op, 2), error);
   if (option == "--pivot") return BuildPivot(scene, state.profile, Int(op, 0), Num(op, 1), Int(op, 2), error);
   if (option == "--font") {
     state.font = op.words[0];
@@ -617,6 +620,8 @@ std::string BuildOptionsHelp() {
          "  --profile F.TXT       the 2D profile for --extrude and --pivot\n"
          "  --extrude DEPTH STEPS straight extrusion of the profile\n"
          "  --pivot AXIS_X ANGLE STEPS  revolution of the profile\n"
+         "  --path-extrude PATH.TXT DEPTH STEPS  the profile swept along the points of\n"
+         "                        PATH.TXT (a profile file of at least 4 points)\n"
          "  --text STRING [--font F.ttf]  3D text (default font: DejaVu Sans)\n"
          "  --select all|none|N|N-M  objects by number, from 0\n"
          "  on the selection (the objects the last operation made, or those selected):\n"
