@@ -82,6 +82,8 @@ void ModelerWindow::EnterProfilePhase() {
   ModelView* view = ActiveView();
   if (profileView_ || !view) return;
   profileWindow_ = ActiveWindow();
+  // The view's scroll bars turn its 3D camera: not shown over the profile.
+  view->SetScrollBarsShown(false);
   profileView_ = new ProfileView(profile_, view);
   profileView_->changed = [this] { RefreshTitle(); };
   profileView_->pathEnded = [this] {
@@ -103,6 +105,7 @@ void ModelerWindow::EnterProfilePhase() {
 }
 
 void ModelerWindow::LeaveProfilePhase() {
+  if (profileView_) static_cast<ModelView*>(profileView_->parentWidget())->SetScrollBarsShown(scrollBarsShown_);
   delete profileView_.data();
   profileWindow_ = nullptr;
   BuildMenus();

@@ -82,6 +82,10 @@ TEST_F(ProfilePhaseTest, ThePhaseHasItsMenuAndTitleAndKeepsTheProfile) {
   Enter();
   EXPECT_TRUE(window_->Actions().count(kCmdPolygon));
   EXPECT_FALSE(window_->Actions().count(kCmdNew));
+  // The profile covers the whole view; the scroll bars that turn its camera are gone.
+  ModelView& host = *window_->ActiveView();
+  EXPECT_EQ(View().geometry(), host.rect());
+  EXPECT_EQ(host.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   EXPECT_TRUE(window_->Actions().at(kCmdPivot)->isEnabled());
   EXPECT_EQ(window_->windowTitle(), "TESSARAN's Modeler, 2D Phase, Zoom: 100 %");
   Values(kCmdPolygon, 6, 40);
@@ -95,6 +99,7 @@ TEST_F(ProfilePhaseTest, ThePhaseHasItsMenuAndTitleAndKeepsTheProfile) {
   EXPECT_EQ(View().ZoomPercent(), 100);
   window_->Command(kCmdProfileQuit);
   EXPECT_EQ(window_->ProfileEditor(), nullptr);
+  EXPECT_EQ(host.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_TRUE(window_->Actions().count(kCmdNew));
   EXPECT_EQ(window_->windowTitle(), "TESSARAN's Modeler, Model: No Name");
   const Points kept = Shape();
