@@ -10,6 +10,7 @@
 
 #include "modeler/app/tool_ops.h"
 #include "modeler/app/edit_ops.h"
+#include "modeler/app/profile_ops.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/dxf_reader.h"
 #include "modeler/geometry/extrusion.h"
@@ -489,6 +490,7 @@ constexpr OptionWords kOptions[] = {
     {"--remesh", 0, 0, false, 0},   {"--substitute", 1, 0, false, 1}, {"--cut", 1, 3, true, 1},
     {"--mirror", 0, 0, false, 0},   {"--glue", 0, 0, false, 0},      {"--magnet", 0, 0, false, 0},
     {"--merge", 0, 0, false, 0},    {"--divide", 0, 0, false, 0},
+    {"--path-extrude", 3, 0, true, 1},
 };
 
 const OptionWords* Find(std::string_view option) {
@@ -562,6 +564,7 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
   }
   if (option == "--profile") return BuildLoadProfile(op.words[0], state.profile, error);
   if (option == "--extrude") return BuildExtrude(scene, state.profile, Num(op, 0), Int(op, 1), error);
+  if (option == "--path-extrude") return BuildPathExtrudeFile(scene, state.profile, op.words[0], Num(op, 1), Int(op, 2), error);
   if (option == "--pivot") return BuildPivot(scene, state.profile, Int(op, 0), Num(op, 1), Int(op, 2), error);
   if (option == "--font") {
     state.font = op.words[0];
@@ -621,6 +624,8 @@ std::string BuildOptionsHelp() {
          "  --profile F.TXT       the 2D profile for --extrude and --pivot\n"
          "  --extrude DEPTH STEPS straight extrusion of the profile\n"
          "  --pivot AXIS_X ANGLE STEPS  revolution of the profile\n"
+         "  --path-extrude PATH.TXT DEPTH STEPS  the profile swept along the points of\n"
+         "                        PATH.TXT (a profile file of at least 4 points)\n"
          "  --text STRING [--font F.ttf]  3D text (default font: DejaVu Sans)\n"
          "  --select all|none|N|N-M  objects by number, from 0\n"
          "  on the selection (the objects the last operation made, or those selected):\n"

@@ -121,7 +121,7 @@ struct BuildState {
 };
 
 // Whether `option` is one of the operations above (--import, --primitive,
-// --profile, --extrude, --pivot, --text, --font, --select, --move, --rotate,
+// --profile, --extrude, --pivot, --path-extrude, --text, --font, --select, --move, --rotate,
 // --size, --duplicate, --delete, --colour, --material, --rendering, --map,
 // --lamp, --camera).
 bool IsBuildOption(std::string_view option);

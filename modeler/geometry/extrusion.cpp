@@ -73,26 +73,31 @@ void UpdateFrenet(const PathSample& sample, RowFrame& frame) {
   frame.tangent = tangent;
 }
 
-// The row of a profile: its points with the first and last repeated (open),
-// or closed round with the first two repeated. The 2D phase's y runs
+// The row of a profile in the sweep's plane: the 2D phase's y runs
 // downwards, so it is turned over.
-std::vector<std::array<double, 2>> ProfileRow(const Profile2D& profile, bool closed) {
+std::vector<std::array<double, 2>> ProfileRow(const Profile2D& profile) {
   std::vector<std::array<double, 2>> row;
-  const auto& p = profile.points;
-  auto add = [&](const std::array<int, 2>& point) { row.push_back({double(point[0]), -double(point[1])}); };
-  if (closed) {
-    for (std::size_t i = 0; i + 1 < p.size(); ++i) add(p[i]);
-    add(p[0]);
-    add(p[1]);
-  } else {
-    add(p.front());
-    for (const auto& point : p) add(point);
-    add(p.back());
-  }
+  for (const auto& [x, y] : SweptProfilePoints(profile)) row.push_back({double(x), -double(y)});
   return row;
 }
 
 }  // namespace
+
+std::vector<std::array<int, 2>> SweptProfilePoints(const Profile2D& profile) {
+  const auto& p = profile.points;
+  if (p.size() < 2) return p;
+  std::vector<std::array<int, 2>> row;
+  if (ProfileIsClosed(profile)) {
+    row.assign(p.begin(), p.end() - 1);
+    row.push_back(p[0]);
+    row.push_back(p[1]);
+  } else {
+    row.push_back(p.front());
+    row.insert(row.end(), p.begin(), p.end());
+    row.push_back(p.back());
+  }
+  return row;
+}
 
 bool ProfileIsClosed(const Profile2D& profile) {
   if (profile.points.size() < 2) return false;
@@ -125,7 +130,7 @@ int PathExtrusion(SceneModel& scene, const Profile2D& profile, const std::vector
   if (points.size() < 3 || path.size() < 4 || points.size() > Profile2D::kMaxPoints) return -1;
   steps = std::clamp(steps, 1, kMaxSteps);
   const bool closed = ProfileIsClosed(profile);
-  const std::vector<std::array<double, 2>> row = ProfileRow(profile, closed);
+  const std::vector<std::array<double, 2>> row = ProfileRow(profile);
 
   // A path of n control points gives (n - 3) × steps + 1 samples, spread
   // evenly over the whole spline; the first and last rows are repeated, and

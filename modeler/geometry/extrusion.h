@@ -14,6 +14,12 @@ namespace tessaran {
 // in both coordinates.
 bool ProfileIsClosed(const Profile2D& profile);
 
+// The profile's points as one row of a sweep: an open profile with its
+// first and last point repeated, a closed one wrapped round (its distinct
+// points, then the first two again), so that the spline passes through the
+// ends or closes smoothly.
+std::vector<std::array<int, 2>> SweptProfilePoints(const Profile2D& profile);
+
 // Position on the uniform quadratic B-spline of `control` at parameter t
 // (segment floor(t), its fraction), and its first and second derivatives.
 struct PathSample {

@@ -84,7 +84,9 @@ constexpr int kHandledCommands[] = {
     kCmdKeyframeLast, kCmdCamera, kCmdMonoWindow, kCmdAutoArrange, kCmdLanguage, kCmdModeller, kCmdFrameRendering,
     kCmdFrameQuit, kCmdRotateSelection, kCmdMoveSelection, kCmdSizeSelection, kCmdScrollBarsTurn,
     kCmdScrollBarsMove, kCmdScale, kCmdDistance, kCmdDrawBoxes, kCmdDrawWire, kCmdDrawSplinesSelected,
-    kCmdDrawSplinesAll, kCmdDrawBoxesButSelection, kCmdDragRotate, kCmdDragMove, kCmdDragSize};
+    kCmdDrawSplinesAll, kCmdDrawBoxesButSelection, kCmdDragRotate, kCmdDragMove, kCmdDragSize, kCmdProfileBase, kCmdProfileNew,
+    kCmdProfileOpen, kCmdProfileSave, kCmdProfileQuit, kCmdPolygon, kCmdProfileModify, kCmdProfileDelete,
+    kCmdProfileAdd, kCmdProfileZoom, kCmdStraight, kCmdPath, kCmdPivot};
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -216,12 +218,13 @@ void ModelerWindow::ViewClosed(QMdiSubWindow* window) {
   const auto it = std::find(windows_.begin(), windows_.end(), window);
   if (it == windows_.end()) return;
   windows_.erase(it);
+  if (window == profileWindow_) LeaveProfilePhase();
   if (windows_.empty()) BuildMenus();
   RefreshTitle();
 }
 
 void ModelerWindow::BuildMenus() {
-  actions_ = BuildMenuBar(*menuBar(), library_.Menu(windows_.empty() ? "QMX" : "#1"));
+  actions_ = BuildMenuBar(*menuBar(), library_.Menu(windows_.empty() ? "QMX" : profileView_ ? "#2" : "#1"));
   for (auto& [id, action] : actions_) {
     connect(action, &QAction::triggered, this, [this, id = id] { Command(id); });
   }
@@ -270,6 +273,10 @@ void ModelerWindow::RefreshTitle() {
     setWindowTitle(kFrameTitle);
     return;
   }
+  if (profileView_) {
+    setWindowTitle(ProfileTitle());
+    return;
+  }
   const std::string name = scenePath_.filename().string();
   const SceneHeader& h = scene_.Header();
   if (animation_) {
@@ -284,6 +291,7 @@ void ModelerWindow::RefreshTitle() {
 void ModelerWindow::Command(int id) {
   StoreModelState();
   if (id >= kCmdKeyframeAdd && id <= kCmdKeyframeLast) return KeyframeCommand(id);
+  if (id == kCmdProfileBase || (id >= kCmdProfileNew && id <= kCmdPivot)) return ProfileCommand(id);
   switch (id) {
     case kCmdModeller:
     case kCmdAddWindow:
@@ -492,7 +500,9 @@ std::optional<fs::path> ModelerWindow::AskFile(FileRequest request) {
   std::error_code error;
   request.directory = fs::is_directory(scenePath_, error) ? scenePath_ : scenePath_.parent_path();
   std::optional<fs::path> file = chooseFile(request);
-  if (file && request.save && file->extension().empty()) file->replace_extension(".MAQ");
+  if (file && request.save && file->extension().empty()) {
+    file->replace_extension("." + request.defaultSuffix.toStdString());
+  }
   return file;
 }
 
@@ -724,6 +734,11 @@ void ModelerWindow::Edit(int id) {
     case kCmdMerge:
     case kCmdDivide:
       changed = EditSelection(id);
+      break;
+    case kCmdStraight:
+    case kCmdPath:
+    case kCmdPivot:
+      changed = SweepProfile(id);
       break;
     default:
       changed = NewPrimitive(id);

@@ -2,11 +2,13 @@
 // while no view is open, otherwise up to six views in its working area
 // with the menu "#1" of the message library; the file, window, view,
 // keyframe and animation commands, the material of the selection, the
-// render, play and material preview requests through the program link, the language switch and quit. Every command stores the
+// render, play and material preview requests through the program link, the language switch and quit,
+// and the 2D phase of the profile (menu "#2"). Every command stores the
 // first view's camera in the scene before it runs, as the scene's camera.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "modeler/app/undo_history.h"
 #include "modeler/app/windows/model_view.h"
 #include "scene/maq_file.h"
+#include "modeler/app/windows/profile_view.h"
 #include "scene/scene_model.h"
 #include "ui/image_picker.h"
 #include "ui/menus.h"
@@ -57,6 +60,7 @@ enum ModelerCommand {
   kCmdCylinder = 214,
   kCmdSphere = 215,
   kCmdRing = 216,
+  kCmdProfileBase = 220,
   kCmdRemesh = 230,
   kCmdSubstitutePlan = 241,
   kCmdSubstituteBox = 242,
@@ -110,6 +114,19 @@ enum ModelerCommand {
   kCmdMonoWindow = 673,
   kCmdAutoArrange = 674,
   kCmdLanguage = 681,
+  // The 2D phase's menu "#2": the profile, its drawing and its sweeps.
+  kCmdProfileNew = 700,
+  kCmdProfileOpen = 710,
+  kCmdProfileSave = 720,
+  kCmdProfileQuit = 730,
+  kCmdPolygon = 800,
+  kCmdProfileModify = 810,
+  kCmdProfileDelete = 820,
+  kCmdProfileAdd = 830,
+  kCmdProfileZoom = 840,
+  kCmdStraight = 901,
+  kCmdPath = 902,
+  kCmdPivot = 910,
   // The views' own menu: the selection turned, moved or sized.
   kCmdRotateSelection = 2010,
   kCmdMoveSelection = 2020,
@@ -159,6 +176,10 @@ class ModelerWindow final : public QMainWindow {
   const ModelerSettings& Settings() const { return settings_; }
   // The first view's camera into the scene: the scene's camera.
   void StoreModelState();
+  // The profile of the 2D phase, kept from one phase to the next, and its
+  // drawing over the active view while the phase lasts (else null).
+  const Profile2D& Profile() const { return profile_; }
+  ProfileView* ProfileEditor() const { return profileView_; }
 
   // Asks for a file: a file dialog unless a test sets another chooser.
   std::function<std::optional<std::filesystem::path>(const FileRequest&)> chooseFile;
@@ -214,6 +235,18 @@ class ModelerWindow final : public QMainWindow {
   bool StartSelectionDrag();
   void DragSelectionTo(const ModelView& view, ViewInteraction kind, QPoint from, QPoint to);
   void EndSelectionDrag();
+  // The 2D phase ("2D->3D Base" to its "Quit"), in profile_phase.cpp.
+  void ProfileCommand(int id);
+  void EnterProfilePhase();
+  void LeaveProfilePhase();
+  QString ProfileTitle() const;
+  void OpenProfile();
+  void SaveProfile();
+  void NewPolygon();
+  // Whether the sweeps can use the profile; if not, its message is shown.
+  bool ProfileSweepable() const;
+  // "Straight", "Path" or "Pivot" through its dialog: a step of "Undo".
+  bool SweepProfile(int id);
   std::optional<std::filesystem::path> AskFile(FileRequest request);
   QString ModelFilter(bool withDxf) const;
   void ViewClosed(QMdiSubWindow* window);
@@ -239,6 +272,10 @@ class ModelerWindow final : public QMainWindow {
   bool dragMoved_ = false;
   bool quitAsked_ = false;
   std::optional<Vec3> cutPlane_;
+  Profile2D profile_;
+  QPointer<ProfileView> profileView_;
+  QMdiSubWindow* profileWindow_ = nullptr;  // the window drawn over, only compared
+  int pivotAxis_ = 0;                        // the axis of the next "Pivot"
 };
 
 }  // namespace tessaran
