@@ -158,16 +158,22 @@ int AttachFrame(FrameTable& table, int a, FrameTable& parents, int b) {
   UpdateFrame(table, a, parents);
   UpdateFrame(parents, b);
 
-  const Mat3& bAxes = parents.AbsOrientation(b);
   FrameRecord& record = table.Record(a);
   record.parent = b;
   record.parentId = parents.Record(b).identifier;
-  table.RelOrientation(a) = MultiplyTransposed(table.AbsOrientation(a), bAxes);
-  Vec3 offset;
-  for (int i = 0; i < 3; ++i) offset[i] = table.AbsOrigin(a)[i] - parents.AbsOrigin(b)[i];
-  for (int j = 0; j < 3; ++j) table.RelOrigin(a)[j] = Dot(offset, bAxes[j]);
+  RefreshRelative(table, a, parents);
   parents.Record(b).parentFlag = 1;
   return 1;
+}
+
+void RefreshRelative(FrameTable& table, int f, const FrameTable& parents) {
+  const int parent = table.Record(f).parent;
+  if (parent < 0 || parent >= parents.Capacity()) return;
+  const Mat3& axes = parents.AbsOrientation(parent);
+  table.RelOrientation(f) = MultiplyTransposed(table.AbsOrientation(f), axes);
+  Vec3 offset;
+  for (int i = 0; i < 3; ++i) offset[i] = table.AbsOrigin(f)[i] - parents.AbsOrigin(parent)[i];
+  for (int j = 0; j < 3; ++j) table.RelOrigin(f)[j] = Dot(offset, axes[j]);
 }
 
 // ---------------------------------------------------------------- rotations
