@@ -1,8 +1,9 @@
 // One modeler view ("Modelize" window): its own camera (TH, PH, zoom, PERS,
 // CIBLE and the kept view), its projected-point table, the wire drawing of
-// the scene, the status title, and the mouse interactions — selection by
-// clicking, "Zoom", "Rotation", "Move" and the mouse perspective, each with
-// its frame, the scroll bars of the rotation and the wheel's zoom.
+// the scene, the status title, and the mouse interactions — selection of
+// objects and lamps by clicking, "Zoom", "Rotation", "Move" and the mouse
+// perspective, each with its frame, the scroll bars of the rotation and the
+// wheel's zoom.
 #pragma once
 
 #include <QAbstractScrollArea>

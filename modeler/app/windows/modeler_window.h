@@ -14,6 +14,7 @@
 
 #include "messages/message_library.h"
 #include "modeler/app/modeler_settings.h"
+#include "modeler/app/object_material.h"
 #include "modeler/app/undo_history.h"
 #include "scene/scene_model.h"
 #include "ui/image_picker.h"
@@ -54,6 +55,7 @@ enum ModelerCommand {
   kCmdCylinder = 214,
   kCmdSphere = 215,
   kCmdRing = 216,
+  kCmdFont = 217,
   kCmdDuplicate = 270,
   kCmdDelete = 290,
   kCmdSelectAll = 293,
@@ -71,6 +73,11 @@ enum ModelerCommand {
   kCmdSaveView = 380,
   kCmdSeeView = 390,
   kCmdAttributes = 400,
+  kCmdStoreMaterial = 411,
+  kCmdRestoreMaterial = 412,
+  kCmdNewLamp = 421,
+  kCmdDeleteLamp = 422,
+  kCmdEditLamp = 423,
   kCmdKeyframeAdd = 500,
   kCmdKeyframeModify = 510,
   kCmdKeyframeInsert = 520,
@@ -165,6 +172,17 @@ class ModelerWindow final : public QMainWindow {
   bool TransformSelection(int id);
   // "ATTRIBUTS" for the selected objects, from the first one's material.
   bool EditAttributes();
+  // "Store" keeps the first selected object's material; "Restore" gives it
+  // to every selected object.
+  void StoreMaterial();
+  bool RestoreMaterial();
+  // "3D Font": the text of "FONT" as faceted objects.
+  bool NewText();
+  // The lamp commands: a new lamp through "LAMPE" and "COULEUR", those
+  // dialogs on the selected lamps, and their removal.
+  bool NewLamp();
+  bool EditLamps();
+  bool DeleteLamps();
   std::optional<std::filesystem::path> AskFile(FileRequest request);
   QString ModelFilter(bool withDxf) const;
   void ViewClosed(QMdiSubWindow* window);
@@ -177,6 +195,7 @@ class ModelerWindow final : public QMainWindow {
   ModelerLink* link_;
   ImagePicker picker_;
   UndoHistory history_;
+  std::optional<ObjectMaterial> storedMaterial_;  // what "Store" kept
   QMdiArea* area_;
   std::vector<QMdiSubWindow*> windows_;  // in the order they opened: the first is the scene's camera
   MenuActions actions_;

@@ -27,6 +27,10 @@ void ProjectScene(SceneModel& scene, const ViewCamera& view, const WindowMapping
 // The window position stored for point k (0-based) by ProjectScene.
 ProjectedPoint ProjectedAt(VTH* table, int k);
 
+// Where the view with that camera and mapping shows lamp k's mark, its
+// frame brought up to date first.
+ProjectedPoint ProjectedLamp(SceneModel& scene, const ViewCamera& view, const WindowMapping& window, int lamp);
+
 struct DrawOptions {
   bool camera = false;             // "Camera On/Off": the scene's camera is drawn
   const ViewCamera* sceneCamera = nullptr;
@@ -44,7 +48,7 @@ inline const QColor kCameraColour{0, 130, 60};
 // plain objects as the rows and columns of their mesh, faceted ones as the
 // visible edges of their faces; selected objects in their own colour. A
 // line is drawn only when both its ends are visible. Then the lamps and,
-// when asked, the scene's camera.
+// when asked, the scene's camera; selected lamps in the selection's colour.
 void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options);
 
 }  // namespace tessaran
