@@ -6,6 +6,7 @@
 #include "modeler/app/windows/lamp_dialog.h"
 #include "modeler/app/windows/modeler_window.h"
 #include "modeler/geometry/camera.h"
+#include "scene/maq_file.h"
 
 namespace tessaran {
 
@@ -28,8 +29,12 @@ bool ModelerWindow::NewLamp() {
   LampSettings lamp = NewLampSettings();
   // The new lamp stands at the eye of the scene's camera, aimed at its
   // target: it lights what the camera sees, and the other views show it
-  // where the camera is.
+  // where the camera is. An eye beyond what the scene file holds (a camera
+  // zoomed far out) puts it at the target instead.
   lamp.position = DeriveCamera(scene_.View()).eye;
+  for (double c : lamp.position) {
+    if (!FitsLimit(c, kMaqLengthLimit)) lamp.position = scene_.View().CIBLE;
+  }
   LampDialog dialog(library_, lamp, this);
   if (dialog.exec() != QDialog::Accepted) return false;
   BuildError error;

@@ -88,12 +88,26 @@ TEST_F(LampCommandsTest, ANewLampOfTheDialogsIsTheBatchOne) {
   const std::string words = "--lamp " + ExactWord(eye[0]) + " " + ExactWord(eye[1]) + " " + ExactWord(eye[2]) +
                             " 70 45 15 8 3 0";
   EXPECT_EQ(MaqFileBytes(*scene_), BatchSceneBytes(words, dir_));
+  BuildError error;
+
+  // A camera zoomed far out has its eye beyond what the file holds: the
+  // lamp stands at the target.
+  ModelView& view = *window_->Views().front();
+  ViewCamera far = view.Camera();
+  far.PERS = 9999;
+  far.zoom = 0.1;
+  far.CIBLE = {5, 6, 7};
+  view.SetCamera(far);
+  AnswerNextDialog(QDialog::Accepted);
+  window_->Command(kCmdNewLamp);
+  ASSERT_EQ(scene_->SceneLamps().Count(), 2);
+  EXPECT_EQ(scene_->SceneLamps().Frames().AbsOrigin(1), (Vec3{5, 6, 7}));
+  ASSERT_TRUE(BuildDeleteLamps(*scene_, {1}, error));
 
   // A cancelled dialog makes no lamp, and an eleventh is not offered.
   AnswerNextDialog(QDialog::Rejected);
   window_->Command(kCmdNewLamp);
   EXPECT_EQ(scene_->SceneLamps().Count(), 1);
-  BuildError error;
   for (int i = 1; i < 10; ++i) ASSERT_TRUE(BuildLamp(*scene_, LampSettings{}, error));
   const Bytes ten = MaqFileBytes(*scene_);
   window_->Command(kCmdNewLamp);
