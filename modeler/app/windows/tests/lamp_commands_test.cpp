@@ -38,6 +38,12 @@ class LampCommandsTest : public ModelerTest {
     ASSERT_TRUE(p.visible);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, modifiers, QPoint(p.x, p.y));
   }
+  // The colour the first view shows at the centre of lamp k's mark.
+  QColor MarkColour(int k) {
+    ModelView& view = *window_->Views().front();
+    const ProjectedPoint p = ProjectedLamp(*scene_, view.Camera(), view.Mapping(), k);
+    return view.viewport()->grab().toImage().pixelColor(p.x, p.y);
+  }
   void EditLamp(std::function<void(LampDialog&)> fill) {
     AnswerNextDialog(QDialog::Accepted, [=](QDialog* shown) {
       auto* dialog = qobject_cast<LampDialog*>(shown);
@@ -163,6 +169,9 @@ TEST_F(LampCommandsTest, LampsPickedInAViewAreEditedMovedAndDeleted) {
   EXPECT_TRUE(scene_->SceneLamps().Selected(1));
   EXPECT_FALSE(scene_->SceneLamps().Selected(0));
   EXPECT_EQ(scene_->State(0).selection, 0);
+  // The lamp picked is drawn in the selection's colour.
+  EXPECT_EQ(MarkColour(1), kSelectedColour);
+  EXPECT_EQ(MarkColour(0), kLampColour);
   EditLamp([](LampDialog& dialog) {
     // Shown from the lamp picked.
     EXPECT_EQ(dialog.Shown().red, 2);
