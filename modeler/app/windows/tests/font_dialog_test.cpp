@@ -7,27 +7,20 @@
 #include <QPushButton>
 
 #include "modeler/app/windows/font_dialog.h"
-#include "modeler/app/windows/modeler_window.h"
 #include "modeler/app/windows/tests/batch_scene.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "modeler/geometry/text3d.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {
 namespace {
 
-class FontCommandTest : public ModelerTest {
+class FontCommandTest : public ModelerWindowFixture {
  protected:
   void SetUp() override {
-    ModelerTest::SetUp();
+    ModelerWindowFixture::SetUp();
     if (DefaultFontFile().empty()) GTEST_SKIP() << "no TrueType font installed";
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
   }
-  std::unique_ptr<ModelerWindow> window_;
 };
 
 TEST_F(FontCommandTest, TheTextOfTheDialogIsTheBatchOne) {

@@ -10,9 +10,8 @@
 #include "modeler/app/lamp_ops.h"
 #include "modeler/app/windows/lamp_dialog.h"
 #include "modeler/app/windows/model_view.h"
-#include "modeler/app/windows/modeler_window.h"
 #include "modeler/app/windows/tests/batch_scene.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "modeler/app/windows/transform_dialog.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/mesh_object.h"
@@ -21,16 +20,8 @@
 namespace tessaran {
 namespace {
 
-class LampCommandsTest : public ModelerTest {
+class LampCommandsTest : public ModelerWindowFixture {
  protected:
-  void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
-  }
   // Clicks lamp k's mark in the first view.
   void ClickLamp(int k, Qt::KeyboardModifiers modifiers = {}) {
     ModelView& view = *window_->Views().front();
@@ -53,7 +44,6 @@ class LampCommandsTest : public ModelerTest {
     window_->Command(kCmdEditLamp);
   }
 
-  std::unique_ptr<ModelerWindow> window_;
 };
 
 TEST_F(LampCommandsTest, ANewLampOfTheDialogsIsTheBatchOne) {

@@ -5,22 +5,16 @@
 #include <algorithm>
 
 #include "modeler/app/object_material.h"
-#include "modeler/app/windows/modeler_window.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {
 namespace {
 
-class MaterialStoreTest : public ModelerTest {
+class MaterialStoreTest : public ModelerWindowFixture {
  protected:
   void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
+    ModelerWindowFixture::SetUp();
     for (int i = 0; i < 3; ++i) AddBox(*scene_);
     BuildError error;
     ASSERT_TRUE(BuildSelect(*scene_, "0", error));
@@ -47,7 +41,6 @@ class MaterialStoreTest : public ModelerTest {
   }
   int Asked(int message) const { return static_cast<int>(std::count(asker_.asked.begin(), asker_.asked.end(), message)); }
 
-  std::unique_ptr<ModelerWindow> window_;
 };
 
 TEST_F(MaterialStoreTest, RestoreGivesTheStoredMaterialToEverySelectedObject) {
