@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "platform/console.h"
-#include "scene/frame_relative.h"
+#include "scene/frames.h"
 
 namespace tessaran {
 
@@ -159,16 +159,22 @@ int AttachFrame(FrameTable& table, int a, FrameTable& parents, int b) {
   UpdateFrame(table, a, parents);
   UpdateFrame(parents, b);
 
-  const Mat3& bAxes = parents.AbsOrientation(b);
   FrameRecord& record = table.Record(a);
   record.parent = b;
   record.parentId = parents.Record(b).identifier;
-  table.RelOrientation(a) = MultiplyTransposed(table.AbsOrientation(a), bAxes);
-  Vec3 offset;
-  for (int i = 0; i < 3; ++i) offset[i] = table.AbsOrigin(a)[i] - parents.AbsOrigin(b)[i];
-  for (int j = 0; j < 3; ++j) table.RelOrigin(a)[j] = Dot(offset, bAxes[j]);
+  RefreshRelative(table, a, parents);
   parents.Record(b).parentFlag = 1;
   return 1;
+}
+
+void RefreshRelative(FrameTable& table, int f, const FrameTable& parents) {
+  const int parent = table.Record(f).parent;
+  if (parent < 0 || parent >= parents.Capacity()) return;
+  const Mat3& axes = parents.AbsOrientation(parent);
+  table.RelOrientation(f) = MultiplyTransposed(table.AbsOrientation(f), axes);
+  Vec3 offset;
+  for (int i = 0; i < 3; ++i) offset[i] = table.AbsOrigin(f)[i] - parents.AbsOrigin(parent)[i];
+  for (int j = 0; j < 3; ++j) table.RelOrigin(f)[j] = Dot(offset, axes[j]);
 }
 
 // ---------------------------------------------------------------- rotations
@@ -206,16 +212,6 @@ Mat3 MultiplyTransposed(const Mat3& a, const Mat3& b) {
     for (int j = 0; j < 3; ++j) r[i][j] = Dot(a[i], b[j]);
   }
   return r;
-}
-
-void RefreshRelative(FrameTable& frames, int k) {
-  const int parent = frames.Record(k).parent;
-  if (parent < 0 || parent >= frames.Capacity()) return;
-  const Mat3& axes = frames.AbsOrientation(parent);
-  frames.RelOrientation(k) = MultiplyTransposed(frames.AbsOrientation(k), axes);
-  Vec3 offset;
-  for (int i = 0; i < 3; ++i) offset[i] = frames.AbsOrigin(k)[i] - frames.AbsOrigin(parent)[i];
-  for (int j = 0; j < 3; ++j) frames.RelOrigin(k)[j] = Dot(offset, axes[j]);
 }
 
 Vec3 ToWorld(const Vec3& origin, const Mat3& orientation, const Vec3& p) {

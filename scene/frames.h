@@ -91,6 +91,12 @@ inline void UpdateFrame(FrameTable& table, int f) { UpdateFrame(table, f, table)
 int AttachFrame(FrameTable& table, int a, FrameTable& parents, int b);
 inline int AttachFrame(FrameTable& table, int a, int b) { return AttachFrame(table, a, table, b); }
 
+// After frame f's absolute values changed, its values relative to its
+// parent in `parents` follow, so that an update from the parent keeps them.
+// Nothing for a root.
+void RefreshRelative(FrameTable& table, int f, const FrameTable& parents);
+inline void RefreshRelative(FrameTable& table, int f) { RefreshRelative(table, f, table); }
+
 enum class Axis { X, Y, Z };
 
 // The elementary rotation about an axis by an angle in radians; an axis

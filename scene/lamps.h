@@ -42,6 +42,16 @@ class Lamps {
   int Count() const { return count_; }
   // Sets the number of lamps in use, 0 … 10; returns 0 for any other value.
   int SetCount(int count);
+  // Takes lamp i out: the lamps after it close up (their frames renumbered
+  // to their new slots, so that a lamp added later takes a free identifier),
+  // and the last slot becomes a fresh lamp again. False for no lamp in use.
+  bool Remove(int lamp);
+
+  // Which lamps the modeler's views have selected; lamps not in use never
+  // are.
+  bool Selected(int lamp) const { return lamp >= 0 && lamp < count_ && selected_[lamp]; }
+  void Select(int lamp, bool on) { selected_[lamp] = on; }
+  void ClearSelection() { selected_.fill(false); }
 
   LampParams& Params(int lamp) { return params_[lamp]; }
   const LampParams& Params(int lamp) const { return params_[lamp]; }
@@ -52,6 +62,7 @@ class Lamps {
  private:
   FrameTable frames_{kIdentifierBase};
   std::array<LampParams, kMaxLamps> params_{};
+  std::array<bool, kMaxLamps> selected_{};
   int count_ = 0;
 };
 

@@ -11,6 +11,7 @@
 #include "modeler/app/tool_ops.h"
 #include "modeler/app/edit_ops.h"
 #include "modeler/app/profile_ops.h"
+#include "modeler/app/lamp_ops.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/dxf_reader.h"
 #include "modeler/geometry/extrusion.h"
@@ -19,7 +20,7 @@
 #include "modeler/geometry/remesh.h"
 #include "modeler/geometry/text3d.h"
 #include "platform/report.h"
-#include "scene/frame_relative.h"
+#include "scene/frames.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {
@@ -101,8 +102,6 @@ bool PlacePoints(const SceneModel& scene, const std::vector<int>& selected,
   }
   return true;
 }
-
-double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
 bool InRange(int value, int low, int high) { return value >= low && value <= high; }
 
@@ -411,40 +410,18 @@ bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image
 bool BuildLamp(SceneModel& scene, const LampSettings& lamp, BuildError& error) {
   Lamps& lamps = scene.SceneLamps();
   if (lamps.Count() >= Lamps::kMaxLamps) return Fail(error, "the scene has its ten lamps already");
-  if (!InRange(lamp.intensity, 0, 100) || !InRange(lamp.aperture, 0, 180) || !InRange(lamp.red, 0, 15) ||
-      !InRange(lamp.green, 0, 15) || !InRange(lamp.blue, 0, 15)) {
-    return Refuse(error, "lamp intensity 0-100, aperture 0-180, colour 0-15");
-  }
+  if (!LampSettingsFit(lamp, error)) return false;
   if (!FitsFile(lamp.position, kMaqLengthLimit, "the lamp", error)) return false;
   const int i = lamps.Count();
   LampParams& params = lamps.Params(i);
   params = LampParams{};
-  params.colour = static_cast<std::uint16_t>((lamp.red << 8) | (lamp.green << 4) | lamp.blue);
-  SetLampIntensity(params, lamp.intensity, true);
-  params.aperture = static_cast<std::uint16_t>(lamp.aperture);
-
+  SetLampLook(params, lamp);
   // The lamp's third axis points at the target, as a fresh lamp (turned half
   // a turn about X) points down -z.
   FrameTable& frames = lamps.Frames();
   frames.ResetFrame(i);
   frames.AbsOrigin(i) = lamp.position;
-  Vec3 aim{scene.View().CIBLE[0] - lamp.position[0], scene.View().CIBLE[1] - lamp.position[1],
-           scene.View().CIBLE[2] - lamp.position[2]};
-  const double length = std::sqrt(Dot(aim, aim));
-  Mat3 axes = IdentityMatrix();
-  Rotate(axes, Axis::X, std::numbers::pi);
-  if (length > 1e-9) {
-    for (double& c : aim) c /= length;
-    auto cross = [](const Vec3& a, const Vec3& b) {
-      return Vec3{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-    };
-    Vec3 side = cross(aim, Vec3{0, 1, 0});
-    if (Dot(side, side) < 1e-12) side = cross(aim, Vec3{0, 0, 1});
-    const double s = std::sqrt(Dot(side, side));
-    for (double& c : side) c /= s;
-    axes = {side, cross(aim, side), aim};
-  }
-  frames.AbsOrientation(i) = axes;
+  frames.AbsOrientation(i) = LampAimedAt(lamp.position, scene.View().CIBLE);
   lamps.SetCount(i + 1);
   return true;
 }
@@ -484,8 +461,8 @@ constexpr OptionWords kOptions[] = {
     {"--text", 1, 0, false, 1},     {"--font", 1, 0, false, 1},    {"--select", 1, 0, false, 1},
     {"--move", 3, 0, true, 0},      {"--rotate", 3, 0, true, 0},   {"--size", 3, 0, true, 0},
     {"--colour", 3, 0, true, 0},    {"--material", 5, 0, true, 0}, {"--rendering", 1, 0, false, 1},
-    {"--map", 4, 0, true, 2},       {"--lamp", 3, 5, true, 0},     {"--camera", 4, 3, true, 0},
-    {"--duplicate", 0, 0, false, 0}, {"--delete", 0, 0, false, 0},
+    {"--map", 4, 0, true, 2},       {"--lamp", 3, 6, true, 0},     {"--camera", 4, 3, true, 0},
+    {"--duplicate", 0, 0, false, 0}, {"--delete", 0, 0, false, 0}, {"--delete-lamp", 1, 0, true, 0},
     {"--scale", 1, 0, true, 0},
     {"--remesh", 0, 0, false, 0},   {"--substitute", 1, 0, false, 1}, {"--cut", 1, 3, true, 1},
     {"--mirror", 0, 0, false, 0},   {"--glue", 0, 0, false, 0},      {"--magnet", 0, 0, false, 0},
@@ -606,8 +583,13 @@ bool RunBuildOperation(SceneModel& scene, BuildState& state, const BuildOperatio
       lamp.green = Int(op, 6);
       lamp.blue = Int(op, 7);
     }
+    if (op.words.size() > 8) {
+      if (op.words[8] != "0" && op.words[8] != "1") return Refuse(error, "--lamp: SHADOWS is 1 or 0");
+      lamp.shadows = op.words[8] == "1";
+    }
     return BuildLamp(scene, lamp, error);
   }
+  if (option == "--delete-lamp") return BuildDeleteLamps(scene, {Int(op, 0)}, error);
   if (option == "--camera") {
     if (op.words.size() == 5 || op.words.size() == 6) return Refuse(error, "--camera: the target needs CX CY CZ");
     const Vec3 target{op.words.size() > 4 ? Num(op, 4) : 0, op.words.size() > 5 ? Num(op, 5) : 0,
@@ -641,7 +623,9 @@ std::string BuildOptionsHelp() {
          "  --merge (two faceted objects), --divide (into separate parts; unglues)\n"
          "  --colour R G B (0-15), --material REFL TRANS REFR KSPEC NSPEC (per cent)\n"
          "  --rendering angular|phong|spline, --map colour|bump|opacity F.LBM REPX REPY\n"
-         "  --lamp X Y Z [INTENSITY [APERTURE [R G B]]]  a lamp aimed at the target\n"
+         "  --lamp X Y Z [INTENSITY [APERTURE [R G B [SHADOWS]]]]  a lamp aimed at the target\n"
+         "                        (SHADOWS 1, the default, or 0)\n"
+         "  --delete-lamp N       takes out lamp N (from 0); the others close up\n"
          "  --camera TH PH ZOOM PERS [CX CY CZ]\n"
          "\n"
          "A profile file (F.TXT) is text: the points follow a line \"Listepoint\" and end\n"

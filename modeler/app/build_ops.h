@@ -88,9 +88,10 @@ bool BuildMapSlot(SceneModel& scene, ObjectMap slot, std::int32_t type, const st
 bool BuildMap(SceneModel& scene, std::string_view slot, const std::string& image, int repeatX, int repeatY,
               BuildError& error);
 
-// --lamp X Y Z [INTENSITY [APERTURE [R G B]]]: a new lamp at (X, Y, Z) aimed
-// at the target; intensity in per cent (default 50), aperture in degrees (0:
-// all round), colour 0–15 each (default white).
+// --lamp X Y Z [INTENSITY [APERTURE [R G B [SHADOWS]]]]: a new lamp at
+// (X, Y, Z) aimed at the target; intensity in per cent (default 50),
+// aperture in degrees (0: all round), colour 0–15 each (default white),
+// shadows 1 (default) or 0 for a lamp that casts none.
 struct LampSettings {
   Vec3 position{};
   int intensity = 50;
@@ -98,6 +99,8 @@ struct LampSettings {
   int red = 15;
   int green = 15;
   int blue = 15;
+  bool shadows = true;
+  bool operator==(const LampSettings&) const = default;
 };
 bool BuildLamp(SceneModel& scene, const LampSettings& lamp, BuildError& error);
 
@@ -123,7 +126,7 @@ struct BuildState {
 // Whether `option` is one of the operations above (--import, --primitive,
 // --profile, --extrude, --pivot, --path-extrude, --text, --font, --select, --move, --rotate,
 // --size, --duplicate, --delete, --colour, --material, --rendering, --map,
-// --lamp, --camera).
+// --lamp, --delete-lamp, --camera).
 bool IsBuildOption(std::string_view option);
 // Takes args[i] and its words (optional ones while they are not options),
 // leaving i on the last word taken; --text takes a --font that follows it.

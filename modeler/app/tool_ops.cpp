@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "modeler/geometry/mesh_object.h"
-#include "scene/frame_relative.h"
+#include "scene/frames.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {

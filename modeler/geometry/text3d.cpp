@@ -19,11 +19,11 @@ constexpr double kFixedOne = 64.0;  // FreeType's 26.6 fixed point
 
 // ------------------------------------------------------------- the font file
 
-std::filesystem::path FontconfigMatch(const char* pattern) {
+// The file of the font fontconfig matches best with `wanted` (taken).
+std::filesystem::path FontconfigMatch(FcPattern* wanted) {
   std::filesystem::path file;
-  FcConfig* config = FcInitLoadConfigAndFonts();
-  if (!config) return file;
-  if (FcPattern* wanted = FcNameParse(reinterpret_cast<const FcChar8*>(pattern))) {
+  if (!wanted) return file;
+  if (FcConfig* config = FcInitLoadConfigAndFonts()) {
     FcConfigSubstitute(config, wanted, FcMatchPattern);
     FcDefaultSubstitute(wanted);
     FcResult result = FcResultNoMatch;
@@ -34,10 +34,14 @@ std::filesystem::path FontconfigMatch(const char* pattern) {
       }
       FcPatternDestroy(match);
     }
-    FcPatternDestroy(wanted);
+    FcConfigDestroy(config);
   }
-  FcConfigDestroy(config);
+  FcPatternDestroy(wanted);
   return file;
+}
+
+std::filesystem::path FontconfigMatch(const char* pattern) {
+  return FontconfigMatch(FcNameParse(reinterpret_cast<const FcChar8*>(pattern)));
 }
 
 bool IsTrueTypeFile(const std::filesystem::path& file) {
@@ -131,6 +135,21 @@ void FinishContour(PolySet& set, int c) {
 }
 
 }  // namespace
+
+std::filesystem::path FontFileFor(const std::string& family, const std::string& style, bool bold, bool italic) {
+  FcPattern* wanted = FcPatternCreate();
+  if (!wanted) return {};
+  // Names go in as they are: a family such as "Foo:Bar" is no pattern syntax.
+  FcPatternAddString(wanted, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  if (!style.empty()) {
+    FcPatternAddString(wanted, FC_STYLE, reinterpret_cast<const FcChar8*>(style.c_str()));
+  } else {
+    FcPatternAddInteger(wanted, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(wanted, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  }
+  FcPatternAddString(wanted, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>("TrueType"));
+  return FontconfigMatch(wanted);
+}
 
 std::filesystem::path DefaultFontFile() {
   std::filesystem::path file = FontconfigMatch("DejaVu Sans");

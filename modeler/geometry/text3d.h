@@ -19,6 +19,12 @@ namespace tessaran {
 // else the first TrueType font fontconfig knows. Empty when there is none.
 std::filesystem::path DefaultFontFile();
 
+// The file of the installed font fontconfig matches best with that family
+// and style name; without a style, with the weight and slant of `bold` and
+// `italic`. Empty when fontconfig finds none.
+std::filesystem::path FontFileFor(const std::string& family, const std::string& style, bool bold = false,
+                                  bool italic = false);
+
 // One character made ready for the scene: its contours (reversed and
 // classified: orientation +1 outer, -1 hole), its triangles, and the pen
 // advance, in font units of a font 800 units high.

@@ -371,22 +371,33 @@ void ModelView::wheelEvent(QWheelEvent* event) {
 void ModelView::SelectAt(QPoint position, bool toggle) {
   int best = -1;
   long bestDistance = static_cast<long>(kPickPixels) * kPickPixels + 1;
+  const auto nearer = [&](const ProjectedPoint& q) {
+    const long dx = q.x - position.x(), dy = q.y - position.y();
+    if (!q.visible || dx * dx + dy * dy >= bestDistance) return false;
+    bestDistance = dx * dx + dy * dy;
+    return true;
+  };
   for (int k = 0; k < scene_.Header().objectCount && table_; ++k) {
     const int first = scene_.Object(k).FirstPoint() - 1;
     for (int p = first; p < first + scene_.ObjectPointCount(k); ++p) {
-      const ProjectedPoint q = ProjectedAt(table_, p);
-      if (!q.visible) continue;
-      const long dx = q.x - position.x(), dy = q.y - position.y();
-      if (dx * dx + dy * dy < bestDistance) {
-        bestDistance = dx * dx + dy * dy;
-        best = k;
-      }
+      if (nearer(ProjectedAt(table_, p))) best = k;
     }
+  }
+  // A lamp's mark nearer than every point picks the lamp.
+  Lamps& lamps = scene_.SceneLamps();
+  int lamp = -1;
+  for (int k = 0; k < lamps.Count(); ++k) {
+    if (nearer(ProjectedLamp(scene_, camera_, Mapping(), k))) lamp = k;
   }
   if (!toggle) {
     for (int k = 0; k < scene_.Header().objectCount; ++k) scene_.State(k).selection = 0;
+    lamps.ClearSelection();
   }
-  if (best >= 0) scene_.State(best).selection = toggle ? static_cast<std::int16_t>(1 - scene_.State(best).selection) : 1;
+  if (lamp >= 0) {
+    lamps.Select(lamp, !toggle || !lamps.Selected(lamp));
+  } else if (best >= 0) {
+    scene_.State(best).selection = toggle ? static_cast<std::int16_t>(1 - scene_.State(best).selection) : 1;
+  }
   if (selectionChanged) selectionChanged();
   Redraw();
 }

@@ -1,10 +1,11 @@
 // One modeler view ("Modelize" window): its own camera (TH, PH, zoom, PERS,
 // CIBLE and the kept view), its projected-point table, the wire drawing of
-// the scene, the status title, and the mouse interactions — selection by
-// clicking, "Zoom", "Rotation", "Move" and the mouse perspective, each with
-// its frame, the scroll bars (turning the view or moving its target), the
-// wheel's zoom, the drawing mode, and the drags that move, size or turn the
-// selection (carried out by the owner through the callbacks).
+// the scene, the status title, and the mouse interactions — selection of
+// objects and lamps by clicking, "Zoom", "Rotation", "Move" and the mouse
+// perspective, each with its frame, the scroll bars (turning the view or
+// moving its target), the wheel's zoom, the drawing mode, and the drags that
+// move, size or turn the selection (carried out by the owner through the
+// callbacks).
 #pragma once
 
 #include <QAbstractScrollArea>

@@ -18,6 +18,7 @@
 
 #include "modeler/app/build_ops.h"
 #include "modeler/app/edit_ops.h"
+#include "modeler/app/lamp_ops.h"
 #include "modeler/app/model_files.h"
 #include "modeler/app/object_material.h"
 #include "modeler/app/tool_ops.h"
@@ -86,7 +87,8 @@ constexpr int kHandledCommands[] = {
     kCmdScrollBarsMove, kCmdScale, kCmdDistance, kCmdDrawBoxes, kCmdDrawWire, kCmdDrawSplinesSelected,
     kCmdDrawSplinesAll, kCmdDrawBoxesButSelection, kCmdDragRotate, kCmdDragMove, kCmdDragSize, kCmdProfileBase, kCmdProfileNew,
     kCmdProfileOpen, kCmdProfileSave, kCmdProfileQuit, kCmdPolygon, kCmdProfileModify, kCmdProfileDelete,
-    kCmdProfileAdd, kCmdProfileZoom, kCmdStraight, kCmdPath, kCmdPivot};
+    kCmdProfileAdd, kCmdProfileZoom, kCmdStraight, kCmdPath, kCmdPivot, kCmdFont, kCmdStoreMaterial,
+    kCmdRestoreMaterial, kCmdNewLamp, kCmdDeleteLamp, kCmdEditLamp};
 
 bool Ask(int message) { return AskQuestion(QuestionButtons::OkCancel, message) == Answer::Ok; }
 
@@ -372,7 +374,14 @@ void ModelerWindow::Command(int id) {
         QApplication::beep();
       }
       return;
+    case kCmdStoreMaterial:
+      return StoreMaterial();
     case kCmdAttributes:
+    case kCmdFont:
+    case kCmdRestoreMaterial:
+    case kCmdNewLamp:
+    case kCmdEditLamp:
+    case kCmdDeleteLamp:
     case kCmdPlan:
     case kCmdBox:
     case kCmdDisc:
@@ -703,6 +712,21 @@ void ModelerWindow::Edit(int id) {
     case kCmdAttributes:
       changed = EditAttributes();
       break;
+    case kCmdFont:
+      changed = NewText();
+      break;
+    case kCmdRestoreMaterial:
+      changed = RestoreMaterial();
+      break;
+    case kCmdNewLamp:
+      changed = NewLamp();
+      break;
+    case kCmdEditLamp:
+      changed = EditLamps();
+      break;
+    case kCmdDeleteLamp:
+      changed = DeleteLamps();
+      break;
     case kCmdDuplicate:
       // A scene that cannot grow has shown message 31.
       changed = BuildDuplicate(scene_, error);
@@ -783,7 +807,19 @@ bool ModelerWindow::TransformSelection(int id) {
   // A refusal (nothing selected, a point beyond what the scene file holds)
   // leaves every object where it was.
   BuildError error;
-  if (transform == Transform::Move) return BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+  if (transform == Transform::Move) {
+    // The selected lamps move with the selected objects, or alone; a
+    // refusal of either leaves both where they were.
+    const std::vector<int> lamps = SelectedLamps(scene_);
+    if (lamps.empty()) return BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
+    const Lamps before = scene_.SceneLamps();
+    if (!BuildMoveLamps(scene_, lamps, dialog.X(), dialog.Y(), dialog.Z(), error)) return false;
+    if (HasSelection() && !BuildMove(scene_, dialog.X(), dialog.Y(), dialog.Z(), error)) {
+      scene_.SceneLamps() = before;
+      return false;
+    }
+    return true;
+  }
   if (transform == Transform::Size) return BuildSize(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
   return BuildRotate(scene_, dialog.X(), dialog.Y(), dialog.Z(), error);
 }

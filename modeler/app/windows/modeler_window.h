@@ -16,6 +16,7 @@
 
 #include "messages/message_library.h"
 #include "modeler/app/modeler_settings.h"
+#include "modeler/app/object_material.h"
 #include "modeler/app/undo_history.h"
 #include "modeler/app/windows/model_view.h"
 #include "scene/maq_file.h"
@@ -60,6 +61,7 @@ enum ModelerCommand {
   kCmdCylinder = 214,
   kCmdSphere = 215,
   kCmdRing = 216,
+  kCmdFont = 217,
   kCmdProfileBase = 220,
   kCmdRemesh = 230,
   kCmdSubstitutePlan = 241,
@@ -93,6 +95,11 @@ enum ModelerCommand {
   kCmdSaveView = 380,
   kCmdSeeView = 390,
   kCmdAttributes = 400,
+  kCmdStoreMaterial = 411,
+  kCmdRestoreMaterial = 412,
+  kCmdNewLamp = 421,
+  kCmdDeleteLamp = 422,
+  kCmdEditLamp = 423,
   kCmdKeyframeAdd = 500,
   kCmdKeyframeModify = 510,
   kCmdKeyframeInsert = 520,
@@ -247,6 +254,17 @@ class ModelerWindow final : public QMainWindow {
   bool ProfileSweepable() const;
   // "Straight", "Path" or "Pivot" through its dialog: a step of "Undo".
   bool SweepProfile(int id);
+  // "Store" keeps the first selected object's material; "Restore" gives it
+  // to every selected object.
+  void StoreMaterial();
+  bool RestoreMaterial();
+  // "3D Font": the text of "FONT" as faceted objects.
+  bool NewText();
+  // The lamp commands: a new lamp through "LAMPE" and "COULEUR", those
+  // dialogs on the selected lamps, and their removal.
+  bool NewLamp();
+  bool EditLamps();
+  bool DeleteLamps();
   std::optional<std::filesystem::path> AskFile(FileRequest request);
   QString ModelFilter(bool withDxf) const;
   void ViewClosed(QMdiSubWindow* window);
@@ -259,6 +277,7 @@ class ModelerWindow final : public QMainWindow {
   ModelerLink* link_;
   ImagePicker picker_;
   UndoHistory history_;
+  std::optional<ObjectMaterial> storedMaterial_;  // what "Store" kept
   QMdiArea* area_;
   std::vector<QMdiSubWindow*> windows_;  // in the order they opened: the first is the scene's camera
   MenuActions actions_;

@@ -175,12 +175,11 @@ ProjectedPoint ProjectWorld(const DrawOptions& options, const DerivedCamera& cam
   return Project(*options.view, camera, options.window, {0, 0, 0}, IdentityMatrix(), world);
 }
 
-void DrawLamps(QPainter& painter, SceneModel& scene, const DrawOptions& options, const DerivedCamera& camera) {
-  painter.setPen(QPen(kLampColour, 0));
+void DrawLamps(QPainter& painter, SceneModel& scene, const DrawOptions& options) {
   for (int lamp = 0; lamp < scene.SceneLamps().Count(); ++lamp) {
-    scene.UpdateLampFrame(lamp);
-    const ProjectedPoint p = ProjectWorld(options, camera, scene.SceneLamps().Frames().AbsOrigin(lamp));
+    const ProjectedPoint p = ProjectedLamp(scene, *options.view, options.window, lamp);
     if (!p.visible) continue;
+    painter.setPen(QPen(scene.SceneLamps().Selected(lamp) ? kSelectedColour : kLampColour, 0));
     painter.drawLine(p.x - kLampMark, p.y, p.x + kLampMark, p.y);
     painter.drawLine(p.x, p.y - kLampMark, p.x, p.y + kLampMark);
     painter.drawLine(p.x - kLampMark, p.y - kLampMark, p.x + kLampMark, p.y + kLampMark);
@@ -249,6 +248,12 @@ void ProjectScene(SceneModel& scene, const ViewCamera& view, const WindowMapping
 
 ProjectedPoint ProjectedAt(VTH* table, int k) { return ProjectedPoints(table).At(k); }
 
+ProjectedPoint ProjectedLamp(SceneModel& scene, const ViewCamera& view, const WindowMapping& window, int lamp) {
+  scene.UpdateLampFrame(lamp);
+  return Project(view, DeriveCamera(view), window, {0, 0, 0}, IdentityMatrix(),
+                 scene.SceneLamps().Frames().AbsOrigin(lamp));
+}
+
 void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options) {
   const ProjectedPoints points(table);
   WireRaster raster(picture);
@@ -274,7 +279,7 @@ void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions
   }
   if (!options.view) return;
   QPainter painter(&picture);
-  DrawLamps(painter, scene, options, camera);
+  DrawLamps(painter, scene, options);
   if (options.camera && options.sceneCamera) DrawCamera(painter, options, camera);
 }
 

@@ -34,6 +34,9 @@ ProjectedPoint ProjectedAt(VTH* table, int k);
 // selected ones as their boxes. Faceted objects have no spline: they keep
 // their faces.
 enum class DrawMode { Boxes = 1, Wire = 2, SplinesSelected = 3, SplinesAll = 4, BoxesButSelection = 5 };
+// Where the view with that camera and mapping shows lamp k's mark, its
+// frame brought up to date first.
+ProjectedPoint ProjectedLamp(SceneModel& scene, const ViewCamera& view, const WindowMapping& window, int lamp);
 
 struct DrawOptions {
   DrawMode mode = DrawMode::Wire;
@@ -56,6 +59,11 @@ inline const QColor kCutPlaneColour{120, 0, 160};
 // boxes from the objects' bounding boxes (which need `options.view`);
 // selected objects in their own colour. A line is drawn only when both its
 // ends are visible. Then the lamps and, when asked, the scene's camera.
+// Draws the objects from the positions of `table` into a 32-bit picture:
+// plain objects as the rows and columns of their mesh, faceted ones as the
+// visible edges of their faces; selected objects in their own colour. A
+// line is drawn only when both its ends are visible. Then the lamps and,
+// when asked, the scene's camera; selected lamps in the selection's colour.
 void DrawScene(QImage& picture, SceneModel& scene, VTH* table, const DrawOptions& options);
 
 }  // namespace tessaran
