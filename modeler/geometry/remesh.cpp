@@ -112,7 +112,14 @@ int Duplicate(SceneModel& scene) {
     const int first = scene.Object(copy).FirstPoint();
     scene.Object(copy) = scene.Object(original);
     scene.Object(copy).SetFirstPoint(first);
-    PutObjectPoints(scene, copy, GetObjectPoints(scene, original));
+    // The copy stands beside the original, points and frame alike: the
+    // points are where the object is drawn and rendered.
+    std::vector<Point3> points = GetObjectPoints(scene, original);
+    for (Point3& p : points) {
+      p[0] += static_cast<float>(kDuplicateOffset);
+      p[1] += static_cast<float>(kDuplicateOffset);
+    }
+    PutObjectPoints(scene, copy, points);
 
     // Map assignments of the original, while the list has room.
     if (const int a = scene.Assignments().Find(original); a >= 0) {

@@ -15,8 +15,8 @@ int Remesh(SceneModel& scene);
 
 // Copies the selected objects, in order, after the last one: record words
 // (the first-point index apart), points, map assignments and, for faceted
-// objects, their faces; each copy's frame is the original's moved by +10 in
-// x and y as a root frame; the copies become the selection. Returns the
+// objects, their faces; each copy, its points and its frame (a root frame),
+// is the original moved by +10 in x and y; the copies become the selection. Returns the
 // number of copies, or -1 after message 31 when nothing could be copied.
 int Duplicate(SceneModel& scene);
 

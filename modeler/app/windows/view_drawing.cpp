@@ -135,15 +135,17 @@ void AddSplineMesh(const SceneModel& scene, int k, const ProjectedPoints& points
   for (int j = 0; j < u; ++j) AddSpline(points, first + j, v, u, batch);
 }
 
+ProjectedPoint ProjectWorld(const DrawOptions& options, const DerivedCamera& camera, const Vec3& world) {
+  return Project(*options.view, camera, options.window, {0, 0, 0}, IdentityMatrix(), world);
+}
+
 // The twelve edges of the object's bounding box, projected as its points are.
 void AddBox(SceneModel& scene, int k, const DrawOptions& options, const DerivedCamera& camera, LineBatch& batch) {
   const BoundingBox& box = scene.Box(k);
-  const Vec3& origin = scene.Frames().AbsOrigin(k);
-  const Mat3& orientation = scene.Frames().AbsOrientation(k);
   std::array<ProjectedPoint, 8> corner;
   for (std::size_t c = 0; c < corner.size(); ++c) {
-    corner[c] = Project(*options.view, camera, options.window, origin, orientation,
-                        {static_cast<double>(box[c][0]), static_cast<double>(box[c][1]), static_cast<double>(box[c][2])});
+    corner[c] = ProjectWorld(options, camera,
+                             {static_cast<double>(box[c][0]), static_cast<double>(box[c][1]), static_cast<double>(box[c][2])});
   }
   for (std::size_t c = 0; c < corner.size(); ++c) {
     for (std::size_t bit : {1u, 2u, 4u}) {
@@ -169,10 +171,6 @@ void AddFaces(const SceneModel& scene, int k, const ProjectedPoints& points, Lin
       batch.Add(points.At(first + a - 1), points.At(first + b - 1));
     }
   }
-}
-
-ProjectedPoint ProjectWorld(const DrawOptions& options, const DerivedCamera& camera, const Vec3& world) {
-  return Project(*options.view, camera, options.window, {0, 0, 0}, IdentityMatrix(), world);
 }
 
 void DrawLamps(QPainter& painter, SceneModel& scene, const DrawOptions& options) {
@@ -232,16 +230,13 @@ void ProjectScene(SceneModel& scene, const ViewCamera& view, const WindowMapping
   ProjectedPoints points(table);
   const float* memory = MemoryFloats(scene.Points().Points());
   for (int k = 0; k < scene.Header().objectCount; ++k) {
-    UpdateFrame(scene.Frames(), k);
-    const Vec3& origin = scene.Frames().AbsOrigin(k);
-    const Mat3& orientation = scene.Frames().AbsOrientation(k);
     const int first = scene.Object(k).FirstPoint();
     const int last = first + scene.ObjectPointCount(k);
     for (int p = first; p < last; ++p) {
       const std::array<float, 3> xyz =
           memory ? std::array<float, 3>{memory[3 * (p - 1)], memory[3 * (p - 1) + 1], memory[3 * (p - 1) + 2]}
                  : scene.Points().Get(p);
-      points.Put(p - 1, Project(view, camera, window, origin, orientation, {xyz[0], xyz[1], xyz[2]}));
+      points.Put(p - 1, Project(view, camera, window, {0, 0, 0}, IdentityMatrix(), {xyz[0], xyz[1], xyz[2]}));
     }
   }
 }

@@ -19,9 +19,13 @@ WindowMapping MappingForSize(QSize size);
 // when the point is visible.
 inline constexpr int kProjectedValues = 4;
 
-// Brings every object's frame up to date and stores the window position of
-// every point of every object at 4k and 4k + 1 of `table` (k the 0-based
-// point number), its visibility at 4k + 2.
+// Stores the window position of every point of every object at 4k and
+// 4k + 1 of `table` (k the 0-based point number), its visibility at 4k + 2.
+// Points are kept where they stand in the world: the renderer draws them
+// there, and moving, turning or sizing an object moves its points with its
+// frame. The frame only carries the object's origin and axes (for its maps,
+// its motion between keyframes and the objects glued to it), so the points
+// are not taken through it again.
 void ProjectScene(SceneModel& scene, const ViewCamera& view, const WindowMapping& window, VTH* table);
 
 // The window position stored for point k (0-based) by ProjectScene.

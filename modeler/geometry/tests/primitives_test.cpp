@@ -215,7 +215,9 @@ TEST(Remesh, RefusesWhenFacetedObjectsAreSelected) {
   EXPECT_EQ(scene.Object(0).MeshU(), 5);
 }
 
-TEST(Duplicate, CopiesPointsFacesMapsAndMovesTheFrame) {
+// The copy stands 10 units away along x and y, its points with its frame,
+// so that it is drawn and rendered beside the original, not on top of it.
+TEST(Duplicate, CopiesPointsFacesMapsAndMovesTheCopy) {
   SceneModel scene;
   const int plan = Plan(scene, 1, 1, 0, 0);
   FacetedMesh mesh;
@@ -229,7 +231,8 @@ TEST(Duplicate, CopiesPointsFacesMapsAndMovesTheFrame) {
   EXPECT_EQ(scene.State(plan).selection, 0);
   EXPECT_EQ(scene.State(2).selection, 1);
   EXPECT_EQ(scene.Object(2).MeshU(), 4);
-  EXPECT_EQ(PointAt(scene, 2, 2, 2), PointAt(scene, plan, 2, 2));
+  const Point3 original = PointAt(scene, plan, 2, 2);
+  EXPECT_EQ(PointAt(scene, 2, 2, 2), (Point3{original[0] + 10, original[1] + 10, original[2]}));
   EXPECT_EQ(scene.Frames().AbsOrigin(2), (Vec3{15, 16, 7}));
   EXPECT_GE(scene.Assignments().Find(2), 0);
   const int group = scene.State(3).faceGroup;

@@ -82,6 +82,25 @@ TEST_F(ModelViewTest, ProjectsKnownPointsAsTheCameraRulesSay) {
   EXPECT_EQ(view->windowTitle(), view->StatusTitle());
 }
 
+// A moved or turned object is drawn where its points now stand, as the
+// renderer draws it: its frame, moved and turned with it, is not applied to
+// the points a second time.
+TEST_F(ModelViewTest, MovedAndTurnedObjectsAreDrawnWhereTheirPointsStand) {
+  BuildError error;
+  ASSERT_TRUE(BuildPrimitive(*scene_, "plan", 2, 2, -1, error));
+  ASSERT_TRUE(BuildMove(*scene_, 10, 0, 0, error));
+  ASSERT_TRUE(BuildRotate(*scene_, 0, 0, 90, error));
+  ASSERT_NE(scene_->Frames().AbsOrigin(0), (Vec3{0, 0, 0}));
+  auto view = OpenView();
+  view->SetPerspective(kParallelPERS);
+  const std::vector<Point3> points = GetObjectPoints(*scene_, 0);
+  for (std::size_t p = 0; p < points.size(); ++p) {
+    // Parallel projection: 0.04 × 36 pixels per unit about the centre.
+    EXPECT_EQ(view->Projected(static_cast<int>(p)).x, static_cast<int>(0.04 * 36 * points[p][0] + 320)) << p;
+    EXPECT_EQ(view->Projected(static_cast<int>(p)).y, static_cast<int>(240 - 0.04 * 36 * points[p][1])) << p;
+  }
+}
+
 TEST_F(ModelViewTest, PresetViewsDrawTheBoxWhereItsPointsProject) {
   AddBox(*scene_);
   ClearSelection(*scene_);

@@ -90,7 +90,9 @@ TEST_F(SelectionTest, DuplicateCopiesTheSelectionWhichTheCopiesBecome) {
   AddBox(*scene_);
   window_->Command(kCmdDuplicate);
   ASSERT_EQ(scene_->Header().objectCount, 3);
-  EXPECT_EQ(GetObjectPoints(*scene_, 2), GetObjectPoints(*scene_, 1));
+  std::vector<Point3> beside = GetObjectPoints(*scene_, 1);
+  for (Point3& p : beside) p = {p[0] + 10, p[1] + 10, p[2]};
+  EXPECT_EQ(GetObjectPoints(*scene_, 2), beside);
   EXPECT_EQ(scene_->State(2).selection, 1);
   EXPECT_EQ(scene_->State(1).selection, 0);
   EXPECT_EQ(scene_->Frames().AbsOrigin(2), (Vec3{10, 10, 0}));
