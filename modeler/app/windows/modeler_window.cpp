@@ -742,30 +742,13 @@ void ModelerWindow::Edit(int id) {
     case kCmdScale:
       changed = ScaleSelection();
       break;
-    case kCmdRemesh:
-    case kCmdSubstitutePlan:
-    case kCmdSubstituteBox:
-    case kCmdSubstituteDisc:
-    case kCmdSubstituteCylinder:
-    case kCmdSubstituteSphere:
-    case kCmdSubstituteRing:
-    case kCmdCutTop:
-    case kCmdCutBottom:
-    case kCmdCutSide:
-    case kCmdMirror:
-    case kCmdGlue:
-    case kCmdMagnet:
-    case kCmdMerge:
-    case kCmdDivide:
-      changed = EditSelection(id);
-      break;
     case kCmdStraight:
     case kCmdPath:
     case kCmdPivot:
       changed = SweepProfile(id);
       break;
     default:
-      changed = NewPrimitive(id);
+      changed = IsEditCommand(id) ? EditSelection(id) : NewPrimitive(id);
       break;
   }
   if (changed) history_.Push(std::move(before));

@@ -12,7 +12,7 @@
 #include "modeler/app/edit_ops.h"
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_window.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "modeler/geometry/camera.h"
 #include "modeler/geometry/mesh_object.h"
 #include "scene/maq_file.h"
@@ -20,26 +20,8 @@
 namespace tessaran {
 namespace {
 
-class EditCommandsTest : public ModelerTest {
+class EditCommandsTest : public ModelerWindowFixture {
  protected:
-  void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
-  }
-  struct State {
-    Bytes file;
-    std::vector<int> selection;
-    bool operator==(const State&) const = default;
-  };
-  State Now() const {
-    State state{MaqFileBytes(*scene_), {}};
-    for (int k = 0; k < scene_->Header().objectCount; ++k) state.selection.push_back(scene_->State(k).selection);
-    return state;
-  }
   void Build(bool done) { ASSERT_TRUE(done) << error_; }
   // Runs the command, which must change the model; undo must give back the
   // state before it exactly, redo the state after it.
@@ -63,7 +45,6 @@ class EditCommandsTest : public ModelerTest {
     ASSERT_GE(AppendFacetedObjects(*scene_, {mesh}), 0);
   }
 
-  std::unique_ptr<ModelerWindow> window_;
   BuildError error_;
 };
 

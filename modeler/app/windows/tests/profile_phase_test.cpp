@@ -13,7 +13,7 @@
 #include "modeler/app/windows/modeler_window.h"
 #include "modeler/app/windows/profile_values_dialog.h"
 #include "modeler/app/windows/profile_view.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {
@@ -28,15 +28,10 @@ std::string Contents(const fs::path& file) {
   return text.str();
 }
 
-class ProfilePhaseTest : public ModelerTest {
+class ProfilePhaseTest : public ModelerWindowFixture {
  protected:
   void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
+    ModelerWindowFixture::SetUp();
     window_->chooseFile = [this](const FileRequest& request) -> std::optional<fs::path> {
       requests_.push_back(request);
       return chosen_;
@@ -73,7 +68,6 @@ class ProfilePhaseTest : public ModelerTest {
     return Contents(file);
   }
 
-  std::unique_ptr<ModelerWindow> window_;
   std::optional<fs::path> chosen_;
   std::vector<FileRequest> requests_;
 };

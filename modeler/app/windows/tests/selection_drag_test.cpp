@@ -8,22 +8,17 @@
 
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_window.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "modeler/geometry/mesh_object.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {
 namespace {
 
-class SelectionDragTest : public ModelerTest {
+class SelectionDragTest : public ModelerWindowFixture {
  protected:
   void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
+    ModelerWindowFixture::SetUp();
     AddBox(*scene_);
     view_ = window_->ActiveView();
     ASSERT_NE(view_, nullptr);
@@ -50,7 +45,6 @@ class SelectionDragTest : public ModelerTest {
   }
   bool CanUndo() const { return window_->Actions().at(kCmdUndo)->isEnabled(); }
 
-  std::unique_ptr<ModelerWindow> window_;
   ModelView* view_ = nullptr;
 };
 

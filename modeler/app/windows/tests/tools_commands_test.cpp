@@ -15,23 +15,15 @@
 #include "modeler/app/windows/model_view.h"
 #include "modeler/app/windows/modeler_window.h"
 #include "modeler/app/windows/scale_dialog.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "modeler/geometry/mesh_object.h"
 #include "scene/maq_file.h"
 
 namespace tessaran {
 namespace {
 
-class ToolsCommandsTest : public ModelerTest {
+class ToolsCommandsTest : public ModelerWindowFixture {
  protected:
-  void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
-  }
   void Scale(int code, double percent) {
     AnswerNextDialog(code, [=](QDialog* shown) { static_cast<ScaleDialog*>(shown)->Percent()->setValue(percent); });
     window_->Command(kCmdScale);
@@ -46,7 +38,6 @@ class ToolsCommandsTest : public ModelerTest {
     return bytes;
   }
 
-  std::unique_ptr<ModelerWindow> window_;
   fs::path chosen_;
 };
 

@@ -6,22 +6,14 @@
 
 #include "modeler/app/windows/modeler_window.h"
 #include "modeler/app/windows/transform_dialog.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "modeler/geometry/mesh_object.h"
 
 namespace tessaran {
 namespace {
 
-class SelectionTest : public ModelerTest {
+class SelectionTest : public ModelerWindowFixture {
  protected:
-  void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
-  }
   // Runs a dialog command with the three values, ended by `code`.
   void Transform(int command, double x, double y, double z, int code = QDialog::Accepted) {
     AnswerNextDialog(code, [=](QDialog* shown) {
@@ -34,7 +26,6 @@ class SelectionTest : public ModelerTest {
   }
   Point3 FirstPoint(int k) const { return GetObjectPoints(*scene_, k).front(); }
 
-  std::unique_ptr<ModelerWindow> window_;
 };
 
 void ExpectNear(const Point3& p, double x, double y, double z) {

@@ -8,7 +8,7 @@
 #include "modeler/app/windows/attributes_dialog.h"
 #include "modeler/app/windows/modeler_window.h"
 #include "modeler/app/windows/primitive_dialog.h"
-#include "modeler/app/windows/tests/modeler_fixture.h"
+#include "modeler/app/windows/tests/window_fixture.h"
 #include "modeler/app/windows/transform_dialog.h"
 #include "modeler/geometry/mesh_object.h"
 #include "scene/maq_file.h"
@@ -16,27 +16,8 @@
 namespace tessaran {
 namespace {
 
-class UndoTest : public ModelerTest {
+class UndoTest : public ModelerWindowFixture {
  protected:
-  void SetUp() override {
-    ModelerTest::SetUp();
-    ModelerSettings settings;
-    settings.dataDirectory = dir_;
-    window_ = std::make_unique<ModelerWindow>(*scene_, library_, settings);
-    window_->show();
-    window_->Command(kCmdModeller);
-  }
-  // The scene as its file and its selection.
-  struct State {
-    Bytes file;
-    std::vector<int> selection;
-    bool operator==(const State&) const = default;
-  };
-  State Now() const {
-    State state{MaqFileBytes(*scene_), {}};
-    for (int k = 0; k < scene_->Header().objectCount; ++k) state.selection.push_back(scene_->State(k).selection);
-    return state;
-  }
   void Primitive(int command, int u, int v) {
     AnswerNextDialog(QDialog::Accepted, [=](QDialog* shown) {
       static_cast<PrimitiveDialog*>(shown)->Horizontal()->setValue(u);
@@ -49,7 +30,6 @@ class UndoTest : public ModelerTest {
     window_->Command(kCmdMoveSelection);
   }
 
-  std::unique_ptr<ModelerWindow> window_;
 };
 
 TEST_F(UndoTest, UndoGivesBackEachStepAndRedoMakesItAgain) {
