@@ -60,10 +60,17 @@ struct Caster {
     return !(scene.maps && scene.maps->Image(object, kOpacityMap));
   }
 
+  // The place of an object's hits among hits at one distance in a full
+  // cast, which lists the ground first, then the objects in turn.
+  int Rank(int object) const { return object == f.objectCount ? -1 : object; }
+
   void Add(const RayHit& h, int facet = -1) {
     if (nearestOnly) {
+      // Objects may come in any order: of hits at the same distance the
+      // one a full cast lists first is kept all the same.
       if (!haveBest || h.t < best.t ||
-          (h.t == best.t && facet >= 0 && h.object == best.object && facet < bestFacet)) {
+          (h.t == best.t && (Rank(h.object) < Rank(best.object) ||
+                             (facet >= 0 && h.object == best.object && facet < bestFacet)))) {
         best = h;
         bestFacet = facet;
         bestReach = best.t + Margin(best.t);
@@ -475,13 +482,22 @@ struct Caster {
     return !(tf < tn - margin) && !(tf <= -margin);
   }
 
+  // Whether the ray meets object k's box, and where (tnear, tfar).
+  bool ObjectSpan(int k, double& tnear, double& tfar) const {
+    const ObjectBoxes& ob = p.TabOBJ[k];
+    return ob.hasBox && MayMeetBox(ob.box) && RayBox(O, D, ob.box, tnear, tfar);
+  }
+
   void Object(int k) {
+    double tnear, tfar;
+    if (ObjectSpan(k, tnear, tfar)) Object(k, tnear, tfar);
+  }
+
+  // Object k, whose box the ray meets from tnear to tfar.
+  void Object(int k, double tnear, double tfar) {
     const ObjectEntry& e = f.objects[k];
     const ObjectBoxes& ob = p.TabOBJ[k];
-    if (!ob.hasBox) return;
     const bool octree = p.UsesOctree();
-    double tnear, tfar;
-    if (!MayMeetBox(ob.box) || !RayBox(O, D, ob.box, tnear, tfar)) return;
     if (nearestOnly && BeyondBest(tnear)) return;
     if (octree && !e.IsFacetObject()) {
       // Grids and curved objects: one marking pass over the octree serves
@@ -541,6 +557,27 @@ struct Caster {
     });
   }
 
+  // A nearest cast over the objects whose boxes the ray meets, the
+  // nearest box first: once a box begins beyond the best hit, so do all
+  // that follow, and their objects need no walk.
+  void NearestObjectsFirst(int n) {
+    std::vector<ObjectSpanOnRay>& met = state.objectSpans;
+    met.clear();
+    for (int k = 0; k < n; ++k) {
+      ObjectSpanOnRay span{k, 0, 0};
+      if (!ObjectSpan(k, span.tnear, span.tfar)) continue;
+      // Insertion by tnear; objects at the same tnear stay in turn.
+      met.push_back(span);
+      std::size_t i = met.size() - 1;
+      for (; i > 0 && span.tnear < met[i - 1].tnear; --i) met[i] = met[i - 1];
+      met[i] = span;
+    }
+    for (const ObjectSpanOnRay& span : met) {
+      if (BeyondBest(span.tnear)) break;
+      Object(span.object, span.tnear, span.tfar);
+    }
+  }
+
   int Run() {
     Cast();
     if (nearestOnly) {
@@ -569,6 +606,10 @@ struct Caster {
       state.nodeHits.NewRay();
     }
     const int n = std::min(f.objectCount, static_cast<int>(p.TabOBJ.size()));
+    if (nearestOnly && !f.previewMaterial) {
+      NearestObjectsFirst(n);
+      return hits.Count();
+    }
     for (int k = 0; k < n; ++k) {
       if (f.previewMaterial && k < kPreviewSpheres) {
         if (k < static_cast<int>(p.spheres.size())) {
