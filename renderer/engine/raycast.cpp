@@ -292,6 +292,10 @@ struct Caster {
     bool highFirst[3] = {false, false, false};  // the box's high bound is met first
     bool parallel = false;                      // a direction component is 0
     double tmax = 0;
+#if defined(__SSE2__)
+    // The same in both lanes of a register, for the two-box test.
+    __m128d wideSlack, wideNear, wideTmax, wideOrigin[3], wideInv[3];
+#endif
   };
 
   SlabRay Slabs(double tfar) const {
@@ -303,6 +307,15 @@ struct Caster {
       ray.inv[a] = D[a] != 0 ? 1 / D[a] : 0;
       ray.highFirst[a] = D[a] < 0;
     }
+#if defined(__SSE2__)
+    ray.wideSlack = _mm_set1_pd(ray.segment.slack);
+    ray.wideNear = _mm_set1_pd(-ray.segment.slack);
+    ray.wideTmax = _mm_set1_pd(ray.tmax);
+    for (int a = 0; a < 3; ++a) {
+      ray.wideOrigin[a] = _mm_set1_pd(O[a]);
+      ray.wideInv[a] = _mm_set1_pd(ray.inv[a]);
+    }
+#endif
     return ray;
   }
 
@@ -344,21 +357,18 @@ struct Caster {
                   bool (&meets)[2]) const {
 #if defined(__SSE2__)
     if (!ray.parallel) {
-      const double slack = ray.segment.slack;
-      const __m128d widen = _mm_set1_pd(slack);
-      __m128d tn = _mm_set1_pd(-slack), tf = _mm_set1_pd(ray.tmax);
+      __m128d tn = ray.wideNear, tf = ray.wideTmax;
       for (int a = 0; a < 3; ++a) {
-        const __m128d lo = _mm_sub_pd(_mm_set_pd(c1.lo[a], c0.lo[a]), widen);
-        const __m128d hi = _mm_add_pd(_mm_set_pd(c1.hi[a], c0.hi[a]), widen);
+        const __m128d lo = _mm_sub_pd(_mm_set_pd(c1.lo[a], c0.lo[a]), ray.wideSlack);
+        const __m128d hi = _mm_add_pd(_mm_set_pd(c1.hi[a], c0.hi[a]), ray.wideSlack);
         const __m128d first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
-        const __m128d origin = _mm_set1_pd(O[a]), inv = _mm_set1_pd(ray.inv[a]);
-        tn = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(first, origin), inv), tn);
-        tf = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(last, origin), inv), tf);
+        tn = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(first, ray.wideOrigin[a]), ray.wideInv[a]), tn);
+        tf = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(last, ray.wideOrigin[a]), ray.wideInv[a]), tf);
       }
-      double far[2];
       _mm_storeu_pd(spans, tn);
-      _mm_storeu_pd(far, tf);
-      for (int c = 0; c < 2; ++c) meets[c] = spans[c] <= far[c];
+      const int met = _mm_movemask_pd(_mm_cmple_pd(tn, tf));
+      meets[0] = (met & 1) != 0;
+      meets[1] = (met & 2) != 0;
       return;
     }
 #endif
