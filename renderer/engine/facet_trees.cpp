@@ -96,6 +96,58 @@ struct TreeBuilder {
   }
 };
 
+// Builds the wide nodes of one object's tree into the range reserved for it.
+struct WideBuilder {
+  PreparedScene& s;
+  int next;  // the next wide node of the object's range
+
+  // The wide node over the children's children of inner node `binary`; its index.
+  int Build(int binary) {
+    const int index = next++;
+    WideFacetNode wide;
+    for (int c = 0; c < 4; ++c) {
+      for (int a = 0; a < 3; ++a) {
+        wide.lo[a][c] = std::numeric_limits<float>::infinity();
+        wide.hi[a][c] = -std::numeric_limits<float>::infinity();
+      }
+      wide.child[c] = -1;
+    }
+    int lane = 0;
+    const FacetTreeNode& node = s.facetTree[binary];
+    for (const int c : {binary + 1, node.first}) {
+      const FacetTreeNode& child = s.facetTree[c];
+      if (child.count > 0) {
+        Lane(wide, lane++, c);
+      } else {
+        Lane(wide, lane++, c + 1);
+        Lane(wide, lane++, child.first);
+      }
+    }
+    s.wideTree[index] = wide;
+    return index;
+  }
+
+  void Lane(WideFacetNode& wide, int lane, int binary) {
+    const FacetTreeNode& node = s.facetTree[binary];
+    for (int a = 0; a < 3; ++a) {
+      wide.lo[a][lane] = node.lo[a];
+      wide.hi[a][lane] = node.hi[a];
+    }
+    wide.child[lane] = node.count > 0 ? -binary - 1 : Build(binary);
+  }
+};
+
+// Wide nodes of the tree over `count` facets: one for each inner node
+// whose depth is even.
+std::size_t WideNodes(std::size_t count) {
+  if (count <= static_cast<std::size_t>(kTreeLeaf)) return 0;
+  std::size_t nodes = 1;
+  for (const std::size_t child : {count / 2, count - count / 2}) {
+    if (child > static_cast<std::size_t>(kTreeLeaf)) nodes += WideNodes(child / 2) + WideNodes(child - child / 2);
+  }
+  return nodes;
+}
+
 // Nodes of a tree over `count` facets.
 std::size_t TreeNodes(std::size_t count) {
   return count <= static_cast<std::size_t>(kTreeLeaf) ? 1 : 1 + TreeNodes(count / 2) + TreeNodes(count - count / 2);
@@ -107,24 +159,27 @@ bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
 
 FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(s), frame_(frame) {
   // Both tables get their exact sizes, each object its ranges in them.
-  std::size_t facets = 0, nodes = 0;
+  std::size_t facets = 0, nodes = 0, wide = 0;
   for (int k = 0; k < s.objectCount; ++k) {
     const ObjectEntry& e = frame.objects[k];
     if (!e.IsFacetObject() || !s.TabOBJ[k].hasBox) continue;
     int count = 0;
     for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) count += TreeFacet(s.facets[i]) ? 1 : 0;
     if (count == 0) continue;
-    jobs_.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes)});
+    jobs_.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes), static_cast<int>(wide)});
     facets += static_cast<std::size_t>(count);
     nodes += TreeNodes(static_cast<std::size_t>(count));
+    wide += WideNodes(static_cast<std::size_t>(count));
   }
   try {
     s.facetOrder.resize(facets);
     s.facetTree.resize(nodes);
+    s.wideTree.resize(wide);
     centres_.resize(s.facets.size());
   } catch (const std::bad_alloc&) {
     s.facetOrder = {};
     s.facetTree = {};
+    s.wideTree = {};
     jobs_.clear();
   }
 }
@@ -159,7 +214,9 @@ void FacetTreeBuild::Work() {
     }
     TreeBuilder builder{s_, frame_, centres_, job.firstNode};
     TreeBuilder::Bounds bounds;
-    s_.TabOBJ[job.object].facetTreeRoot = builder.Build(job.first, job.count, bounds);
+    const int root = builder.Build(job.first, job.count, bounds);
+    s_.TabOBJ[job.object].facetTreeRoot = root;
+    if (s_.facetTree[root].count == 0) s_.TabOBJ[job.object].wideTreeRoot = WideBuilder{s_, job.firstWide}.Build(root);
   }
 }
 

@@ -1,6 +1,6 @@
 // The facet trees of a prepared scene: for each facet object, a binary tree
 // of boxes over its facets that can be hit, used to find a ray's facets
-// without testing them all.
+// without testing them all, and the same tree made four-wide for the walk.
 //
 // The build runs beside the octree's: `Start` hands the objects to helper
 // threads, the calling thread goes on with other preparation, and `Finish`
@@ -36,12 +36,14 @@ class FacetTreeBuild {
   void Finish();
 
  private:
-  // One object's tree: its facets in facetOrder and its nodes in facetTree.
+  // One object's tree: its facets in facetOrder, its nodes in facetTree
+  // and its wide nodes in wideTree.
   struct Job {
     int object;
     int first;
     int count;
     int firstNode;
+    int firstWide;
   };
 
   void Work();

@@ -265,7 +265,7 @@ std::size_t PreparedScene::Bytes() const {
   return facets.capacity() * sizeof(Facet) + NPhong.capacity() * sizeof(Vec3) +
          TabOBJ.capacity() * sizeof(ObjectBoxes) + HBox.Bytes() + HQN.Bytes() + HON.Bytes() + HRL.Bytes() +
          OctreeFlags.Bytes() + spheres.capacity() * sizeof(SphereDescription) +
-         facetTree.capacity() * sizeof(FacetTreeNode) + facetOrder.capacity() * sizeof(std::int32_t) +
+         facetTree.capacity() * sizeof(FacetTreeNode) + wideTree.capacity() * sizeof(WideFacetNode) + facetOrder.capacity() * sizeof(std::int32_t) +
          facetLeafStart.capacity() * sizeof(std::int32_t) + facetLeaves.capacity() * sizeof(PoolIndex);
 }
 
@@ -633,6 +633,7 @@ void ReleaseScene(PreparedScene& s) {
   s.NPhong = {};
   s.spheres.clear();
   s.facetTree = {};
+  s.wideTree = {};
   s.facetOrder = {};
   s.facetLeafStart = {};
   s.facetLeaves = {};

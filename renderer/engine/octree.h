@@ -56,6 +56,7 @@ struct ObjectBoxes {
   int leafCount = 0;
   int leafStride = 0;              // leaf-array entries per row
   int facetTreeRoot = -1;          // a facet object's `FacetTreeNode` root, −1 without
+  int wideTreeRoot = -1;           // its `WideFacetNode` root, −1 without (a tree of one leaf)
 };
 
 // A node of the bounding-volume tree over a facet object's facets, a
@@ -68,6 +69,18 @@ struct FacetTreeNode {
   float hi[3] = {0, 0, 0};
   std::int32_t first = 0;
   std::int32_t count = 0;
+};
+
+// The facet tree with two levels of nodes made one: a node of the wide
+// tree holds the boxes of up to four nodes of the facet tree (the children
+// of a node's children, or a child that is a leaf), axis by axis, so that
+// a ray meets all four at once. Lane c refers to a wide node when
+// child[c] >= 0, else to the facet tree's leaf −child[c] − 1. An unused
+// lane has an empty box (lo +∞, hi −∞), which no ray meets.
+struct WideFacetNode {
+  float lo[3][4];
+  float hi[3][4];
+  std::int32_t child[4];
 };
 
 // Memo of one tracing thread: which octree nodes the present ray meets, so
@@ -156,6 +169,7 @@ struct PreparedScene {
   ViewPyramid pyramid;
   std::vector<FacetTreeNode> facetTree;  // the facet objects' trees, one after another
   std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
+  std::vector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
   // The octree leaves that list each facet: those of facet i are
   // facetLeaves[facetLeafStart[i] … facetLeafStart[i + 1]). Empty without
   // an octree.

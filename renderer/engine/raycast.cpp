@@ -376,6 +376,123 @@ struct Caster {
     meets[1] = NodeSpan(c1, ray, spans[1]);
   }
 
+  // The facets of a leaf of object k's tree for a cast that needs one hit
+  // (see NearFirst); true when a shadow cast is settled.
+  bool NearLeaf(int k, const FacetTreeNode& leaf, const Segment& segment) {
+    for (int n = leaf.first; n < leaf.first + leaf.count; ++n) {
+      const int i = p.facetOrder[n];
+      RayHit h;
+      if (!FacetHit(k, i, segment, h)) continue;
+      if (nearestOnly && BeyondBest(h.t)) continue;
+      if (!nearestOnly && h.t >= maxDistance) continue;
+      if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
+      Add(h, i);
+      if (shadow && opaqueHit) return true;
+    }
+    return false;
+  }
+
+  // Appends the facets of a leaf of object k's tree that the ray hits and
+  // that the octree lists on the ray (see CollectHits).
+  void CollectLeaf(int k, const FacetTreeNode& leaf, const Segment& segment, std::vector<int>& out) const {
+    for (int n = leaf.first; n < leaf.first + leaf.count; ++n) {
+      const int i = p.facetOrder[n];
+      RayHit h;
+      if (!FacetHit(k, i, segment, h)) continue;
+      // The octree is asked only about facets the ray hits.
+      if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
+      out.push_back(i);
+    }
+  }
+
+#if defined(__SSE2__)
+  // The four boxes of a wide node against a ray without a zero direction
+  // component: bit c of the result tells whether lane c is met, and tn[c]
+  // where. Each lane takes the very operations of ChildSpans (floats turn
+  // into doubles exactly), so a lane meets the ray when the facet tree's
+  // node it holds does.
+  static int WideSpans(const WideFacetNode& node, const SlabRay& ray, double (&tn)[4]) {
+    __m128d near01 = ray.wideNear, near23 = ray.wideNear, far01 = ray.wideTmax, far23 = ray.wideTmax;
+    for (int a = 0; a < 3; ++a) {
+      const __m128 lo4 = _mm_loadu_ps(node.lo[a]), hi4 = _mm_loadu_ps(node.hi[a]);
+      const __m128d lo01 = _mm_sub_pd(_mm_cvtps_pd(lo4), ray.wideSlack);
+      const __m128d lo23 = _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(lo4, lo4)), ray.wideSlack);
+      const __m128d hi01 = _mm_add_pd(_mm_cvtps_pd(hi4), ray.wideSlack);
+      const __m128d hi23 = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(hi4, hi4)), ray.wideSlack);
+      const bool high = ray.highFirst[a];
+      const __m128d origin = ray.wideOrigin[a], inv = ray.wideInv[a];
+      near01 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi01 : lo01, origin), inv), near01);
+      near23 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi23 : lo23, origin), inv), near23);
+      far01 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo01 : hi01, origin), inv), far01);
+      far23 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo23 : hi23, origin), inv), far23);
+    }
+    _mm_storeu_pd(tn, near01);
+    _mm_storeu_pd(tn + 2, near23);
+    return _mm_movemask_pd(_mm_cmple_pd(near01, far01)) | _mm_movemask_pd(_mm_cmple_pd(near23, far23)) << 2;
+  }
+
+  // NearFirst over object k's wide tree (a ray without a zero direction
+  // component): the same leaves are reached, nearer lanes first.
+  void NearFirstWide(int k, const SlabRay& ray, int root) {
+    struct Entry {
+      int ref;  // a wide node, or −leaf − 1
+      double tn;
+    };
+    // Each node taken leaves at most three entries more: 64 hold a tree
+    // of 16 wide levels, more than int-counted facets make.
+    constexpr int kStack = 64;
+    Entry stack[kStack];
+    int top = 0;
+    stack[top++] = {root, -ray.segment.slack};
+    while (top > 0) {
+      --top;
+      const double entryNear = stack[top].tn;
+      const int ref = stack[top].ref;
+      if (nearestOnly ? BeyondBest(entryNear) : entryNear > maxDistance + Margin(maxDistance)) continue;
+      if (ref < 0) {
+        if (NearLeaf(k, p.facetTree[-ref - 1], ray.segment)) return;
+        continue;
+      }
+      const WideFacetNode& node = p.wideTree[ref];
+      double tn[4];
+      const int met = WideSpans(node, ray, tn);
+      // The lanes met, farthest first, so that the nearest is taken next.
+      Entry lanes[4];
+      int count = 0;
+      for (int c = 0; c < 4; ++c) {
+        if (!(met & (1 << c))) continue;
+        const Entry lane{node.child[c], tn[c]};
+        int i = count++;
+        for (; i > 0 && lanes[i - 1].tn < lane.tn; --i) lanes[i] = lanes[i - 1];
+        lanes[i] = lane;
+      }
+      for (int i = 0; i < count; ++i) stack[top++] = lanes[i];
+    }
+  }
+
+  // CollectHits over object k's wide tree (a ray without a zero direction
+  // component): the same leaves, in another order.
+  void CollectWide(int k, const SlabRay& ray, int root, std::vector<int>& out) const {
+    constexpr int kStack = 64;  // as in NearFirstWide
+    int stack[kStack];
+    int top = 0;
+    stack[top++] = root;
+    while (top > 0) {
+      const int ref = stack[--top];
+      if (ref < 0) {
+        CollectLeaf(k, p.facetTree[-ref - 1], ray.segment, out);
+        continue;
+      }
+      const WideFacetNode& node = p.wideTree[ref];
+      double tn[4];
+      const int met = WideSpans(node, ray, tn);
+      for (int c = 3; c >= 0; --c) {
+        if (met & (1 << c)) stack[top++] = node.child[c];
+      }
+    }
+  }
+#endif
+
   // Facet object k through its facet tree, nearer boxes first, for a cast
   // that needs one hit: the nearest (nearest mode), or any opaque one that
   // blocks a shadow ray. Boxes beyond what is already found are skipped.
@@ -402,16 +519,7 @@ struct Caster {
       if (nearestOnly ? BeyondBest(entryNear) : entryNear > maxDistance + Margin(maxDistance)) continue;
       const FacetTreeNode& node = p.facetTree[entryNode];
       if (node.count > 0) {
-        for (int n = node.first; n < node.first + node.count; ++n) {
-          const int i = p.facetOrder[n];
-          RayHit h;
-          if (!FacetHit(k, i, ray.segment, h)) continue;
-          if (nearestOnly && BeyondBest(h.t)) continue;
-          if (!nearestOnly && h.t >= maxDistance) continue;
-          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
-          Add(h, i);
-          if (shadow && opaqueHit) return;
-        }
+        if (NearLeaf(k, node, ray.segment)) return;
         continue;
       }
       const int children[2] = {entryNode + 1, node.first};
@@ -448,14 +556,7 @@ struct Caster {
       const int index = stack[--top];
       const FacetTreeNode& node = p.facetTree[index];
       if (node.count > 0) {
-        for (int n = node.first; n < node.first + node.count; ++n) {
-          const int i = p.facetOrder[n];
-          RayHit h;
-          if (!FacetHit(k, i, ray.segment, h)) continue;
-          // The octree is asked only about facets the ray hits.
-          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
-          out.push_back(i);
-        }
+        CollectLeaf(k, node, ray.segment, out);
         continue;
       }
       double spans[2];
@@ -469,6 +570,19 @@ struct Caster {
       }
       if (meets[1]) stack[top++] = node.first;
       if (meets[0]) stack[top++] = index + 1;
+    }
+  }
+
+  // Adds the hits of object k's facets in `list` (which the ray hits) in
+  // facet order, each with the record of the facet test.
+  void AddInFacetOrder(int k, double tfar, std::vector<int>& list) {
+    std::sort(list.begin(), list.end());
+    const Segment segment = SegmentTo(tfar);
+    for (const int i : list) {
+      RayHit h;
+      FacetHit(k, i, segment, h);
+      Add(h);
+      if (shadow && opaqueHit) return;
     }
   }
 
@@ -529,7 +643,26 @@ struct Caster {
       }
       // One hit settles a nearest cast, and a shadow cast through an opaque
       // object (while the hit list has room, so the hit is kept).
-      if (nearestOnly || (shadow && Opaque(k) && hits.Count() < HitList::kMaxHits)) {
+      const bool nearFirst = nearestOnly || (shadow && Opaque(k) && hits.Count() < HitList::kMaxHits);
+#if defined(__SSE2__)
+      // The wide tree serves rays without a zero direction component, the
+      // facet tree the others (and trees of one leaf).
+      std::vector<int>& found = state.facetList;
+      if (ob.wideTreeRoot >= 0) {
+        const SlabRay ray = Slabs(tfar);
+        if (!ray.parallel && nearFirst) {
+          NearFirstWide(k, ray, ob.wideTreeRoot);
+          return;
+        }
+        if (!ray.parallel) {
+          found.clear();
+          CollectWide(k, ray, ob.wideTreeRoot, found);
+          AddInFacetOrder(k, tfar, found);
+          return;
+        }
+      }
+#endif
+      if (nearFirst) {
         NearFirst(k, tfar, ob.facetTreeRoot);
         return;
       }
@@ -539,14 +672,7 @@ struct Caster {
       std::vector<int>& list = state.facetList;
       list.clear();
       CollectHits(k, ob.facetTreeRoot, tfar, list);
-      std::sort(list.begin(), list.end());
-      const Segment segment = SegmentTo(tfar);
-      for (const int i : list) {
-        RayHit h;
-        FacetHit(k, i, segment, h);
-        Add(h);
-        if (shadow && opaqueHit) return;
-      }
+      AddInFacetOrder(k, tfar, list);
       return;
     }
     const bool curved = e.IsCurved();

@@ -4,6 +4,7 @@
 // same blocked or lit answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -209,6 +210,91 @@ TEST(RayCastNearestTest, EqualDistancesGoToTheEarlierObjectAndLowerFacet) {
   EXPECT_EQ(RayCastNearest(t.ts, state, target, {0, 0, 1}, one), 0);
   EXPECT_EQ(one.Count(), 0);
   EXPECT_EQ(RayCastNearest(t.ts, state, {0, 0, 0}, {0, 0, 1}, one), 0);
+}
+
+TEST(RayCastNearestTest, EqualDistancesGoToTheEarlierObjectWhateverBoxIsNearer) {
+  // Object 1 holds object 0's square and a small triangle beside the ray,
+  // halfway to the square: its box is met first, yet the tie goes to
+  // object 0.
+  MaqScene s = EmptyScene();
+  AddSquare(s, 0, 100);
+  AddFacets(s, {{-100, -100, 0}, {100, -100, 0}, {100, 100, 0}, {-100, 100, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+            {{{1, 2, 3}}, {{1, 3, 4}}, {{5, 6, 7}}});
+  Traced t(s);
+  const Vec3 target = (1.0 / 3) * (t.Point(0, 0) + t.Point(0, 1) + t.Point(0, 2));
+  const int first = t.frame.objects[1].firstPoint;
+  const Vec3 corners[3] = {{0, 0, 0}, {-5, 0, 0}, {0, -5, 0}};
+  for (int i = 0; i < 3; ++i) {
+    const Vec3 q = 0.5 * target + Vec3{5, 5, 0} + corners[i];
+    t.frame.points[first + 4 + i] = {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2])};
+  }
+  t.Prepare();
+  const Vec3 D = Normalise(target);
+  double near0, near1, tfar;
+  ASSERT_TRUE(RayBox({0, 0, 0}, D, t.prepared.TabOBJ[0].box, near0, tfar));
+  ASSERT_TRUE(RayBox({0, 0, 0}, D, t.prepared.TabOBJ[1].box, near1, tfar));
+  ASSERT_LT(near1, near0);
+  RayState state(t.ts);
+  ExpectNearestAgrees(t, state, {0, 0, 0}, D, "tie");
+  HitList one;
+  ASSERT_EQ(RayCastNearest(t.ts, state, {0, 0, 0}, D, one), 1);
+  EXPECT_EQ(one[0].object, 0);
+}
+
+// The wide tree of an object refers to every leaf of its facet tree once,
+// each lane with that node's box; the objects' wide trees fill the table.
+TEST(RayCastNearestTest, WideTreeHoldsEveryLeafOnceWithItsBox) {
+  MaqScene s = EmptyScene();
+  const int sizes[] = {1, 2, 3, 5, 6, 17, 1000};
+  for (int i = 0; i < 7; ++i) AddSoup(s, sizes[i], 0, 10 + i);
+  Traced t(s);
+  t.Prepare();
+  const PreparedScene& p = t.prepared;
+  std::size_t wideNodes = 0;
+  for (int k = 0; k < 7; ++k) {
+    const ObjectBoxes& ob = p.TabOBJ[k];
+    ASSERT_GE(ob.facetTreeRoot, 0) << k;
+    // The binary tree's leaves.
+    std::vector<int> leaves, stack{ob.facetTreeRoot};
+    while (!stack.empty()) {
+      const int n = stack.back();
+      stack.pop_back();
+      if (p.facetTree[n].count > 0) {
+        leaves.push_back(n);
+      } else {
+        stack.push_back(n + 1);
+        stack.push_back(p.facetTree[n].first);
+      }
+    }
+    if (sizes[k] == 1) {
+      EXPECT_EQ(ob.wideTreeRoot, -1);
+      continue;
+    }
+    ASSERT_GE(ob.wideTreeRoot, 0) << k;
+    std::vector<int> reached, wide{ob.wideTreeRoot};
+    while (!wide.empty()) {
+      const WideFacetNode& node = p.wideTree[static_cast<std::size_t>(wide.back())];
+      wide.pop_back();
+      ++wideNodes;
+      for (int c = 0; c < 4; ++c) {
+        if (node.lo[0][c] > node.hi[0][c]) continue;  // unused
+        if (node.child[c] >= 0) {
+          wide.push_back(node.child[c]);
+          continue;
+        }
+        const int leaf = -node.child[c] - 1;
+        reached.push_back(leaf);
+        for (int a = 0; a < 3; ++a) {
+          EXPECT_EQ(node.lo[a][c], p.facetTree[leaf].lo[a]);
+          EXPECT_EQ(node.hi[a][c], p.facetTree[leaf].hi[a]);
+        }
+      }
+    }
+    std::sort(leaves.begin(), leaves.end());
+    std::sort(reached.begin(), reached.end());
+    EXPECT_EQ(reached, leaves) << sizes[k] << " facets";
+  }
+  EXPECT_EQ(wideNodes, p.wideTree.size());
 }
 
 TEST(RayCastNearestTest, ShadowThroughOpaqueObjectsKeepsItsAnswer) {
