@@ -83,6 +83,15 @@ struct WideFacetNode {
   std::int32_t child[4];
 };
 
+// The objects' boxes row by row (xmin of every object, then ymin, zmin,
+// xmax, ymax, zmax), each row `stride` long, an even length, for the
+// caster's box test of two objects at once.
+struct ObjectBoxRows {
+  int stride = 0;
+  std::vector<double> rows;
+  const double* Row(int r) const { return rows.data() + static_cast<std::size_t>(r) * stride; }
+};
+
 // Memo of one tracing thread: which octree nodes the present ray meets, so
 // that the octree walk of one element tests each node box once per ray.
 class NodeHits {
@@ -170,6 +179,7 @@ struct PreparedScene {
   std::vector<FacetTreeNode> facetTree;  // the facet objects' trees, one after another
   std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
   std::vector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
+  ObjectBoxRows objectBoxRows;           // the boxes of TabOBJ
   // The octree leaves that list each facet: those of facet i are
   // facetLeaves[facetLeafStart[i] … facetLeafStart[i + 1]). Empty without
   // an octree.

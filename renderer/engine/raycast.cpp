@@ -606,15 +606,49 @@ struct Caster {
     return !(tf < tn - margin) && !(tf <= -margin);
   }
 
-  // Whether the ray meets object k's box, and where (tnear, tfar).
-  bool ObjectSpan(int k, double& tnear, double& tfar) const {
-    const ObjectBoxes& ob = p.TabOBJ[k];
-    return ob.hasBox && MayMeetBox(ob.box) && RayBox(O, D, ob.box, tnear, tfar);
+  // Calls visit(k) in turn for each object k below n whose box MayMeetBox
+  // lets through, while visit returns true. Without a zero direction
+  // component the boxes are tested two at once, lane by lane with the
+  // operations of MayMeetBox (a lane's max and min pick the values the
+  // swap and std::max and std::min do, but for the sign of a zero, which
+  // the verdict does not see), so the same objects come through.
+  template <class Visit>
+  void ForObjectsMayMeet(int n, Visit&& visit) const {
+#if defined(__SSE2__)
+    const ObjectBoxRows& rows = p.objectBoxRows;
+    if (D[0] != 0 && D[1] != 0 && D[2] != 0 && rows.stride >= n) {
+      const __m128d inf = _mm_set1_pd(std::numeric_limits<double>::infinity());
+      const __m128d sign = _mm_set1_pd(-0.0);
+      for (int k = 0; k < n; k += 2) {
+        __m128d tn = _mm_xor_pd(inf, sign), tf = inf;
+        for (int a = 0; a < 3; ++a) {
+          const __m128d origin = _mm_set1_pd(O[a]), inv = _mm_set1_pd(inverse[a]);
+          const __m128d t1 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(rows.Row(a) + k), origin), inv);
+          const __m128d t2 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(rows.Row(3 + a) + k), origin), inv);
+          tn = _mm_max_pd(tn, _mm_min_pd(t1, t2));
+          tf = _mm_min_pd(tf, _mm_max_pd(t1, t2));
+        }
+        const __m128d margin =
+            _mm_mul_pd(_mm_set1_pd(1e-9), _mm_add_pd(_mm_andnot_pd(sign, tn), _mm_andnot_pd(sign, tf)));
+        const __m128d missed =
+            _mm_or_pd(_mm_cmplt_pd(tf, _mm_sub_pd(tn, margin)), _mm_cmple_pd(tf, _mm_xor_pd(margin, sign)));
+        const int met = ~_mm_movemask_pd(missed);
+        if ((met & 1) && !visit(k)) return;
+        if ((met & 2) && k + 1 < n && !visit(k + 1)) return;
+      }
+      return;
+    }
+#endif
+    for (int k = 0; k < n; ++k) {
+      if (MayMeetBox(p.TabOBJ[k].box) && !visit(k)) return;
+    }
   }
 
-  void Object(int k) {
-    double tnear, tfar;
-    if (ObjectSpan(k, tnear, tfar)) Object(k, tnear, tfar);
+  // Whether the ray meets the box of object k, which MayMeetBox lets
+  // through, and where (tnear, tfar).
+  bool ObjectSpan(int k, double& tnear, double& tfar) const {
+    const ObjectBoxes& ob = p.TabOBJ[k];
+    return ob.hasBox && RayBox(O, D, ob.box, tnear, tfar);
   }
 
   // Object k, whose box the ray meets from tnear to tfar.
@@ -699,15 +733,16 @@ struct Caster {
   void NearestObjectsFirst(int n) {
     std::vector<ObjectSpanOnRay>& met = state.objectSpans;
     met.clear();
-    for (int k = 0; k < n; ++k) {
+    ForObjectsMayMeet(n, [&](int k) {
       ObjectSpanOnRay span{k, 0, 0};
-      if (!ObjectSpan(k, span.tnear, span.tfar)) continue;
+      if (!ObjectSpan(k, span.tnear, span.tfar)) return true;
       // Insertion by tnear; objects at the same tnear stay in turn.
       met.push_back(span);
       std::size_t i = met.size() - 1;
       for (; i > 0 && span.tnear < met[i - 1].tnear; --i) met[i] = met[i - 1];
       met[i] = span;
-    }
+      return true;
+    });
     for (const ObjectSpanOnRay& span : met) {
       if (BeyondBest(span.tnear)) break;
       Object(span.object, span.tnear, span.tfar);
@@ -742,12 +777,20 @@ struct Caster {
       state.nodeHits.NewRay();
     }
     const int n = std::min(f.objectCount, static_cast<int>(p.TabOBJ.size()));
-    if (nearestOnly && !f.previewMaterial) {
-      NearestObjectsFirst(n);
+    if (!f.previewMaterial) {
+      if (nearestOnly) {
+        NearestObjectsFirst(n);
+        return hits.Count();
+      }
+      ForObjectsMayMeet(n, [&](int k) {
+        double tnear, tfar;
+        if (ObjectSpan(k, tnear, tfar)) Object(k, tnear, tfar);
+        return !(shadow && opaqueHit);
+      });
       return hits.Count();
     }
     for (int k = 0; k < n; ++k) {
-      if (f.previewMaterial && k < kPreviewSpheres) {
+      if (k < kPreviewSpheres) {
         if (k < static_cast<int>(p.spheres.size())) {
           HitList local;
           if (!SphereHits(O, D, p.spheres[k].centre, p.spheres[k].radius, k, local) && state.frameMessages++ == 0) {
@@ -756,7 +799,8 @@ struct Caster {
           for (int i = 0; i < local.Count(); ++i) Add(local[i]);
         }
       } else {
-        Object(k);
+        double tnear, tfar;
+        if (MayMeetBox(p.TabOBJ[k].box) && ObjectSpan(k, tnear, tfar)) Object(k, tnear, tfar);
       }
       if (shadow && opaqueHit) break;
     }

@@ -241,6 +241,50 @@ TEST(RayCastNearestTest, EqualDistancesGoToTheEarlierObjectWhateverBoxIsNearer) 
   EXPECT_EQ(one[0].object, 0);
 }
 
+// Objects are found through their boxes two at a time: a cast at nine
+// overlapping squares (an odd count) lists what casts at each alone list.
+TEST(RayCastNearestTest, EveryObjectIsFoundAsWhenItIsAlone) {
+  auto square = [](MaqScene& s, int i) { AddSquare(s, static_cast<float>(-20 * i), 10.0f + 7 * i); };
+  MaqScene all = EmptyScene();
+  for (int i = 0; i < 9; ++i) square(all, i);
+  Traced together(all);
+  together.Prepare();
+  RayState state(together.ts);
+  // Rays at each square, some past its edges.
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> across(-0.2, 1.2);
+  std::vector<Vec3> rays;
+  for (int n = 0; n < 450; ++n) {
+    const int k = n % 9;
+    const Vec3 corner = together.Point(k, 0);
+    const Vec3 target = corner + across(rng) * (together.Point(k, 1) - corner) +
+                        across(rng) * (together.Point(k, 3) - corner);
+    rays.push_back(Normalise(target));
+  }
+  std::vector<std::vector<double>> expected(rays.size()), found(rays.size());
+  for (int i = 0; i < 9; ++i) {
+    MaqScene one = EmptyScene();
+    square(one, i);
+    Traced alone(one);
+    alone.Prepare();
+    RayState own(alone.ts);
+    for (std::size_t r = 0; r < rays.size(); ++r) {
+      HitList hits;
+      for (int h = 0; h < RayCast(alone.ts, own, {0, 0, 0}, rays[r], hits, false); ++h) expected[r].push_back(hits[h].t);
+    }
+  }
+  std::size_t listed = 0;
+  for (std::size_t r = 0; r < rays.size(); ++r) {
+    HitList hits;
+    for (int h = 0; h < RayCast(together.ts, state, {0, 0, 0}, rays[r], hits, false); ++h) found[r].push_back(hits[h].t);
+    std::sort(expected[r].begin(), expected[r].end());
+    std::sort(found[r].begin(), found[r].end());
+    EXPECT_EQ(found[r], expected[r]) << r;
+    listed += found[r].size();
+  }
+  EXPECT_GT(listed, rays.size());  // rays meet several squares
+}
+
 // The wide tree of an object refers to every leaf of its facet tree once,
 // each lane with that node's box; the objects' wide trees fill the table.
 TEST(RayCastNearestTest, WideTreeHoldsEveryLeafOnceWithItsBox) {
