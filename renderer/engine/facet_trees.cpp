@@ -1,6 +1,8 @@
 #include "renderer/engine/facet_trees.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -19,6 +21,15 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // two boxes of a node are tested at once for less than one facet test
 // costs, so a ray's facets are best culled box by box.
 constexpr int kTreeLeaf = 1;
+
+// The float next below and next above a finite x: std::nextafter towards
+// −∞ and +∞, by the bits, without the library call a box corner cost.
+float FloatBelow(float x) {
+  if (x == 0) return -std::numeric_limits<float>::denorm_min();
+  const auto bits = std::bit_cast<std::uint32_t>(x);
+  return std::bit_cast<float>(x > 0 ? bits - 1 : bits + 1);
+}
+float FloatAbove(float x) { return -FloatBelow(-x); }
 
 // Builds one object's tree into the node range reserved for it.
 struct TreeBuilder {
@@ -86,10 +97,8 @@ struct TreeBuilder {
     double size = 1;
     for (int a = 0; a < 3; ++a) size = std::max({size, std::fabs(bounds.lo[a]), std::fabs(bounds.hi[a])});
     for (int a = 0; a < 3; ++a) {
-      node.lo[a] = std::nextafter(static_cast<float>(bounds.lo[a] - 1e-6 * size),
-                                  -std::numeric_limits<float>::infinity());
-      node.hi[a] = std::nextafter(static_cast<float>(bounds.hi[a] + 1e-6 * size),
-                                  std::numeric_limits<float>::infinity());
+      node.lo[a] = FloatBelow(static_cast<float>(bounds.lo[a] - 1e-6 * size));
+      node.hi[a] = FloatAbove(static_cast<float>(bounds.hi[a] + 1e-6 * size));
     }
     s.facetTree[index] = node;
     return index;
