@@ -434,20 +434,21 @@ struct Caster {
   // NearFirst over object k's wide tree (a ray without a zero direction
   // component): the same leaves are reached, nearer lanes first.
   void NearFirstWide(int k, const SlabRay& ray, int root) {
-    struct Entry {
-      int ref;  // a wide node, or −leaf − 1
-      double tn;
-    };
-    // Each node taken leaves at most three entries more: 64 hold a tree
-    // of 16 wide levels, more than int-counted facets make.
+    // The stack of wide nodes (or −leaf − 1) and where the ray enters
+    // them, in two arrays: an entry copied whole would be read with its
+    // padding, which stalls the load on the stores of its fields. Each
+    // node taken leaves at most three entries more: 64 hold a tree of 16
+    // wide levels, more than int-counted facets make.
     constexpr int kStack = 64;
-    Entry stack[kStack];
+    int refs[kStack];
+    double nears[kStack];
     int top = 0;
-    stack[top++] = {root, -ray.segment.slack};
+    refs[top] = root;
+    nears[top++] = -ray.segment.slack;
     while (top > 0) {
       --top;
-      const double entryNear = stack[top].tn;
-      const int ref = stack[top].ref;
+      const double entryNear = nears[top];
+      const int ref = refs[top];
       if (nearestOnly ? BeyondBest(entryNear) : entryNear > maxDistance + Margin(maxDistance)) continue;
       if (ref < 0) {
         if (NearLeaf(k, p.facetTree[-ref - 1], ray.segment)) return;
@@ -457,16 +458,18 @@ struct Caster {
       double tn[4];
       const int met = WideSpans(node, ray, tn);
       // The lanes met, farthest first, so that the nearest is taken next.
-      Entry lanes[4];
+      int lanes[4];
       int count = 0;
       for (int c = 0; c < 4; ++c) {
         if (!(met & (1 << c))) continue;
-        const Entry lane{node.child[c], tn[c]};
         int i = count++;
-        for (; i > 0 && lanes[i - 1].tn < lane.tn; --i) lanes[i] = lanes[i - 1];
-        lanes[i] = lane;
+        for (; i > 0 && tn[lanes[i - 1]] < tn[c]; --i) lanes[i] = lanes[i - 1];
+        lanes[i] = c;
       }
-      for (int i = 0; i < count; ++i) stack[top++] = lanes[i];
+      for (int i = 0; i < count; ++i) {
+        refs[top] = node.child[lanes[i]];
+        nears[top++] = tn[lanes[i]];
+      }
     }
   }
 
