@@ -622,12 +622,16 @@ struct Caster {
     if (D[0] != 0 && D[1] != 0 && D[2] != 0 && rows.stride >= n) {
       const __m128d inf = _mm_set1_pd(std::numeric_limits<double>::infinity());
       const __m128d sign = _mm_set1_pd(-0.0);
+      // Read once: the visits write memory these may alias.
+      const __m128d origin[3] = {_mm_set1_pd(O[0]), _mm_set1_pd(O[1]), _mm_set1_pd(O[2])};
+      const __m128d inv[3] = {_mm_set1_pd(inverse[0]), _mm_set1_pd(inverse[1]), _mm_set1_pd(inverse[2])};
+      const double* row[6];
+      for (int r = 0; r < 6; ++r) row[r] = rows.Row(r);
       for (int k = 0; k < n; k += 2) {
         __m128d tn = _mm_xor_pd(inf, sign), tf = inf;
         for (int a = 0; a < 3; ++a) {
-          const __m128d origin = _mm_set1_pd(O[a]), inv = _mm_set1_pd(inverse[a]);
-          const __m128d t1 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(rows.Row(a) + k), origin), inv);
-          const __m128d t2 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(rows.Row(3 + a) + k), origin), inv);
+          const __m128d t1 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(row[a] + k), origin[a]), inv[a]);
+          const __m128d t2 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(row[3 + a] + k), origin[a]), inv[a]);
           tn = _mm_max_pd(tn, _mm_min_pd(t1, t2));
           tf = _mm_min_pd(tf, _mm_max_pd(t1, t2));
         }
