@@ -34,6 +34,7 @@ float FloatAbove(float x) { return -FloatBelow(-x); }
 // Builds one object's tree into the node range reserved for it.
 struct TreeBuilder {
   PreparedScene& s;
+  std::vector<FacetTreeNode>& nodes;
   const FrameTables& frame;
   const std::vector<Vec3>& centres;
   int next;  // the next node of the object's range
@@ -100,17 +101,22 @@ struct TreeBuilder {
       node.lo[a] = FloatBelow(static_cast<float>(bounds.lo[a] - 1e-6 * size));
       node.hi[a] = FloatAbove(static_cast<float>(bounds.hi[a] + 1e-6 * size));
     }
-    s.facetTree[index] = node;
+    nodes[index] = node;
     return index;
   }
 };
 
+// A leaf lane names one facet: its position in the facet order.
+static_assert(kTreeLeaf == 1);
+
 // Builds the wide nodes of one object's tree into the range reserved for it.
 struct WideBuilder {
   PreparedScene& s;
+  const std::vector<FacetTreeNode>& nodes;
   int next;  // the next wide node of the object's range
 
-  // The wide node over the children's children of inner node `binary`; its index.
+  // The wide node over the children's children of node `binary` (or over
+  // the node itself, a tree of one leaf); its index.
   int Build(int binary) {
     const int index = next++;
     WideFacetNode wide;
@@ -122,14 +128,18 @@ struct WideBuilder {
       wide.child[c] = -1;
     }
     int lane = 0;
-    const FacetTreeNode& node = s.facetTree[binary];
-    for (const int c : {binary + 1, node.first}) {
-      const FacetTreeNode& child = s.facetTree[c];
-      if (child.count > 0) {
-        Lane(wide, lane++, c);
-      } else {
-        Lane(wide, lane++, c + 1);
-        Lane(wide, lane++, child.first);
+    const FacetTreeNode& node = nodes[binary];
+    if (node.count > 0) {
+      Lane(wide, lane, binary);
+    } else {
+      for (const int c : {binary + 1, node.first}) {
+        const FacetTreeNode& child = nodes[c];
+        if (child.count > 0) {
+          Lane(wide, lane++, c);
+        } else {
+          Lane(wide, lane++, c + 1);
+          Lane(wide, lane++, child.first);
+        }
       }
     }
     s.wideTree[index] = wide;
@@ -137,17 +147,17 @@ struct WideBuilder {
   }
 
   void Lane(WideFacetNode& wide, int lane, int binary) {
-    const FacetTreeNode& node = s.facetTree[binary];
+    const FacetTreeNode& node = nodes[binary];
     for (int a = 0; a < 3; ++a) {
       wide.lo[a][lane] = node.lo[a];
       wide.hi[a][lane] = node.hi[a];
     }
-    wide.child[lane] = node.count > 0 ? -binary - 1 : Build(binary);
+    wide.child[lane] = node.count > 0 ? -node.first - 1 : Build(binary);
   }
 };
 
-// Wide nodes of the tree over `count` facets: one for each inner node
-// whose depth is even.
+// Wide nodes below (and with) one over an inner node of `count` facets:
+// one for each inner node whose depth below it is even.
 std::size_t WideNodes(std::size_t count) {
   if (count <= static_cast<std::size_t>(kTreeLeaf)) return 0;
   std::size_t nodes = 1;
@@ -156,6 +166,9 @@ std::size_t WideNodes(std::size_t count) {
   }
   return nodes;
 }
+
+// Wide nodes of the tree over `count` facets (a tree of one leaf has one).
+std::size_t WideTreeNodes(std::size_t count) { return std::max<std::size_t>(WideNodes(count), 1); }
 
 // Nodes of a tree over `count` facets.
 std::size_t TreeNodes(std::size_t count) {
@@ -178,16 +191,16 @@ FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(
     jobs_.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes), static_cast<int>(wide)});
     facets += static_cast<std::size_t>(count);
     nodes += TreeNodes(static_cast<std::size_t>(count));
-    wide += WideNodes(static_cast<std::size_t>(count));
+    wide += WideTreeNodes(static_cast<std::size_t>(count));
   }
   try {
     s.facetOrder.resize(facets);
-    s.facetTree.resize(nodes);
+    nodes_.resize(nodes);
     s.wideTree.resize(wide);
     centres_.resize(s.facets.size());
   } catch (const std::bad_alloc&) {
     s.facetOrder = {};
-    s.facetTree = {};
+    nodes_ = {};
     s.wideTree = {};
     jobs_.clear();
   }
@@ -208,6 +221,9 @@ void FacetTreeBuild::Finish() {
   Work();
   for (std::thread& helper : helpers_) helper.join();
   helpers_.clear();
+  // The wide trees hold all the walk needs.
+  nodes_ = {};
+  centres_ = {};
 }
 
 void FacetTreeBuild::Work() {
@@ -221,11 +237,10 @@ void FacetTreeBuild::Work() {
       s_.facetOrder[n++] = i;
       centres_[i] = ToVec3(frame_.points[f.a]) + ToVec3(frame_.points[f.b]) + ToVec3(frame_.points[f.c]);
     }
-    TreeBuilder builder{s_, frame_, centres_, job.firstNode};
+    TreeBuilder builder{s_, nodes_, frame_, centres_, job.firstNode};
     TreeBuilder::Bounds bounds;
     const int root = builder.Build(job.first, job.count, bounds);
-    s_.TabOBJ[job.object].facetTreeRoot = root;
-    if (s_.facetTree[root].count == 0) s_.TabOBJ[job.object].wideTreeRoot = WideBuilder{s_, job.firstWide}.Build(root);
+    s_.TabOBJ[job.object].wideTreeRoot = WideBuilder{s_, nodes_, job.firstWide}.Build(root);
   }
 }
 

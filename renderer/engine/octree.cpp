@@ -265,7 +265,7 @@ std::size_t PreparedScene::Bytes() const {
   return facets.capacity() * sizeof(Facet) + NPhong.capacity() * sizeof(Vec3) +
          TabOBJ.capacity() * sizeof(ObjectBoxes) + HBox.Bytes() + HQN.Bytes() + HON.Bytes() + HRL.Bytes() +
          OctreeFlags.Bytes() + spheres.capacity() * sizeof(SphereDescription) +
-         objectBoxRows.rows.capacity() * sizeof(double) + facetTree.capacity() * sizeof(FacetTreeNode) + wideTree.capacity() * sizeof(WideFacetNode) + facetOrder.capacity() * sizeof(std::int32_t) +
+         objectBoxRows.rows.capacity() * sizeof(double) + wideTree.capacity() * sizeof(WideFacetNode) + facetOrder.capacity() * sizeof(std::int32_t) +
          facetLeafStart.capacity() * sizeof(std::int32_t) + facetLeaves.capacity() * sizeof(PoolIndex);
 }
 
@@ -647,7 +647,6 @@ void ReleaseScene(PreparedScene& s) {
   s.facets = {};
   s.NPhong = {};
   s.spheres.clear();
-  s.facetTree = {};
   s.wideTree = {};
   s.objectBoxRows = {};
   s.facetOrder = {};

@@ -55,15 +55,15 @@ struct ObjectBoxes {
   PoolIndex leaves = kNoRecord;    // first box of the leaf array in HBox
   int leafCount = 0;
   int leafStride = 0;              // leaf-array entries per row
-  int facetTreeRoot = -1;          // a facet object's `FacetTreeNode` root, −1 without
-  int wideTreeRoot = -1;           // its `WideFacetNode` root, −1 without (a tree of one leaf)
+  int wideTreeRoot = -1;           // a facet object's `WideFacetNode` root, −1 without
 };
 
 // A node of the bounding-volume tree over a facet object's facets, a
-// culling aid of the ray caster only: its boxes are widened a little past
-// the facets' own, so that a ray that misses a box cannot hit any facet
-// below it. A leaf (count > 0) names `count` entries of the facet order
-// from `first`; an inner node's children are the next node and `first`.
+// culling aid of the ray caster only, made while the scene is prepared:
+// its boxes are widened a little past the facets' own, so that a ray that
+// misses a box cannot hit any facet below it. A leaf (count > 0) names
+// `count` entries of the facet order from `first`; an inner node's
+// children are the next node and `first`.
 struct FacetTreeNode {
   float lo[3] = {0, 0, 0};
   float hi[3] = {0, 0, 0};
@@ -74,9 +74,10 @@ struct FacetTreeNode {
 // The facet tree with two levels of nodes made one: a node of the wide
 // tree holds the boxes of up to four nodes of the facet tree (the children
 // of a node's children, or a child that is a leaf), axis by axis, so that
-// a ray meets all four at once. Lane c refers to a wide node when
-// child[c] >= 0, else to the facet tree's leaf −child[c] − 1. An unused
-// lane has an empty box (lo +∞, hi −∞), which no ray meets.
+// a ray meets all four at once; a tree of one leaf has one node of one
+// lane. Lane c refers to a wide node when child[c] >= 0, else to the facet
+// at position −child[c] − 1 of the facet order (a leaf holds one). An
+// unused lane has an empty box (lo +∞, hi −∞), which no ray meets.
 struct WideFacetNode {
   float lo[3][4];
   float hi[3][4];
@@ -176,7 +177,6 @@ struct PreparedScene {
   CandidateMarks OctreeFlags;  // the calling thread's flags
   std::vector<SphereDescription> spheres;
   ViewPyramid pyramid;
-  std::vector<FacetTreeNode> facetTree;  // the facet objects' trees, one after another
   std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
   std::vector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
   ObjectBoxRows objectBoxRows;           // the boxes of TabOBJ

@@ -319,16 +319,17 @@ struct Caster {
     return ray;
   }
 
-  // Whether the ray meets the node's widened box, and from where (tn). The
-  // bound met first along each axis is known from the direction's sign, so
-  // no swap is needed; the values are those of the textbook slab test.
-  bool NodeSpan(const FacetTreeNode& node, const SlabRay& ray, double& tn) const {
+  // Whether the ray meets lane c's widened box of a wide node, and from
+  // where (tn). The bound met first along each axis is known from the
+  // direction's sign, so no swap is needed; the values are those of the
+  // textbook slab test.
+  bool LaneSpan(const WideFacetNode& node, int c, const SlabRay& ray, double& tn) const {
     const double slack = ray.segment.slack;
     double tf = ray.tmax;
     tn = -slack;
     if (ray.parallel) {
       for (int a = 0; a < 3; ++a) {
-        const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
+        const double lo = node.lo[a][c] - slack, hi = node.hi[a][c] + slack;
         if (D[a] == 0) {
           if (!(O[a] >= lo && O[a] <= hi)) return false;
           continue;
@@ -341,7 +342,7 @@ struct Caster {
       return tn <= tf;
     }
     for (int a = 0; a < 3; ++a) {
-      const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
+      const double lo = node.lo[a][c] - slack, hi = node.hi[a][c] + slack;
       const double first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
       tn = std::max(tn, (first - O[a]) * ray.inv[a]);
       tf = std::min(tf, (last - O[a]) * ray.inv[a]);
@@ -349,96 +350,75 @@ struct Caster {
     return tn <= tf;
   }
 
-  // NodeSpan of an inner node's two children. Without a zero direction
-  // component both are tested at once, lane by lane with the very
-  // operations of NodeSpan (max and min of two lanes pick as std::max and
-  // std::min do), so the answers are the same to the bit.
-  void ChildSpans(const FacetTreeNode& c0, const FacetTreeNode& c1, const SlabRay& ray, double (&spans)[2],
-                  bool (&meets)[2]) const {
+  // The facet at position `at` of the facet order, of object k, for a cast
+  // that needs one hit (see NearFirst); true when a shadow cast is settled.
+  bool NearLeaf(int k, int at, const Segment& segment) {
+    const int i = p.facetOrder[at];
+    RayHit h;
+    if (!FacetHit(k, i, segment, h)) return false;
+    if (nearestOnly && BeyondBest(h.t)) return false;
+    if (!nearestOnly && h.t >= maxDistance) return false;
+    if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) return false;
+    Add(h, i);
+    return shadow && opaqueHit;
+  }
+
+  // Appends the facet at position `at` of the facet order, of object k,
+  // when the ray hits it and the octree lists it on the ray (see
+  // CollectHits).
+  void CollectLeaf(int k, int at, const Segment& segment, std::vector<int>& out) const {
+    const int i = p.facetOrder[at];
+    RayHit h;
+    if (!FacetHit(k, i, segment, h)) return;
+    // The octree is asked only about facets the ray hits.
+    if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) return;
+    out.push_back(i);
+  }
+
+  // The four boxes of a wide node against the ray: bit c of the result
+  // tells whether lane c is met, and tn[c] where. Without a zero direction
+  // component the lanes are tested at once, each with the very operations
+  // of LaneSpan (floats turn into doubles exactly; max and min of two
+  // lanes pick as std::max and std::min do), so the answers are the same
+  // to the bit.
+  int WideSpans(const WideFacetNode& node, const SlabRay& ray, double (&tn)[4]) const {
 #if defined(__SSE2__)
     if (!ray.parallel) {
-      __m128d tn = ray.wideNear, tf = ray.wideTmax;
+      __m128d near01 = ray.wideNear, near23 = ray.wideNear, far01 = ray.wideTmax, far23 = ray.wideTmax;
       for (int a = 0; a < 3; ++a) {
-        const __m128d lo = _mm_sub_pd(_mm_set_pd(c1.lo[a], c0.lo[a]), ray.wideSlack);
-        const __m128d hi = _mm_add_pd(_mm_set_pd(c1.hi[a], c0.hi[a]), ray.wideSlack);
-        const __m128d first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
-        tn = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(first, ray.wideOrigin[a]), ray.wideInv[a]), tn);
-        tf = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(last, ray.wideOrigin[a]), ray.wideInv[a]), tf);
+        const __m128 lo4 = _mm_loadu_ps(node.lo[a]), hi4 = _mm_loadu_ps(node.hi[a]);
+        const __m128d lo01 = _mm_sub_pd(_mm_cvtps_pd(lo4), ray.wideSlack);
+        const __m128d lo23 = _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(lo4, lo4)), ray.wideSlack);
+        const __m128d hi01 = _mm_add_pd(_mm_cvtps_pd(hi4), ray.wideSlack);
+        const __m128d hi23 = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(hi4, hi4)), ray.wideSlack);
+        const bool high = ray.highFirst[a];
+        const __m128d origin = ray.wideOrigin[a], inv = ray.wideInv[a];
+        near01 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi01 : lo01, origin), inv), near01);
+        near23 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi23 : lo23, origin), inv), near23);
+        far01 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo01 : hi01, origin), inv), far01);
+        far23 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo23 : hi23, origin), inv), far23);
       }
-      _mm_storeu_pd(spans, tn);
-      const int met = _mm_movemask_pd(_mm_cmple_pd(tn, tf));
-      meets[0] = (met & 1) != 0;
-      meets[1] = (met & 2) != 0;
-      return;
+      _mm_storeu_pd(tn, near01);
+      _mm_storeu_pd(tn + 2, near23);
+      return _mm_movemask_pd(_mm_cmple_pd(near01, far01)) | _mm_movemask_pd(_mm_cmple_pd(near23, far23)) << 2;
     }
 #endif
-    meets[0] = NodeSpan(c0, ray, spans[0]);
-    meets[1] = NodeSpan(c1, ray, spans[1]);
+    int met = 0;
+    for (int c = 0; c < 4; ++c) met |= LaneSpan(node, c, ray, tn[c]) ? 1 << c : 0;
+    return met;
   }
 
-  // The facets of a leaf of object k's tree for a cast that needs one hit
-  // (see NearFirst); true when a shadow cast is settled.
-  bool NearLeaf(int k, const FacetTreeNode& leaf, const Segment& segment) {
-    for (int n = leaf.first; n < leaf.first + leaf.count; ++n) {
-      const int i = p.facetOrder[n];
-      RayHit h;
-      if (!FacetHit(k, i, segment, h)) continue;
-      if (nearestOnly && BeyondBest(h.t)) continue;
-      if (!nearestOnly && h.t >= maxDistance) continue;
-      if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
-      Add(h, i);
-      if (shadow && opaqueHit) return true;
-    }
-    return false;
-  }
-
-  // Appends the facets of a leaf of object k's tree that the ray hits and
-  // that the octree lists on the ray (see CollectHits).
-  void CollectLeaf(int k, const FacetTreeNode& leaf, const Segment& segment, std::vector<int>& out) const {
-    for (int n = leaf.first; n < leaf.first + leaf.count; ++n) {
-      const int i = p.facetOrder[n];
-      RayHit h;
-      if (!FacetHit(k, i, segment, h)) continue;
-      // The octree is asked only about facets the ray hits.
-      if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
-      out.push_back(i);
-    }
-  }
-
-#if defined(__SSE2__)
-  // The four boxes of a wide node against a ray without a zero direction
-  // component: bit c of the result tells whether lane c is met, and tn[c]
-  // where. Each lane takes the very operations of ChildSpans (floats turn
-  // into doubles exactly), so a lane meets the ray when the facet tree's
-  // node it holds does.
-  static int WideSpans(const WideFacetNode& node, const SlabRay& ray, double (&tn)[4]) {
-    __m128d near01 = ray.wideNear, near23 = ray.wideNear, far01 = ray.wideTmax, far23 = ray.wideTmax;
-    for (int a = 0; a < 3; ++a) {
-      const __m128 lo4 = _mm_loadu_ps(node.lo[a]), hi4 = _mm_loadu_ps(node.hi[a]);
-      const __m128d lo01 = _mm_sub_pd(_mm_cvtps_pd(lo4), ray.wideSlack);
-      const __m128d lo23 = _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(lo4, lo4)), ray.wideSlack);
-      const __m128d hi01 = _mm_add_pd(_mm_cvtps_pd(hi4), ray.wideSlack);
-      const __m128d hi23 = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(hi4, hi4)), ray.wideSlack);
-      const bool high = ray.highFirst[a];
-      const __m128d origin = ray.wideOrigin[a], inv = ray.wideInv[a];
-      near01 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi01 : lo01, origin), inv), near01);
-      near23 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi23 : lo23, origin), inv), near23);
-      far01 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo01 : hi01, origin), inv), far01);
-      far23 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo23 : hi23, origin), inv), far23);
-    }
-    _mm_storeu_pd(tn, near01);
-    _mm_storeu_pd(tn + 2, near23);
-    return _mm_movemask_pd(_mm_cmple_pd(near01, far01)) | _mm_movemask_pd(_mm_cmple_pd(near23, far23)) << 2;
-  }
-
-  // NearFirst over object k's wide tree (a ray without a zero direction
-  // component): the same leaves are reached, nearer lanes first.
-  void NearFirstWide(int k, const SlabRay& ray, int root) {
-    // The stack of wide nodes (or −leaf − 1) and where the ray enters
-    // them, in two arrays: an entry copied whole would be read with its
-    // padding, which stalls the load on the stores of its fields. Each
-    // node taken leaves at most three entries more: 64 hold a tree of 16
-    // wide levels, more than int-counted facets make.
+  // Facet object k through its wide tree, nearer boxes first, for a cast
+  // that needs one hit: the nearest (nearest mode), or any opaque one that
+  // blocks a shadow ray. Boxes beyond what is already found are skipped.
+  // Every facet is tested with the object's tfar, as in a full cast, so a
+  // hit found here is the very record a full cast makes.
+  void NearFirst(int k, const SlabRay& ray, int root) {
+    // The stack of wide nodes (or −position − 1 of a facet) and where the
+    // ray enters them, in two arrays: an entry copied whole would be read
+    // with its padding, which stalls the load on the stores of its fields.
+    // Each node taken leaves at most three entries more: 64 hold a tree of
+    // 16 wide levels, more than int-counted facets make.
     constexpr int kStack = 64;
     int refs[kStack];
     double nears[kStack];
@@ -451,7 +431,7 @@ struct Caster {
       const int ref = refs[top];
       if (nearestOnly ? BeyondBest(entryNear) : entryNear > maxDistance + Margin(maxDistance)) continue;
       if (ref < 0) {
-        if (NearLeaf(k, p.facetTree[-ref - 1], ray.segment)) return;
+        if (NearLeaf(k, -ref - 1, ray.segment)) return;
         continue;
       }
       const WideFacetNode& node = p.wideTree[ref];
@@ -473,17 +453,18 @@ struct Caster {
     }
   }
 
-  // CollectHits over object k's wide tree (a ray without a zero direction
-  // component): the same leaves, in another order.
-  void CollectWide(int k, const SlabRay& ray, int root, std::vector<int>& out) const {
-    constexpr int kStack = 64;  // as in NearFirstWide
+  // Appends the facets of object k that the ray hits (tested with the
+  // object's tfar) and that the octree lists on the ray, from its wide tree
+  // root `root`: only the facets of boxes the ray meets can be hit.
+  void CollectHits(int k, const SlabRay& ray, int root, std::vector<int>& out) const {
+    constexpr int kStack = 64;  // as in NearFirst
     int stack[kStack];
     int top = 0;
     stack[top++] = root;
     while (top > 0) {
       const int ref = stack[--top];
       if (ref < 0) {
-        CollectLeaf(k, p.facetTree[-ref - 1], ray.segment, out);
+        CollectLeaf(k, -ref - 1, ray.segment, out);
         continue;
       }
       const WideFacetNode& node = p.wideTree[ref];
@@ -492,87 +473,6 @@ struct Caster {
       for (int c = 3; c >= 0; --c) {
         if (met & (1 << c)) stack[top++] = node.child[c];
       }
-    }
-  }
-#endif
-
-  // Facet object k through its facet tree, nearer boxes first, for a cast
-  // that needs one hit: the nearest (nearest mode), or any opaque one that
-  // blocks a shadow ray. Boxes beyond what is already found are skipped.
-  // Every facet is tested with the object's tfar, as in a full cast, so a
-  // hit found here is the very record a full cast makes.
-  void NearFirst(int k, double tfar, int root) {
-    const SlabRay ray = Slabs(tfar);
-    struct Entry {
-      int node;
-      double tn;
-    };
-    constexpr int kStack = 128;
-    Entry stack[kStack];
-    int top = 0;
-    double tn;
-    if (!NodeSpan(p.facetTree[root], ray, tn)) return;
-    stack[top++] = {root, tn};
-    while (top > 0) {
-      // Field by field: a copy of the whole entry would read its padding
-      // with the fields, which stalls the load on the two stores before it.
-      --top;
-      const double entryNear = stack[top].tn;
-      const int entryNode = stack[top].node;
-      if (nearestOnly ? BeyondBest(entryNear) : entryNear > maxDistance + Margin(maxDistance)) continue;
-      const FacetTreeNode& node = p.facetTree[entryNode];
-      if (node.count > 0) {
-        if (NearLeaf(k, node, ray.segment)) return;
-        continue;
-      }
-      const int children[2] = {entryNode + 1, node.first};
-      double spans[2];
-      bool meets[2];
-      ChildSpans(p.facetTree[children[0]], p.facetTree[children[1]], ray, spans, meets);
-      if (top + 2 > kStack) {
-        // Deeper than a median-split tree of int-counted facets can be.
-        for (int c = 0; c < 2; ++c) {
-          if (meets[c]) NearFirst(k, tfar, children[c]);
-        }
-        continue;
-      }
-      // The farther child goes first on the stack, so the nearer is taken next.
-      const int nearer = meets[1] && (!meets[0] || spans[1] < spans[0]) ? 1 : 0;
-      if (meets[1 - nearer]) stack[top++] = {children[1 - nearer], spans[1 - nearer]};
-      if (meets[nearer]) stack[top++] = {children[nearer], spans[nearer]};
-    }
-  }
-
-  // Appends the facets of object k below tree node `root` that the ray
-  // hits (tested with the object's tfar) and that the octree lists on the
-  // ray; only the facets of boxes the ray meets can be hit.
-  void CollectHits(int k, int root, double tfar, std::vector<int>& out) const {
-    const SlabRay ray = Slabs(tfar);
-    double tn;
-    if (!NodeSpan(p.facetTree[root], ray, tn)) return;
-    // The stack holds nodes whose boxes the ray meets.
-    constexpr int kStack = 64;
-    int stack[kStack];
-    int top = 0;
-    stack[top++] = root;
-    while (top > 0) {
-      const int index = stack[--top];
-      const FacetTreeNode& node = p.facetTree[index];
-      if (node.count > 0) {
-        CollectLeaf(k, node, ray.segment, out);
-        continue;
-      }
-      double spans[2];
-      bool meets[2];
-      ChildSpans(p.facetTree[index + 1], p.facetTree[node.first], ray, spans, meets);
-      if (top + 2 > kStack) {
-        // Deeper than a median-split tree of int-counted facets can be.
-        if (meets[0]) CollectHits(k, index + 1, tfar, out);
-        if (meets[1]) CollectHits(k, node.first, tfar, out);
-        continue;
-      }
-      if (meets[1]) stack[top++] = node.first;
-      if (meets[0]) stack[top++] = index + 1;
     }
   }
 
@@ -674,7 +574,7 @@ struct Caster {
       if (!state.marks.IsCandidate(k)) return;
     }
     if (e.IsFacetObject()) {
-      if (ob.facetTreeRoot < 0) {
+      if (ob.wideTreeRoot < 0) {
         for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
           if (octree && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
           Facet(k, i, tfar);
@@ -684,27 +584,9 @@ struct Caster {
       }
       // One hit settles a nearest cast, and a shadow cast through an opaque
       // object (while the hit list has room, so the hit is kept).
-      const bool nearFirst = nearestOnly || (shadow && Opaque(k) && hits.Count() < HitList::kMaxHits);
-#if defined(__SSE2__)
-      // The wide tree serves rays without a zero direction component, the
-      // facet tree the others (and trees of one leaf).
-      std::vector<int>& found = state.facetList;
-      if (ob.wideTreeRoot >= 0) {
-        const SlabRay ray = Slabs(tfar);
-        if (!ray.parallel && nearFirst) {
-          NearFirstWide(k, ray, ob.wideTreeRoot);
-          return;
-        }
-        if (!ray.parallel) {
-          found.clear();
-          CollectWide(k, ray, ob.wideTreeRoot, found);
-          AddInFacetOrder(k, tfar, found);
-          return;
-        }
-      }
-#endif
-      if (nearFirst) {
-        NearFirst(k, tfar, ob.facetTreeRoot);
+      const SlabRay ray = Slabs(tfar);
+      if (nearestOnly || (shadow && Opaque(k) && hits.Count() < HitList::kMaxHits)) {
+        NearFirst(k, ray, ob.wideTreeRoot);
         return;
       }
       // Every hit, added in facet order like a pass over all the facets:
@@ -712,7 +594,7 @@ struct Caster {
       // (the test gives the same record each time).
       std::vector<int>& list = state.facetList;
       list.clear();
-      CollectHits(k, ob.facetTreeRoot, tfar, list);
+      CollectHits(k, ray, ob.wideTreeRoot, list);
       AddInFacetOrder(k, tfar, list);
       return;
     }

@@ -285,9 +285,9 @@ TEST(RayCastNearestTest, EveryObjectIsFoundAsWhenItIsAlone) {
   EXPECT_GT(listed, rays.size());  // rays meet several squares
 }
 
-// The wide tree of an object refers to every leaf of its facet tree once,
-// each lane with that node's box; the objects' wide trees fill the table.
-TEST(RayCastNearestTest, WideTreeHoldsEveryLeafOnceWithItsBox) {
+// The wide tree of an object names each of its facets once, in a lane
+// whose box holds the facet; the objects' wide trees fill the table.
+TEST(RayCastNearestTest, WideTreeNamesEveryFacetOnceInABoxThatHoldsIt) {
   MaqScene s = EmptyScene();
   const int sizes[] = {1, 2, 3, 5, 6, 17, 1000};
   for (int i = 0; i < 7; ++i) AddSoup(s, sizes[i], 0, 10 + i);
@@ -297,25 +297,8 @@ TEST(RayCastNearestTest, WideTreeHoldsEveryLeafOnceWithItsBox) {
   std::size_t wideNodes = 0;
   for (int k = 0; k < 7; ++k) {
     const ObjectBoxes& ob = p.TabOBJ[k];
-    ASSERT_GE(ob.facetTreeRoot, 0) << k;
-    // The binary tree's leaves.
-    std::vector<int> leaves, stack{ob.facetTreeRoot};
-    while (!stack.empty()) {
-      const int n = stack.back();
-      stack.pop_back();
-      if (p.facetTree[n].count > 0) {
-        leaves.push_back(n);
-      } else {
-        stack.push_back(n + 1);
-        stack.push_back(p.facetTree[n].first);
-      }
-    }
-    if (sizes[k] == 1) {
-      EXPECT_EQ(ob.wideTreeRoot, -1);
-      continue;
-    }
     ASSERT_GE(ob.wideTreeRoot, 0) << k;
-    std::vector<int> reached, wide{ob.wideTreeRoot};
+    std::vector<int> named, wide{ob.wideTreeRoot};
     while (!wide.empty()) {
       const WideFacetNode& node = p.wideTree[static_cast<std::size_t>(wide.back())];
       wide.pop_back();
@@ -326,17 +309,24 @@ TEST(RayCastNearestTest, WideTreeHoldsEveryLeafOnceWithItsBox) {
           wide.push_back(node.child[c]);
           continue;
         }
-        const int leaf = -node.child[c] - 1;
-        reached.push_back(leaf);
-        for (int a = 0; a < 3; ++a) {
-          EXPECT_EQ(node.lo[a][c], p.facetTree[leaf].lo[a]);
-          EXPECT_EQ(node.hi[a][c], p.facetTree[leaf].hi[a]);
+        const int facet = p.facetOrder[static_cast<std::size_t>(-node.child[c] - 1)];
+        named.push_back(facet);
+        const Facet& f = p.facets[static_cast<std::size_t>(facet)];
+        for (const int v : {f.a, f.b, f.c}) {
+          for (int a = 0; a < 3; ++a) {
+            EXPECT_LE(node.lo[a][c], t.frame.points[v][a]);
+            EXPECT_GE(node.hi[a][c], t.frame.points[v][a]);
+          }
         }
       }
     }
-    std::sort(leaves.begin(), leaves.end());
-    std::sort(reached.begin(), reached.end());
-    EXPECT_EQ(reached, leaves) << sizes[k] << " facets";
+    std::vector<int> facets;
+    const ObjectEntry& e = t.frame.objects[k];
+    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+      if (!IsDegenerate(p.facets[i]) && p.facets[i].a >= 0) facets.push_back(i);
+    }
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(named, facets) << sizes[k] << " facets";
   }
   EXPECT_EQ(wideNodes, p.wideTree.size());
 }
