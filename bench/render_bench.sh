@@ -23,8 +23,9 @@
 # the pixels of a 640 x 480 render less those of a 320 x 240 one, over the
 # difference of their times, so that reading and preparing the scene (the
 # same for both) drop out. Each such ray is traced as in a render (the
-# primary ray, its shading and its shadow ray). Beside it stands the Embree 3
-# probe's figure when Embree is installed (/usr/include/embree3).
+# primary ray, its shading and its shadow ray). Beside it stand the figures
+# of the Embree 3 probe (bench/embree_probe.cpp, built when Embree is
+# installed) on the same rays, and the ratio of ours to Embree's.
 #
 # Environment: SCENES ["s1_mesh s2_mirrors s3_glass"], THREADS ["1 2"],
 # AA ["0 3"] (3: our antialias level 3 against POV-Ray +A0.3 +AM2 +R3 -J),
@@ -56,6 +57,7 @@ BIN=${BIN_DIR:-"$ROOT/build/release/bin"}
 if [ -z "${BIN_DIR:-}" ] && { [ ! -x "$BIN/rz" ] || [ ! -x "$BIN/qmx" ]; }; then
   cmake -S "$ROOT" -B "$ROOT/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
   cmake --build "$ROOT/build/release" -j"$(nproc)" --target rz qmx
+  cmake --build "$ROOT/build/release" -j"$(nproc)" --target embree_probe 2>/dev/null || true
 fi
 
 mkdir -p "$OUT/scenes" "$OUT/renders"
@@ -147,10 +149,19 @@ if [[ " $SCENES " == *" s1_mesh "* ]] && [ -f "$s1" ]; then
   done
   big=$(printf '%s\n' ${rays[640x480]} | median)
   small=$(printf '%s\n' ${rays[320x240]} | median)
+  ours_rate=$(calc "(307200 - 76800) / ($big - $small) / 1e6")
   printf 's1_mesh primary rays, 1 thread: %.2f M rays/s (%.3f s at 640 x 480, %.3f s at 320 x 240)\n' \
-    "$(calc "(307200 - 76800) / ($big - $small) / 1e6")" "$big" "$small"
-  if [ -d /usr/include/embree3 ]; then
-    echo "Embree 3 is installed: its figure comes from the shared bench folder's embree_probe/run_probe.sh"
+    "$ours_rate" "$big" "$small"
+  # The probe casts the same camera rays at the same facets with Embree 3
+  # (and with our nearest cast alone); it is built when Embree is found.
+  if [ -x "$BIN/embree_probe" ]; then
+    "$BIN/embree_probe" "$s1" 640 480 "$((RUNS > 3 ? RUNS : 3))" >"$OUT/renders/s1_mesh/embree.txt"
+    cat "$OUT/renders/s1_mesh/embree.txt"
+    embree_rate=$(sed -n 's/^embree: \([0-9.]*\) M rays.*/\1/p' "$OUT/renders/s1_mesh/embree.txt")
+    printf 's1_mesh primary rays (traced and shaded as in a render) / embree rays: %.3f\n' \
+      "$(calc "$ours_rate / $embree_rate")"
+  elif [ -d /usr/include/embree3 ]; then
+    echo "Embree 3 is installed but $BIN has no embree_probe: configure the build again to make it"
   else
     echo "Embree 3 is not installed (no /usr/include/embree3): no Embree figure beside it"
   fi

@@ -1,6 +1,8 @@
 #include "renderer/engine/facet_trees.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -20,9 +22,19 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // costs, so a ray's facets are best culled box by box.
 constexpr int kTreeLeaf = 1;
 
+// The float next below and next above a finite x: std::nextafter towards
+// −∞ and +∞, by the bits, without the library call a box corner cost.
+float FloatBelow(float x) {
+  if (x == 0) return -std::numeric_limits<float>::denorm_min();
+  const auto bits = std::bit_cast<std::uint32_t>(x);
+  return std::bit_cast<float>(x > 0 ? bits - 1 : bits + 1);
+}
+float FloatAbove(float x) { return -FloatBelow(-x); }
+
 // Builds one object's tree into the node range reserved for it.
 struct TreeBuilder {
   PreparedScene& s;
+  std::vector<FacetTreeNode>& nodes;
   const FrameTables& frame;
   const std::vector<Vec3>& centres;
   int next;  // the next node of the object's range
@@ -86,15 +98,77 @@ struct TreeBuilder {
     double size = 1;
     for (int a = 0; a < 3; ++a) size = std::max({size, std::fabs(bounds.lo[a]), std::fabs(bounds.hi[a])});
     for (int a = 0; a < 3; ++a) {
-      node.lo[a] = std::nextafter(static_cast<float>(bounds.lo[a] - 1e-6 * size),
-                                  -std::numeric_limits<float>::infinity());
-      node.hi[a] = std::nextafter(static_cast<float>(bounds.hi[a] + 1e-6 * size),
-                                  std::numeric_limits<float>::infinity());
+      node.lo[a] = FloatBelow(static_cast<float>(bounds.lo[a] - 1e-6 * size));
+      node.hi[a] = FloatAbove(static_cast<float>(bounds.hi[a] + 1e-6 * size));
     }
-    s.facetTree[index] = node;
+    nodes[index] = node;
     return index;
   }
 };
+
+// A leaf lane names one facet: its position in the facet order.
+static_assert(kTreeLeaf == 1);
+
+// Builds the wide nodes of one object's tree into the range reserved for it.
+struct WideBuilder {
+  PreparedScene& s;
+  const std::vector<FacetTreeNode>& nodes;
+  int next;  // the next wide node of the object's range
+
+  // The wide node over the children's children of node `binary` (or over
+  // the node itself, a tree of one leaf); its index.
+  int Build(int binary) {
+    const int index = next++;
+    WideFacetNode wide;
+    for (int c = 0; c < 4; ++c) {
+      for (int a = 0; a < 3; ++a) {
+        wide.lo[a][c] = std::numeric_limits<float>::infinity();
+        wide.hi[a][c] = -std::numeric_limits<float>::infinity();
+      }
+      wide.child[c] = -1;
+    }
+    int lane = 0;
+    const FacetTreeNode& node = nodes[binary];
+    if (node.count > 0) {
+      Lane(wide, lane, binary);
+    } else {
+      for (const int c : {binary + 1, node.first}) {
+        const FacetTreeNode& child = nodes[c];
+        if (child.count > 0) {
+          Lane(wide, lane++, c);
+        } else {
+          Lane(wide, lane++, c + 1);
+          Lane(wide, lane++, child.first);
+        }
+      }
+    }
+    s.wideTree[index] = wide;
+    return index;
+  }
+
+  void Lane(WideFacetNode& wide, int lane, int binary) {
+    const FacetTreeNode& node = nodes[binary];
+    for (int a = 0; a < 3; ++a) {
+      wide.lo[a][lane] = node.lo[a];
+      wide.hi[a][lane] = node.hi[a];
+    }
+    wide.child[lane] = node.count > 0 ? -node.first - 1 : Build(binary);
+  }
+};
+
+// Wide nodes below (and with) one over an inner node of `count` facets:
+// one for each inner node whose depth below it is even.
+std::size_t WideNodes(std::size_t count) {
+  if (count <= static_cast<std::size_t>(kTreeLeaf)) return 0;
+  std::size_t nodes = 1;
+  for (const std::size_t child : {count / 2, count - count / 2}) {
+    if (child > static_cast<std::size_t>(kTreeLeaf)) nodes += WideNodes(child / 2) + WideNodes(child - child / 2);
+  }
+  return nodes;
+}
+
+// Wide nodes of the tree over `count` facets (a tree of one leaf has one).
+std::size_t WideTreeNodes(std::size_t count) { return std::max<std::size_t>(WideNodes(count), 1); }
 
 // Nodes of a tree over `count` facets.
 std::size_t TreeNodes(std::size_t count) {
@@ -107,24 +181,27 @@ bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
 
 FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(s), frame_(frame) {
   // Both tables get their exact sizes, each object its ranges in them.
-  std::size_t facets = 0, nodes = 0;
+  std::size_t facets = 0, nodes = 0, wide = 0;
   for (int k = 0; k < s.objectCount; ++k) {
     const ObjectEntry& e = frame.objects[k];
     if (!e.IsFacetObject() || !s.TabOBJ[k].hasBox) continue;
     int count = 0;
     for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) count += TreeFacet(s.facets[i]) ? 1 : 0;
     if (count == 0) continue;
-    jobs_.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes)});
+    jobs_.push_back({k, static_cast<int>(facets), count, static_cast<int>(nodes), static_cast<int>(wide)});
     facets += static_cast<std::size_t>(count);
     nodes += TreeNodes(static_cast<std::size_t>(count));
+    wide += WideTreeNodes(static_cast<std::size_t>(count));
   }
   try {
     s.facetOrder.resize(facets);
-    s.facetTree.resize(nodes);
+    nodes_.resize(nodes);
+    s.wideTree.resize(wide);
     centres_.resize(s.facets.size());
   } catch (const std::bad_alloc&) {
     s.facetOrder = {};
-    s.facetTree = {};
+    nodes_ = {};
+    s.wideTree = {};
     jobs_.clear();
   }
 }
@@ -144,6 +221,9 @@ void FacetTreeBuild::Finish() {
   Work();
   for (std::thread& helper : helpers_) helper.join();
   helpers_.clear();
+  // The wide trees hold all the walk needs.
+  nodes_ = {};
+  centres_ = {};
 }
 
 void FacetTreeBuild::Work() {
@@ -157,9 +237,10 @@ void FacetTreeBuild::Work() {
       s_.facetOrder[n++] = i;
       centres_[i] = ToVec3(frame_.points[f.a]) + ToVec3(frame_.points[f.b]) + ToVec3(frame_.points[f.c]);
     }
-    TreeBuilder builder{s_, frame_, centres_, job.firstNode};
+    TreeBuilder builder{s_, nodes_, frame_, centres_, job.firstNode};
     TreeBuilder::Bounds bounds;
-    s_.TabOBJ[job.object].facetTreeRoot = builder.Build(job.first, job.count, bounds);
+    const int root = builder.Build(job.first, job.count, bounds);
+    s_.TabOBJ[job.object].wideTreeRoot = WideBuilder{s_, nodes_, job.firstWide}.Build(root);
   }
 }
 

@@ -1,6 +1,6 @@
 // The facet trees of a prepared scene: for each facet object, a binary tree
-// of boxes over its facets that can be hit, used to find a ray's facets
-// without testing them all.
+// of boxes over its facets that can be hit, made four-wide for the walk,
+// which finds a ray's facets without testing them all.
 //
 // The build runs beside the octree's: `Start` hands the objects to helper
 // threads, the calling thread goes on with other preparation, and `Finish`
@@ -36,12 +36,14 @@ class FacetTreeBuild {
   void Finish();
 
  private:
-  // One object's tree: its facets in facetOrder and its nodes in facetTree.
+  // One object's tree: its facets in facetOrder, its binary nodes in
+  // nodes_ and its wide nodes in wideTree.
   struct Job {
     int object;
     int first;
     int count;
     int firstNode;
+    int firstWide;
   };
 
   void Work();
@@ -50,6 +52,7 @@ class FacetTreeBuild {
   const FrameTables& frame_;
   std::vector<Job> jobs_;
   std::vector<Vec3> centres_;  // of every facet (three times the centre), filled by its job
+  std::vector<FacetTreeNode> nodes_;  // the binary trees, one after another, until the wide ones are made
   std::atomic<std::size_t> nextJob_{0};
   std::vector<std::thread> helpers_;
 };

@@ -265,7 +265,7 @@ std::size_t PreparedScene::Bytes() const {
   return facets.capacity() * sizeof(Facet) + NPhong.capacity() * sizeof(Vec3) +
          TabOBJ.capacity() * sizeof(ObjectBoxes) + HBox.Bytes() + HQN.Bytes() + HON.Bytes() + HRL.Bytes() +
          OctreeFlags.Bytes() + spheres.capacity() * sizeof(SphereDescription) +
-         facetTree.capacity() * sizeof(FacetTreeNode) + facetOrder.capacity() * sizeof(std::int32_t) +
+         objectBoxRows.rows.capacity() * sizeof(double) + wideTree.capacity() * sizeof(WideFacetNode) + facetOrder.capacity() * sizeof(std::int32_t) +
          facetLeafStart.capacity() * sizeof(std::int32_t) + facetLeaves.capacity() * sizeof(PoolIndex);
 }
 
@@ -460,6 +460,20 @@ bool ListedAtHit(const PreparedScene& s, const FrameTables& frame, int k, int el
 
 namespace {
 
+// The boxes of the first n objects into the scene's rows; the padding's
+// box is the first object's (any box does: the caster looks at the first
+// n only).
+void FillObjectBoxRows(PreparedScene& s, int n) {
+  ObjectBoxRows& rows = s.objectBoxRows;
+  rows.stride = (n + 1) / 2 * 2;
+  rows.rows.assign(6 * static_cast<std::size_t>(rows.stride), 0);
+  for (int k = 0; k < rows.stride; ++k) {
+    const Boite& b = s.TabOBJ[k < n ? k : 0].box;
+    const double values[6] = {b.xmin, b.ymin, b.zmin, b.xmax, b.ymax, b.zmax};
+    for (int r = 0; r < 6; ++r) rows.rows[static_cast<std::size_t>(r) * rows.stride + k] = values[r];
+  }
+}
+
 // `MakeOctree` of a node that is octant `octant` of its parent, with the
 // octants the parent's elements meet.
 bool MakeNode(PreparedScene& s, const FrameTables& frame, PoolIndex node,
@@ -563,6 +577,7 @@ int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks
     s.sceneBox.ymax = std::max(s.sceneBox.ymax, ob.box.ymax);
     s.sceneBox.zmax = std::max(s.sceneBox.zmax, ob.box.zmax);
   }
+  FillObjectBoxRows(s, n);
 
   // Sphere descriptions: centre at the reference point, radius half the
   // smallest extent of the box (the preview sphere: 200).
@@ -632,7 +647,8 @@ void ReleaseScene(PreparedScene& s) {
   s.facets = {};
   s.NPhong = {};
   s.spheres.clear();
-  s.facetTree = {};
+  s.wideTree = {};
+  s.objectBoxRows = {};
   s.facetOrder = {};
   s.facetLeafStart = {};
   s.facetLeaves = {};

@@ -55,19 +55,42 @@ struct ObjectBoxes {
   PoolIndex leaves = kNoRecord;    // first box of the leaf array in HBox
   int leafCount = 0;
   int leafStride = 0;              // leaf-array entries per row
-  int facetTreeRoot = -1;          // a facet object's `FacetTreeNode` root, −1 without
+  int wideTreeRoot = -1;           // a facet object's `WideFacetNode` root, −1 without
 };
 
 // A node of the bounding-volume tree over a facet object's facets, a
-// culling aid of the ray caster only: its boxes are widened a little past
-// the facets' own, so that a ray that misses a box cannot hit any facet
-// below it. A leaf (count > 0) names `count` entries of the facet order
-// from `first`; an inner node's children are the next node and `first`.
+// culling aid of the ray caster only, made while the scene is prepared:
+// its boxes are widened a little past the facets' own, so that a ray that
+// misses a box cannot hit any facet below it. A leaf (count > 0) names
+// `count` entries of the facet order from `first`; an inner node's
+// children are the next node and `first`.
 struct FacetTreeNode {
   float lo[3] = {0, 0, 0};
   float hi[3] = {0, 0, 0};
   std::int32_t first = 0;
   std::int32_t count = 0;
+};
+
+// The facet tree with two levels of nodes made one: a node of the wide
+// tree holds the boxes of up to four nodes of the facet tree (the children
+// of a node's children, or a child that is a leaf), axis by axis, so that
+// a ray meets all four at once; a tree of one leaf has one node of one
+// lane. Lane c refers to a wide node when child[c] >= 0, else to the facet
+// at position −child[c] − 1 of the facet order (a leaf holds one). An
+// unused lane has an empty box (lo +∞, hi −∞), which no ray meets.
+struct WideFacetNode {
+  float lo[3][4];
+  float hi[3][4];
+  std::int32_t child[4];
+};
+
+// The objects' boxes row by row (xmin of every object, then ymin, zmin,
+// xmax, ymax, zmax), each row `stride` long, an even length, for the
+// caster's box test of two objects at once.
+struct ObjectBoxRows {
+  int stride = 0;
+  std::vector<double> rows;
+  const double* Row(int r) const { return rows.data() + static_cast<std::size_t>(r) * stride; }
 };
 
 // Memo of one tracing thread: which octree nodes the present ray meets, so
@@ -154,8 +177,9 @@ struct PreparedScene {
   CandidateMarks OctreeFlags;  // the calling thread's flags
   std::vector<SphereDescription> spheres;
   ViewPyramid pyramid;
-  std::vector<FacetTreeNode> facetTree;  // the facet objects' trees, one after another
   std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
+  std::vector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
+  ObjectBoxRows objectBoxRows;           // the boxes of TabOBJ
   // The octree leaves that list each facet: those of facet i are
   // facetLeaves[facetLeafStart[i] … facetLeafStart[i + 1]). Empty without
   // an octree.

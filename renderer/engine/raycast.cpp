@@ -60,10 +60,17 @@ struct Caster {
     return !(scene.maps && scene.maps->Image(object, kOpacityMap));
   }
 
+  // The place of an object's hits among hits at one distance in a full
+  // cast, which lists the ground first, then the objects in turn.
+  int Rank(int object) const { return object == f.objectCount ? -1 : object; }
+
   void Add(const RayHit& h, int facet = -1) {
     if (nearestOnly) {
+      // Objects may come in any order: of hits at the same distance the
+      // one a full cast lists first is kept all the same.
       if (!haveBest || h.t < best.t ||
-          (h.t == best.t && facet >= 0 && h.object == best.object && facet < bestFacet)) {
+          (h.t == best.t && (Rank(h.object) < Rank(best.object) ||
+                             (facet >= 0 && h.object == best.object && facet < bestFacet)))) {
         best = h;
         bestFacet = facet;
         bestReach = best.t + Margin(best.t);
@@ -285,6 +292,10 @@ struct Caster {
     bool highFirst[3] = {false, false, false};  // the box's high bound is met first
     bool parallel = false;                      // a direction component is 0
     double tmax = 0;
+#if defined(__SSE2__)
+    // The same in both lanes of a register, for the two-box test.
+    __m128d wideSlack, wideNear, wideTmax, wideOrigin[3], wideInv[3];
+#endif
   };
 
   SlabRay Slabs(double tfar) const {
@@ -296,19 +307,29 @@ struct Caster {
       ray.inv[a] = D[a] != 0 ? 1 / D[a] : 0;
       ray.highFirst[a] = D[a] < 0;
     }
+#if defined(__SSE2__)
+    ray.wideSlack = _mm_set1_pd(ray.segment.slack);
+    ray.wideNear = _mm_set1_pd(-ray.segment.slack);
+    ray.wideTmax = _mm_set1_pd(ray.tmax);
+    for (int a = 0; a < 3; ++a) {
+      ray.wideOrigin[a] = _mm_set1_pd(O[a]);
+      ray.wideInv[a] = _mm_set1_pd(ray.inv[a]);
+    }
+#endif
     return ray;
   }
 
-  // Whether the ray meets the node's widened box, and from where (tn). The
-  // bound met first along each axis is known from the direction's sign, so
-  // no swap is needed; the values are those of the textbook slab test.
-  bool NodeSpan(const FacetTreeNode& node, const SlabRay& ray, double& tn) const {
+  // Whether the ray meets lane c's widened box of a wide node, and from
+  // where (tn). The bound met first along each axis is known from the
+  // direction's sign, so no swap is needed; the values are those of the
+  // textbook slab test.
+  bool LaneSpan(const WideFacetNode& node, int c, const SlabRay& ray, double& tn) const {
     const double slack = ray.segment.slack;
     double tf = ray.tmax;
     tn = -slack;
     if (ray.parallel) {
       for (int a = 0; a < 3; ++a) {
-        const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
+        const double lo = node.lo[a][c] - slack, hi = node.hi[a][c] + slack;
         if (D[a] == 0) {
           if (!(O[a] >= lo && O[a] <= hi)) return false;
           continue;
@@ -321,7 +342,7 @@ struct Caster {
       return tn <= tf;
     }
     for (int a = 0; a < 3; ++a) {
-      const double lo = node.lo[a] - slack, hi = node.hi[a] + slack;
+      const double lo = node.lo[a][c] - slack, hi = node.hi[a][c] + slack;
       const double first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
       tn = std::max(tn, (first - O[a]) * ray.inv[a]);
       tf = std::min(tf, (last - O[a]) * ray.inv[a]);
@@ -329,129 +350,142 @@ struct Caster {
     return tn <= tf;
   }
 
-  // NodeSpan of an inner node's two children. Without a zero direction
-  // component both are tested at once, lane by lane with the very
-  // operations of NodeSpan (max and min of two lanes pick as std::max and
-  // std::min do), so the answers are the same to the bit.
-  void ChildSpans(const FacetTreeNode& c0, const FacetTreeNode& c1, const SlabRay& ray, double (&spans)[2],
-                  bool (&meets)[2]) const {
-#if defined(__SSE2__)
-    if (!ray.parallel) {
-      const double slack = ray.segment.slack;
-      const __m128d widen = _mm_set1_pd(slack);
-      __m128d tn = _mm_set1_pd(-slack), tf = _mm_set1_pd(ray.tmax);
-      for (int a = 0; a < 3; ++a) {
-        const __m128d lo = _mm_sub_pd(_mm_set_pd(c1.lo[a], c0.lo[a]), widen);
-        const __m128d hi = _mm_add_pd(_mm_set_pd(c1.hi[a], c0.hi[a]), widen);
-        const __m128d first = ray.highFirst[a] ? hi : lo, last = ray.highFirst[a] ? lo : hi;
-        const __m128d origin = _mm_set1_pd(O[a]), inv = _mm_set1_pd(ray.inv[a]);
-        tn = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(first, origin), inv), tn);
-        tf = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(last, origin), inv), tf);
-      }
-      double far[2];
-      _mm_storeu_pd(spans, tn);
-      _mm_storeu_pd(far, tf);
-      for (int c = 0; c < 2; ++c) meets[c] = spans[c] <= far[c];
-      return;
-    }
-#endif
-    meets[0] = NodeSpan(c0, ray, spans[0]);
-    meets[1] = NodeSpan(c1, ray, spans[1]);
+  // The facet at position `at` of the facet order, of object k, for a cast
+  // that needs one hit (see NearFirst); true when a shadow cast is settled.
+  bool NearLeaf(int k, int at, const Segment& segment) {
+    const int i = p.facetOrder[at];
+    RayHit h;
+    if (!FacetHit(k, i, segment, h)) return false;
+    if (nearestOnly && BeyondBest(h.t)) return false;
+    if (!nearestOnly && h.t >= maxDistance) return false;
+    if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) return false;
+    Add(h, i);
+    return shadow && opaqueHit;
   }
 
-  // Facet object k through its facet tree, nearer boxes first, for a cast
+  // Appends the facet at position `at` of the facet order, of object k,
+  // when the ray hits it and the octree lists it on the ray (see
+  // CollectHits).
+  void CollectLeaf(int k, int at, const Segment& segment, std::vector<int>& out) const {
+    const int i = p.facetOrder[at];
+    RayHit h;
+    if (!FacetHit(k, i, segment, h)) return;
+    // The octree is asked only about facets the ray hits.
+    if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) return;
+    out.push_back(i);
+  }
+
+  // The four boxes of a wide node against the ray: bit c of the result
+  // tells whether lane c is met, and tn[c] where. Without a zero direction
+  // component the lanes are tested at once, each with the very operations
+  // of LaneSpan (floats turn into doubles exactly; max and min of two
+  // lanes pick as std::max and std::min do), so the answers are the same
+  // to the bit.
+  int WideSpans(const WideFacetNode& node, const SlabRay& ray, double (&tn)[4]) const {
+#if defined(__SSE2__)
+    if (!ray.parallel) {
+      __m128d near01 = ray.wideNear, near23 = ray.wideNear, far01 = ray.wideTmax, far23 = ray.wideTmax;
+      for (int a = 0; a < 3; ++a) {
+        const __m128 lo4 = _mm_loadu_ps(node.lo[a]), hi4 = _mm_loadu_ps(node.hi[a]);
+        const __m128d lo01 = _mm_sub_pd(_mm_cvtps_pd(lo4), ray.wideSlack);
+        const __m128d lo23 = _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(lo4, lo4)), ray.wideSlack);
+        const __m128d hi01 = _mm_add_pd(_mm_cvtps_pd(hi4), ray.wideSlack);
+        const __m128d hi23 = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(hi4, hi4)), ray.wideSlack);
+        const bool high = ray.highFirst[a];
+        const __m128d origin = ray.wideOrigin[a], inv = ray.wideInv[a];
+        near01 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi01 : lo01, origin), inv), near01);
+        near23 = _mm_max_pd(_mm_mul_pd(_mm_sub_pd(high ? hi23 : lo23, origin), inv), near23);
+        far01 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo01 : hi01, origin), inv), far01);
+        far23 = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(high ? lo23 : hi23, origin), inv), far23);
+      }
+      _mm_storeu_pd(tn, near01);
+      _mm_storeu_pd(tn + 2, near23);
+      return _mm_movemask_pd(_mm_cmple_pd(near01, far01)) | _mm_movemask_pd(_mm_cmple_pd(near23, far23)) << 2;
+    }
+#endif
+    int met = 0;
+    for (int c = 0; c < 4; ++c) met |= LaneSpan(node, c, ray, tn[c]) ? 1 << c : 0;
+    return met;
+  }
+
+  // Facet object k through its wide tree, nearer boxes first, for a cast
   // that needs one hit: the nearest (nearest mode), or any opaque one that
   // blocks a shadow ray. Boxes beyond what is already found are skipped.
   // Every facet is tested with the object's tfar, as in a full cast, so a
   // hit found here is the very record a full cast makes.
-  void NearFirst(int k, double tfar, int root) {
-    const SlabRay ray = Slabs(tfar);
-    struct Entry {
-      int node;
-      double tn;
-    };
-    constexpr int kStack = 128;
-    Entry stack[kStack];
+  void NearFirst(int k, const SlabRay& ray, int root) {
+    // The stack of wide nodes (or −position − 1 of a facet) and where the
+    // ray enters them, in two arrays: an entry copied whole would be read
+    // with its padding, which stalls the load on the stores of its fields.
+    // Each node taken leaves at most three entries more: 64 hold a tree of
+    // 16 wide levels, more than int-counted facets make.
+    constexpr int kStack = 64;
+    int refs[kStack];
+    double nears[kStack];
     int top = 0;
-    double tn;
-    if (!NodeSpan(p.facetTree[root], ray, tn)) return;
-    stack[top++] = {root, tn};
+    refs[top] = root;
+    nears[top++] = -ray.segment.slack;
     while (top > 0) {
-      // Field by field: a copy of the whole entry would read its padding
-      // with the fields, which stalls the load on the two stores before it.
       --top;
-      const double entryNear = stack[top].tn;
-      const int entryNode = stack[top].node;
+      const double entryNear = nears[top];
+      const int ref = refs[top];
       if (nearestOnly ? BeyondBest(entryNear) : entryNear > maxDistance + Margin(maxDistance)) continue;
-      const FacetTreeNode& node = p.facetTree[entryNode];
-      if (node.count > 0) {
-        for (int n = node.first; n < node.first + node.count; ++n) {
-          const int i = p.facetOrder[n];
-          RayHit h;
-          if (!FacetHit(k, i, ray.segment, h)) continue;
-          if (nearestOnly && BeyondBest(h.t)) continue;
-          if (!nearestOnly && h.t >= maxDistance) continue;
-          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
-          Add(h, i);
-          if (shadow && opaqueHit) return;
-        }
+      if (ref < 0) {
+        if (NearLeaf(k, -ref - 1, ray.segment)) return;
         continue;
       }
-      const int children[2] = {entryNode + 1, node.first};
-      double spans[2];
-      bool meets[2];
-      ChildSpans(p.facetTree[children[0]], p.facetTree[children[1]], ray, spans, meets);
-      if (top + 2 > kStack) {
-        // Deeper than a median-split tree of int-counted facets can be.
-        for (int c = 0; c < 2; ++c) {
-          if (meets[c]) NearFirst(k, tfar, children[c]);
-        }
-        continue;
+      const WideFacetNode& node = p.wideTree[ref];
+      double tn[4];
+      const int met = WideSpans(node, ray, tn);
+      // The lanes met, farthest first, so that the nearest is taken next.
+      int lanes[4];
+      int count = 0;
+      for (int c = 0; c < 4; ++c) {
+        if (!(met & (1 << c))) continue;
+        int i = count++;
+        for (; i > 0 && tn[lanes[i - 1]] < tn[c]; --i) lanes[i] = lanes[i - 1];
+        lanes[i] = c;
       }
-      // The farther child goes first on the stack, so the nearer is taken next.
-      const int nearer = meets[1] && (!meets[0] || spans[1] < spans[0]) ? 1 : 0;
-      if (meets[1 - nearer]) stack[top++] = {children[1 - nearer], spans[1 - nearer]};
-      if (meets[nearer]) stack[top++] = {children[nearer], spans[nearer]};
+      for (int i = 0; i < count; ++i) {
+        refs[top] = node.child[lanes[i]];
+        nears[top++] = tn[lanes[i]];
+      }
     }
   }
 
-  // Appends the facets of object k below tree node `root` that the ray
-  // hits (tested with the object's tfar) and that the octree lists on the
-  // ray; only the facets of boxes the ray meets can be hit.
-  void CollectHits(int k, int root, double tfar, std::vector<int>& out) const {
-    const SlabRay ray = Slabs(tfar);
-    double tn;
-    if (!NodeSpan(p.facetTree[root], ray, tn)) return;
-    // The stack holds nodes whose boxes the ray meets.
-    constexpr int kStack = 64;
+  // Appends the facets of object k that the ray hits (tested with the
+  // object's tfar) and that the octree lists on the ray, from its wide tree
+  // root `root`: only the facets of boxes the ray meets can be hit.
+  void CollectHits(int k, const SlabRay& ray, int root, std::vector<int>& out) const {
+    constexpr int kStack = 64;  // as in NearFirst
     int stack[kStack];
     int top = 0;
     stack[top++] = root;
     while (top > 0) {
-      const int index = stack[--top];
-      const FacetTreeNode& node = p.facetTree[index];
-      if (node.count > 0) {
-        for (int n = node.first; n < node.first + node.count; ++n) {
-          const int i = p.facetOrder[n];
-          RayHit h;
-          if (!FacetHit(k, i, ray.segment, h)) continue;
-          // The octree is asked only about facets the ray hits.
-          if (p.UsesOctree() && !ListedAtHit(p, f, k, p.FacetElement(i), O, D, h.point, state.nodeHits)) continue;
-          out.push_back(i);
-        }
+      const int ref = stack[--top];
+      if (ref < 0) {
+        CollectLeaf(k, -ref - 1, ray.segment, out);
         continue;
       }
-      double spans[2];
-      bool meets[2];
-      ChildSpans(p.facetTree[index + 1], p.facetTree[node.first], ray, spans, meets);
-      if (top + 2 > kStack) {
-        // Deeper than a median-split tree of int-counted facets can be.
-        if (meets[0]) CollectHits(k, index + 1, tfar, out);
-        if (meets[1]) CollectHits(k, node.first, tfar, out);
-        continue;
+      const WideFacetNode& node = p.wideTree[ref];
+      double tn[4];
+      const int met = WideSpans(node, ray, tn);
+      for (int c = 3; c >= 0; --c) {
+        if (met & (1 << c)) stack[top++] = node.child[c];
       }
-      if (meets[1]) stack[top++] = node.first;
-      if (meets[0]) stack[top++] = index + 1;
+    }
+  }
+
+  // Adds the hits of object k's facets in `list` (which the ray hits) in
+  // facet order, each with the record of the facet test.
+  void AddInFacetOrder(int k, double tfar, std::vector<int>& list) {
+    std::sort(list.begin(), list.end());
+    const Segment segment = SegmentTo(tfar);
+    for (const int i : list) {
+      RayHit h;
+      FacetHit(k, i, segment, h);
+      Add(h);
+      if (shadow && opaqueHit) return;
     }
   }
 
@@ -475,13 +509,60 @@ struct Caster {
     return !(tf < tn - margin) && !(tf <= -margin);
   }
 
-  void Object(int k) {
+  // Calls visit(k) in turn for each object k below n whose box MayMeetBox
+  // lets through, while visit returns true. Without a zero direction
+  // component the boxes are tested two at once, lane by lane with the
+  // operations of MayMeetBox (a lane's max and min pick the values the
+  // swap and std::max and std::min do, but for the sign of a zero, which
+  // the verdict does not see), so the same objects come through.
+  template <class Visit>
+  void ForObjectsMayMeet(int n, Visit&& visit) const {
+#if defined(__SSE2__)
+    const ObjectBoxRows& rows = p.objectBoxRows;
+    if (D[0] != 0 && D[1] != 0 && D[2] != 0 && rows.stride >= n) {
+      const __m128d inf = _mm_set1_pd(std::numeric_limits<double>::infinity());
+      const __m128d sign = _mm_set1_pd(-0.0);
+      // Read once: the visits write memory these may alias.
+      const __m128d origin[3] = {_mm_set1_pd(O[0]), _mm_set1_pd(O[1]), _mm_set1_pd(O[2])};
+      const __m128d inv[3] = {_mm_set1_pd(inverse[0]), _mm_set1_pd(inverse[1]), _mm_set1_pd(inverse[2])};
+      const double* row[6];
+      for (int r = 0; r < 6; ++r) row[r] = rows.Row(r);
+      for (int k = 0; k < n; k += 2) {
+        __m128d tn = _mm_xor_pd(inf, sign), tf = inf;
+        for (int a = 0; a < 3; ++a) {
+          const __m128d t1 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(row[a] + k), origin[a]), inv[a]);
+          const __m128d t2 = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(row[3 + a] + k), origin[a]), inv[a]);
+          tn = _mm_max_pd(tn, _mm_min_pd(t1, t2));
+          tf = _mm_min_pd(tf, _mm_max_pd(t1, t2));
+        }
+        const __m128d margin =
+            _mm_mul_pd(_mm_set1_pd(1e-9), _mm_add_pd(_mm_andnot_pd(sign, tn), _mm_andnot_pd(sign, tf)));
+        const __m128d missed =
+            _mm_or_pd(_mm_cmplt_pd(tf, _mm_sub_pd(tn, margin)), _mm_cmple_pd(tf, _mm_xor_pd(margin, sign)));
+        const int met = ~_mm_movemask_pd(missed);
+        if ((met & 1) && !visit(k)) return;
+        if ((met & 2) && k + 1 < n && !visit(k + 1)) return;
+      }
+      return;
+    }
+#endif
+    for (int k = 0; k < n; ++k) {
+      if (MayMeetBox(p.TabOBJ[k].box) && !visit(k)) return;
+    }
+  }
+
+  // Whether the ray meets the box of object k, which MayMeetBox lets
+  // through, and where (tnear, tfar).
+  bool ObjectSpan(int k, double& tnear, double& tfar) const {
+    const ObjectBoxes& ob = p.TabOBJ[k];
+    return ob.hasBox && RayBox(O, D, ob.box, tnear, tfar);
+  }
+
+  // Object k, whose box the ray meets from tnear to tfar.
+  void Object(int k, double tnear, double tfar) {
     const ObjectEntry& e = f.objects[k];
     const ObjectBoxes& ob = p.TabOBJ[k];
-    if (!ob.hasBox) return;
     const bool octree = p.UsesOctree();
-    double tnear, tfar;
-    if (!MayMeetBox(ob.box) || !RayBox(O, D, ob.box, tnear, tfar)) return;
     if (nearestOnly && BeyondBest(tnear)) return;
     if (octree && !e.IsFacetObject()) {
       // Grids and curved objects: one marking pass over the octree serves
@@ -493,7 +574,7 @@ struct Caster {
       if (!state.marks.IsCandidate(k)) return;
     }
     if (e.IsFacetObject()) {
-      if (ob.facetTreeRoot < 0) {
+      if (ob.wideTreeRoot < 0) {
         for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
           if (octree && !ListedOnRay(p, f, k, p.FacetElement(i), O, D, state.nodeHits)) continue;
           Facet(k, i, tfar);
@@ -503,8 +584,9 @@ struct Caster {
       }
       // One hit settles a nearest cast, and a shadow cast through an opaque
       // object (while the hit list has room, so the hit is kept).
+      const SlabRay ray = Slabs(tfar);
       if (nearestOnly || (shadow && Opaque(k) && hits.Count() < HitList::kMaxHits)) {
-        NearFirst(k, tfar, ob.facetTreeRoot);
+        NearFirst(k, ray, ob.wideTreeRoot);
         return;
       }
       // Every hit, added in facet order like a pass over all the facets:
@@ -512,15 +594,8 @@ struct Caster {
       // (the test gives the same record each time).
       std::vector<int>& list = state.facetList;
       list.clear();
-      CollectHits(k, ob.facetTreeRoot, tfar, list);
-      std::sort(list.begin(), list.end());
-      const Segment segment = SegmentTo(tfar);
-      for (const int i : list) {
-        RayHit h;
-        FacetHit(k, i, segment, h);
-        Add(h);
-        if (shadow && opaqueHit) return;
-      }
+      CollectHits(k, ray, ob.wideTreeRoot, list);
+      AddInFacetOrder(k, tfar, list);
       return;
     }
     const bool curved = e.IsCurved();
@@ -539,6 +614,28 @@ struct Caster {
       }
       return !(shadow && opaqueHit);
     });
+  }
+
+  // A nearest cast over the objects whose boxes the ray meets, the
+  // nearest box first: once a box begins beyond the best hit, so do all
+  // that follow, and their objects need no walk.
+  void NearestObjectsFirst(int n) {
+    std::vector<ObjectSpanOnRay>& met = state.objectSpans;
+    met.clear();
+    ForObjectsMayMeet(n, [&](int k) {
+      ObjectSpanOnRay span{k, 0, 0};
+      if (!ObjectSpan(k, span.tnear, span.tfar)) return true;
+      // Insertion by tnear; objects at the same tnear stay in turn.
+      met.push_back(span);
+      std::size_t i = met.size() - 1;
+      for (; i > 0 && span.tnear < met[i - 1].tnear; --i) met[i] = met[i - 1];
+      met[i] = span;
+      return true;
+    });
+    for (const ObjectSpanOnRay& span : met) {
+      if (BeyondBest(span.tnear)) break;
+      Object(span.object, span.tnear, span.tfar);
+    }
   }
 
   int Run() {
@@ -569,8 +666,20 @@ struct Caster {
       state.nodeHits.NewRay();
     }
     const int n = std::min(f.objectCount, static_cast<int>(p.TabOBJ.size()));
+    if (!f.previewMaterial) {
+      if (nearestOnly) {
+        NearestObjectsFirst(n);
+        return hits.Count();
+      }
+      ForObjectsMayMeet(n, [&](int k) {
+        double tnear, tfar;
+        if (ObjectSpan(k, tnear, tfar)) Object(k, tnear, tfar);
+        return !(shadow && opaqueHit);
+      });
+      return hits.Count();
+    }
     for (int k = 0; k < n; ++k) {
-      if (f.previewMaterial && k < kPreviewSpheres) {
+      if (k < kPreviewSpheres) {
         if (k < static_cast<int>(p.spheres.size())) {
           HitList local;
           if (!SphereHits(O, D, p.spheres[k].centre, p.spheres[k].radius, k, local) && state.frameMessages++ == 0) {
@@ -579,7 +688,8 @@ struct Caster {
           for (int i = 0; i < local.Count(); ++i) Add(local[i]);
         }
       } else {
-        Object(k);
+        double tnear, tfar;
+        if (MayMeetBox(p.TabOBJ[k].box) && ObjectSpan(k, tnear, tfar)) Object(k, tnear, tfar);
       }
       if (shadow && opaqueHit) break;
     }

@@ -111,6 +111,13 @@ struct PatchCache {
   std::array<Vec3, 9> points{};
 };
 
+// Where a ray meets an object's box.
+struct ObjectSpanOnRay {
+  int object;
+  double tnear;
+  double tfar;
+};
+
 // What one tracing thread changes while it traces.
 class RayState {
  public:
@@ -118,6 +125,7 @@ class RayState {
   CandidateMarks marks;
   NodeHits nodeHits;           // octree nodes the present ray meets
   std::vector<int> facetList;  // a facet object's facets on the present ray
+  std::vector<ObjectSpanOnRay> objectSpans;  // the object boxes a nearest cast meets
   HitList hits;        // shared by all traced rays of this thread
   HitList shadowHits;  // shadow casts
   PatchCache patch;

@@ -4,6 +4,7 @@
 // same blocked or lit answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -209,6 +210,125 @@ TEST(RayCastNearestTest, EqualDistancesGoToTheEarlierObjectAndLowerFacet) {
   EXPECT_EQ(RayCastNearest(t.ts, state, target, {0, 0, 1}, one), 0);
   EXPECT_EQ(one.Count(), 0);
   EXPECT_EQ(RayCastNearest(t.ts, state, {0, 0, 0}, {0, 0, 1}, one), 0);
+}
+
+TEST(RayCastNearestTest, EqualDistancesGoToTheEarlierObjectWhateverBoxIsNearer) {
+  // Object 1 holds object 0's square and a small triangle beside the ray,
+  // halfway to the square: its box is met first, yet the tie goes to
+  // object 0.
+  MaqScene s = EmptyScene();
+  AddSquare(s, 0, 100);
+  AddFacets(s, {{-100, -100, 0}, {100, -100, 0}, {100, 100, 0}, {-100, 100, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+            {{{1, 2, 3}}, {{1, 3, 4}}, {{5, 6, 7}}});
+  Traced t(s);
+  const Vec3 target = (1.0 / 3) * (t.Point(0, 0) + t.Point(0, 1) + t.Point(0, 2));
+  const int first = t.frame.objects[1].firstPoint;
+  const Vec3 corners[3] = {{0, 0, 0}, {-5, 0, 0}, {0, -5, 0}};
+  for (int i = 0; i < 3; ++i) {
+    const Vec3 q = 0.5 * target + Vec3{5, 5, 0} + corners[i];
+    t.frame.points[first + 4 + i] = {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2])};
+  }
+  t.Prepare();
+  const Vec3 D = Normalise(target);
+  double near0, near1, tfar;
+  ASSERT_TRUE(RayBox({0, 0, 0}, D, t.prepared.TabOBJ[0].box, near0, tfar));
+  ASSERT_TRUE(RayBox({0, 0, 0}, D, t.prepared.TabOBJ[1].box, near1, tfar));
+  ASSERT_LT(near1, near0);
+  RayState state(t.ts);
+  ExpectNearestAgrees(t, state, {0, 0, 0}, D, "tie");
+  HitList one;
+  ASSERT_EQ(RayCastNearest(t.ts, state, {0, 0, 0}, D, one), 1);
+  EXPECT_EQ(one[0].object, 0);
+}
+
+// Objects are found through their boxes two at a time: a cast at nine
+// overlapping squares (an odd count) lists what casts at each alone list.
+TEST(RayCastNearestTest, EveryObjectIsFoundAsWhenItIsAlone) {
+  auto square = [](MaqScene& s, int i) { AddSquare(s, static_cast<float>(-20 * i), 10.0f + 7 * i); };
+  MaqScene all = EmptyScene();
+  for (int i = 0; i < 9; ++i) square(all, i);
+  Traced together(all);
+  together.Prepare();
+  RayState state(together.ts);
+  // Rays at each square, some past its edges.
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> across(-0.2, 1.2);
+  std::vector<Vec3> rays;
+  for (int n = 0; n < 450; ++n) {
+    const int k = n % 9;
+    const Vec3 corner = together.Point(k, 0);
+    const Vec3 target = corner + across(rng) * (together.Point(k, 1) - corner) +
+                        across(rng) * (together.Point(k, 3) - corner);
+    rays.push_back(Normalise(target));
+  }
+  std::vector<std::vector<double>> expected(rays.size()), found(rays.size());
+  for (int i = 0; i < 9; ++i) {
+    MaqScene one = EmptyScene();
+    square(one, i);
+    Traced alone(one);
+    alone.Prepare();
+    RayState own(alone.ts);
+    for (std::size_t r = 0; r < rays.size(); ++r) {
+      HitList hits;
+      for (int h = 0; h < RayCast(alone.ts, own, {0, 0, 0}, rays[r], hits, false); ++h) expected[r].push_back(hits[h].t);
+    }
+  }
+  std::size_t listed = 0;
+  for (std::size_t r = 0; r < rays.size(); ++r) {
+    HitList hits;
+    for (int h = 0; h < RayCast(together.ts, state, {0, 0, 0}, rays[r], hits, false); ++h) found[r].push_back(hits[h].t);
+    std::sort(expected[r].begin(), expected[r].end());
+    std::sort(found[r].begin(), found[r].end());
+    EXPECT_EQ(found[r], expected[r]) << r;
+    listed += found[r].size();
+  }
+  EXPECT_GT(listed, rays.size());  // rays meet several squares
+}
+
+// The wide tree of an object names each of its facets once, in a lane
+// whose box holds the facet; the objects' wide trees fill the table.
+TEST(RayCastNearestTest, WideTreeNamesEveryFacetOnceInABoxThatHoldsIt) {
+  MaqScene s = EmptyScene();
+  const int sizes[] = {1, 2, 3, 5, 6, 17, 1000};
+  for (int i = 0; i < 7; ++i) AddSoup(s, sizes[i], 0, 10 + i);
+  Traced t(s);
+  t.Prepare();
+  const PreparedScene& p = t.prepared;
+  std::size_t wideNodes = 0;
+  for (int k = 0; k < 7; ++k) {
+    const ObjectBoxes& ob = p.TabOBJ[k];
+    ASSERT_GE(ob.wideTreeRoot, 0) << k;
+    std::vector<int> named, wide{ob.wideTreeRoot};
+    while (!wide.empty()) {
+      const WideFacetNode& node = p.wideTree[static_cast<std::size_t>(wide.back())];
+      wide.pop_back();
+      ++wideNodes;
+      for (int c = 0; c < 4; ++c) {
+        if (node.lo[0][c] > node.hi[0][c]) continue;  // unused
+        if (node.child[c] >= 0) {
+          wide.push_back(node.child[c]);
+          continue;
+        }
+        const int facet = p.facetOrder[static_cast<std::size_t>(-node.child[c] - 1)];
+        named.push_back(facet);
+        const Facet& f = p.facets[static_cast<std::size_t>(facet)];
+        for (const int v : {f.a, f.b, f.c}) {
+          for (int a = 0; a < 3; ++a) {
+            EXPECT_LE(node.lo[a][c], t.frame.points[v][a]);
+            EXPECT_GE(node.hi[a][c], t.frame.points[v][a]);
+          }
+        }
+      }
+    }
+    std::vector<int> facets;
+    const ObjectEntry& e = t.frame.objects[k];
+    for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
+      if (!IsDegenerate(p.facets[i]) && p.facets[i].a >= 0) facets.push_back(i);
+    }
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(named, facets) << sizes[k] << " facets";
+  }
+  EXPECT_EQ(wideNodes, p.wideTree.size());
 }
 
 TEST(RayCastNearestTest, ShadowThroughOpaqueObjectsKeepsItsAnswer) {
