@@ -109,8 +109,8 @@ struct PassOutcome {
   CornerRing ring;    // with antialiasing: the ring that position needs
 };
 
-// Rows are jobs handed out in order to the workers; the calling thread
-// writes the finished rows in order and polls. Without antialiasing job j
+// Rows are jobs handed out in order to the workers, the calling thread
+// among them; it also writes the finished rows in order and polls. Without antialiasing job j
 // is pixel row j. With it, job j traces corner row j, then (once row j − 1
 // is traced) computes pixel row j − 1 from the two.
 class Pass {
@@ -272,25 +272,44 @@ PassOutcome Pass::Run(ScreenCounters& total) {
   bool stopped = plan_.stopAtStart || (poll_ && poll_->Poll(plan_.base));
   if (!stopped && jobs > 0) {
     std::atomic<int> next{0};
+    auto runJob = [&](int i, RayState& state, ScreenCounters& mine) {
+      complete[i] = Job(state, firstJob + i, mine);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ended[i] = true;
+      }
+      changed_.notify_all();
+    };
     auto work = [&](int w) {
       RayState state(screen_.scene);
       // Counted here and handed over at the end: neighbouring counters
       // share a cache line.
       ScreenCounters mine;
-      for (int i = next++; i < jobs && !Stopping(); i = next++) {
-        complete[i] = Job(state, firstJob + i, mine);
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          ended[i] = true;
-        }
-        changed_.notify_all();
-      }
+      for (int i = next++; i < jobs && !Stopping(); i = next++) runJob(i, state, mine);
       counts[static_cast<std::size_t>(w)] = mine;
     };
-    std::vector<std::thread> threads;
-    for (int w = 0; w < workers_; ++w) threads.emplace_back(work, w);
+    std::vector<std::thread> helpers;
+    try {
+      for (int w = 1; w < workers_; ++w) helpers.emplace_back(work, w);
+    } catch (const std::system_error&) {
+      // Fewer threads: the rows they would have taken go to the others.
+    }
+    // The calling thread is a worker too, so that no more threads run than
+    // asked for: between its rows it writes the rows finished, in order,
+    // and polls. Once no row is left it waits for the helpers' last rows.
+    RayState state(screen_.scene);
+    ScreenCounters mine;
+    bool rowsLeft = true;
     while (written < jobs && !stopped) {
-      {
+      if (rowsLeft) {
+        const int i = next++;
+        if (i < jobs) {
+          runJob(i, state, mine);
+        } else {
+          rowsLeft = false;
+        }
+      }
+      if (!rowsLeft) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, std::chrono::milliseconds(20), [&] { return ended[written].load(); });
       }
@@ -305,12 +324,13 @@ PassOutcome Pass::Run(ScreenCounters& total) {
         stopped = true;
       }
     }
+    counts[0] = mine;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stop_ = true;
     }
     changed_.notify_all();
-    for (auto& t : threads) t.join();
+    for (auto& t : helpers) t.join();
   }
   for (const auto& c : counts) {
     total.rays += c.rays;
