@@ -31,15 +31,14 @@ float FloatBelow(float x) {
 }
 float FloatAbove(float x) { return -FloatBelow(-x); }
 
-// Builds one object's tree into the node range reserved for it.
+// Builds one object's tree into the node range reserved for it, over the
+// object's range of `items`, which it puts in leaf order.
 struct TreeBuilder {
-  PreparedScene& s;
   std::vector<FacetTreeNode>& nodes;
   const FrameTables& frame;
-  const std::vector<Vec3>& centres;
+  const std::vector<Facet>& facets;
+  std::vector<TreeItem>& items;
   int next;  // the next node of the object's range
-
-  const Vec3& Centre(int facet) const { return centres[facet]; }
 
   // The box of a node's facets before it is widened.
   struct Bounds {
@@ -47,7 +46,7 @@ struct TreeBuilder {
     double hi[3] = {-kInf, -kInf, -kInf};
   };
 
-  // Node over facetOrder[first, first + count); its index. The box of an
+  // Node over items[first, first + count); its index. The box of an
   // inner node is the union of its children's, which holds the same
   // corner values as one taken over all its facets.
   int Build(int first, int count, Bounds& bounds) {
@@ -55,7 +54,7 @@ struct TreeBuilder {
     FacetTreeNode node;
     if (count <= kTreeLeaf) {
       for (int i = first; i < first + count; ++i) {
-        const Facet& f = s.facets[s.facetOrder[i]];
+        const Facet& f = facets[items[i].facet];
         for (const int v : {f.a, f.b, f.c}) {
           for (int a = 0; a < 3; ++a) {
             bounds.lo[a] = std::min<double>(bounds.lo[a], frame.points[v][a]);
@@ -68,7 +67,7 @@ struct TreeBuilder {
     } else {
       double clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
       for (int i = first; i < first + count; ++i) {
-        const Vec3& c = Centre(s.facetOrder[i]);
+        const Vec3& c = items[i].centre;
         for (int a = 0; a < 3; ++a) {
           clo[a] = std::min(clo[a], c[a]);
           chi[a] = std::max(chi[a], c[a]);
@@ -79,10 +78,12 @@ struct TreeBuilder {
         if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
       }
       const int half = count / 2;
-      std::nth_element(s.facetOrder.begin() + first, s.facetOrder.begin() + first + half,
-                       s.facetOrder.begin() + first + count, [&](int x, int y) {
-                         const double cx = Centre(x)[axis], cy = Centre(y)[axis];
-                         return cx < cy || (cx == cy && x < y);
+      // A total order: the halves, and so the whole tree, do not depend on
+      // how the selection moves the items.
+      std::nth_element(items.begin() + first, items.begin() + first + half, items.begin() + first + count,
+                       [axis](const TreeItem& x, const TreeItem& y) {
+                         const double cx = x.centre[axis], cy = y.centre[axis];
+                         return cx < cy || (cx == cy && x.facet < y.facet);
                        });
       Bounds low, high;
       Build(first, half, low);
@@ -197,11 +198,12 @@ FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(
     s.facetOrder.resize(facets);
     nodes_.resize(nodes);
     s.wideTree.resize(wide);
-    centres_.resize(s.facets.size());
+    items_.resize(facets);
   } catch (const std::bad_alloc&) {
     s.facetOrder = {};
     nodes_ = {};
     s.wideTree = {};
+    items_ = {};
     jobs_.clear();
   }
 }
@@ -223,7 +225,7 @@ void FacetTreeBuild::Finish() {
   helpers_.clear();
   // The wide trees hold all the walk needs.
   nodes_ = {};
-  centres_ = {};
+  items_ = {};
 }
 
 void FacetTreeBuild::Work() {
@@ -234,12 +236,12 @@ void FacetTreeBuild::Work() {
     for (int i = e.firstFacet; i < e.firstFacet + e.facetCount; ++i) {
       const Facet& f = s_.facets[i];
       if (!TreeFacet(f)) continue;
-      s_.facetOrder[n++] = i;
-      centres_[i] = ToVec3(frame_.points[f.a]) + ToVec3(frame_.points[f.b]) + ToVec3(frame_.points[f.c]);
+      items_[n++] = {ToVec3(frame_.points[f.a]) + ToVec3(frame_.points[f.b]) + ToVec3(frame_.points[f.c]), i};
     }
-    TreeBuilder builder{s_, nodes_, frame_, centres_, job.firstNode};
+    TreeBuilder builder{nodes_, frame_, s_.facets, items_, job.firstNode};
     TreeBuilder::Bounds bounds;
     const int root = builder.Build(job.first, job.count, bounds);
+    for (int i = job.first; i < job.first + job.count; ++i) s_.facetOrder[i] = items_[i].facet;
     s_.TabOBJ[job.object].wideTreeRoot = WideBuilder{s_, nodes_, job.firstWide}.Build(root);
   }
 }

@@ -18,6 +18,13 @@
 
 namespace tessaran {
 
+// A facet of a tree being built, with three times its centre: the build
+// reads the centres in the order it moves the facets.
+struct TreeItem {
+  Vec3 centre;
+  int facet;
+};
+
 class FacetTreeBuild {
  public:
   // Plans the trees of the scene's facet objects that have a box and sizes
@@ -51,7 +58,7 @@ class FacetTreeBuild {
   PreparedScene& s_;
   const FrameTables& frame_;
   std::vector<Job> jobs_;
-  std::vector<Vec3> centres_;  // of every facet (three times the centre), filled by its job
+  std::vector<TreeItem> items_;  // the trees' facets with their centres, in facetOrder's ranges
   std::vector<FacetTreeNode> nodes_;  // the binary trees, one after another, until the wide ones are made
   std::atomic<std::size_t> nextJob_{0};
   std::vector<std::thread> helpers_;

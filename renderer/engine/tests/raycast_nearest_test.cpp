@@ -331,6 +331,42 @@ TEST(RayCastNearestTest, WideTreeNamesEveryFacetOnceInABoxThatHoldsIt) {
   EXPECT_EQ(wideNodes, p.wideTree.size());
 }
 
+TEST(RayCastNearestTest, FacetTreesDoNotDependOnTheThreadCount) {
+  MaqScene s = EmptyScene();
+  for (int i = 0; i < 5; ++i) AddSoup(s, 150 + 70 * i, 0, 30 + i);
+  // Nine copies of one triangle: their centres are equal on every axis, so
+  // only the facet numbers order them, lower ones first.
+  std::vector<std::array<float, 3>> points;
+  std::vector<std::array<int, 3>> faces;
+  for (int i = 0; i < 9; ++i) {
+    points.insert(points.end(), {{0, 0, 5}, {4, 0, 5}, {0, 4, 5}});
+    faces.push_back({3 * i + 1, 3 * i + 2, 3 * i + 3});
+  }
+  AddFacets(s, points, faces);
+  Traced one(s);
+  one.settings.threads = 1;
+  one.Prepare();
+  const PreparedScene& p = one.prepared;
+  const ObjectEntry& pile = one.frame.objects[5];
+  std::vector<int> pileOrder;
+  for (const int facet : p.facetOrder) {
+    if (facet >= pile.firstFacet && facet < pile.firstFacet + pile.facetCount) pileOrder.push_back(facet);
+  }
+  ASSERT_EQ(pileOrder.size(), 9u);
+  EXPECT_TRUE(std::is_sorted(pileOrder.begin(), pileOrder.end()));
+  for (const int threads : {2, 4}) {
+    Traced more(s);
+    more.settings.threads = threads;
+    more.Prepare();
+    const PreparedScene& q = more.prepared;
+    EXPECT_EQ(p.facetOrder, q.facetOrder) << threads << " threads";
+    ASSERT_EQ(p.wideTree.size(), q.wideTree.size()) << threads << " threads";
+    EXPECT_EQ(std::memcmp(p.wideTree.data(), q.wideTree.data(), p.wideTree.size() * sizeof(WideFacetNode)), 0)
+        << threads << " threads";
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(p.TabOBJ[k].wideTreeRoot, q.TabOBJ[k].wideTreeRoot) << k;
+  }
+}
+
 TEST(RayCastNearestTest, ShadowThroughOpaqueObjectsKeepsItsAnswer) {
   MaqScene s = EmptyScene();
   AddSoup(s, 2000, 0, 4);
