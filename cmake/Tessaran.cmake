@@ -33,3 +33,17 @@ endfunction()
 # The shared sample files lie beside the repository.
 set(TESSARAN_TESTDATA_DIR "${PROJECT_SOURCE_DIR}/../shared/testdata" CACHE PATH
     "Sample files made by other programs, with reference decodings")
+
+# tessaran_windows_library(NAME LIBRARY HEADER FUNCTION): libNAME.so in the
+# program directory, a program's windows (the static library LIBRARY) behind
+# one export, RunWindows, which calls FUNCTION declared in HEADER. The program
+# loads it only to open its windows, so that its batch mode starts without
+# loading Qt. Like the picker it keeps its own copies of the static libraries
+# it is built from, none of them exported.
+function(tessaran_windows_library name library header function)
+  add_library(${name} MODULE ${PROJECT_SOURCE_DIR}/ui/windows_entry.cpp)
+  target_link_libraries(${name} PRIVATE ${library})
+  target_compile_definitions(${name} PRIVATE TESSARAN_WINDOWS_HEADER="${header}" TESSARAN_RUN_WINDOWS=${function})
+  set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL)
+endfunction()

@@ -35,4 +35,12 @@ class DynLib {
   std::string systemName_;
 };
 
+// A program's windows live in a library of their own, so that its batch mode
+// starts without loading Qt. This loads that library by its system name
+// ("RZWIN.DLL") and calls its `RunWindows` with main()'s arguments; the
+// library then stays loaded until the program ends. Returns the windows' exit
+// status; when the library or its entry cannot be loaded, says why on stderr
+// and returns `failed`.
+int RunWindowsLibrary(std::string_view systemName, int argc, char** argv, int failed);
+
 }  // namespace tessaran

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/dynlib.h"
 #include "platform/sysinfo.h"
 #include "player/batch.h"
-#include "player/windows/run_windows.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   for (const std::string& a : arguments) options = options || a.rfind("--", 0) == 0;
   if (!options && tessaran::DisplayAvailable()) {
     if (tessaran::ConsoleOpen()) tessaran::Trace("TOVIX Alloc console OK\n");
-    return tessaran::player::RunPlayerWindows(argc, argv);
+    return tessaran::RunWindowsLibrary("TOVIXWIN.DLL", argc, argv, tessaran::player::kFailure);
   }
   return tessaran::player::RunCommandLine(arguments, std::cout, std::cerr);
 }

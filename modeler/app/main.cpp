@@ -8,8 +8,8 @@
 #include "messages/message_library.h"
 #include "modeler/app/batch.h"
 #include "modeler/app/link_batch.h"
-#include "modeler/app/windows/run_windows.h"
 #include "platform/console.h"
+#include "platform/dynlib.h"
 #include "platform/report.h"
 #include "platform/sysinfo.h"
 
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   }
   tessaran::ConsoleOpen();
   if (!AsksForBatch(args) && args.size() <= 1 && tessaran::DisplayAvailable()) {
-    return tessaran::RunModelerWindows(argc, argv);
+    return tessaran::RunWindowsLibrary("QMXWIN.DLL", argc, argv, tessaran::kBatchFailed);
   }
   // Numbered messages print the text of the language's library.
   tessaran::MessageLibrary messages(tessaran::MessageProgram::Modeler);

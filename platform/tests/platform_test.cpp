@@ -43,6 +43,16 @@ TEST(DynLib, MissingLibraryGivesTheReason) {
   EXPECT_FALSE(ProgramDirectory().empty());
 }
 
+TEST(DynLib, MissingWindowsLibraryIsToldAndGivesTheFailureStatus) {
+  char program[] = "/somewhere/rz";
+  char* argv[] = {program, nullptr};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunWindowsLibrary("NOSUCHWIN.DLL", 1, argv, 7), 7);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.rfind("rz: cannot open the windows: ", 0), 0u) << said;
+  EXPECT_NE(said.find("libnosuchwin.so"), std::string::npos) << said;
+}
+
 TEST(SysInfo, MemoryAndDiskFiguresAreReal) {
   EXPECT_GT(AvailableMemory(), 1u << 20);
   EXPECT_GT(FreeDiskSpace(TemporaryDirectory()), 0u);

@@ -6,11 +6,11 @@
 
 #include "messages/message_library.h"
 #include "platform/console.h"
+#include "platform/dynlib.h"
 #include "platform/report.h"
 #include "platform/sysinfo.h"
 #include "renderer/app/batch.h"
 #include "renderer/app/show_result.h"
-#include "renderer/app/windows/run_windows.h"
 
 namespace {
 
@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
     return tessaran::kRzDone;
   }
   tessaran::ConsoleOpen();
-  if (!AsksForBatch(args) && tessaran::DisplayAvailable()) return tessaran::RunRendererWindows(argc, argv);
+  if (!AsksForBatch(args) && tessaran::DisplayAvailable()) {
+    return tessaran::RunWindowsLibrary("RZWIN.DLL", argc, argv, tessaran::kRzFailed);
+  }
   // Numbered messages print the text of the language's library.
   tessaran::MessageLibrary messages(tessaran::MessageProgram::Renderer);
   if (!messages.LoadConfigured()) return tessaran::kRzFailed;

@@ -204,6 +204,17 @@ TEST_F(RzProgram, WithoutAFileTheBundledDemoIsRendered) {
   EXPECT_FALSE(fs::exists(dir_ / "demo" / "DEMO0001.TGA"));
 }
 
+// The windows live in a library of their own: a batch render (on a farm
+// machine, say) never loads Qt, which would cost each render's start.
+TEST_F(RzProgram, ABatchRenderNeverLoadsQt) {
+  const Result r = Rz("LD_DEBUG=files '" + std::string(RZ_PROGRAM) + "' --batch --size 8x6 --last 0 --format24 TGA --out " +
+                          Path("farm"),
+                      false);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("librzlngeng.so"), std::string::npos) << "the loader's trace is missing";
+  EXPECT_EQ(r.err.find("libQt6"), std::string::npos) << r.err;
+}
+
 // A plain render tells the user only its own lines and the questions it
 // answered; the libraries' progress captions (pictures loaded, recorded,
 // reduced) are diagnostic lines, shown with KORVANDBG only.
