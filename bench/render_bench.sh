@@ -16,7 +16,9 @@
 # colours, lamps and the camera (bench/scene_to_qmx.py); a render project
 # next to the scene file sets size, square pixels, sky, ground and depth.
 # Wall time is taken around the whole process of either renderer; "POV
-# trace s" is POV-Ray's own "Trace Time". Covered pixels (not sky) of both
+# trace s" is POV-Ray's own "Trace Time". "ours 2/1" divides the medians of
+# the thread counts, "best 2/1" their shortest runs (the runs least slowed
+# by the rest of the machine). Covered pixels (not sky) of both
 # pictures are counted on the no-AA renders.
 #
 # Last, with S1 among the scenes, the primary-ray throughput of one thread:
@@ -68,6 +70,7 @@ fi
 now() { date +%s.%N; }
 calc() { awk "BEGIN { print $* }"; }
 median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+shortest() { sort -g | head -1; }
 
 # One timed run of a command; prints the wall seconds; its stderr goes to $LOG.
 timed() {
@@ -82,8 +85,9 @@ povflags() {
   if [ "$1" = 0 ]; then echo "-A"; else echo "+A0.3 +AM2 +R3 -J"; fi
 }
 
-declare -A OURS
-printf '%-11s %7s %3s %10s %10s %12s %7s %9s\n' scene threads AA "ours s" "POV s" "POV trace s" ratio "ours 2/1"
+declare -A OURS BEST
+printf '%-11s %7s %3s %10s %10s %12s %7s %9s %9s\n' scene threads AA "ours s" "POV s" "POV trace s" ratio "ours 2/1" \
+  "best 2/1"
 for scene in $SCENES; do
   json="$OUT/scenes/$scene.json"
   work="$OUT/renders/$scene"
@@ -122,10 +126,14 @@ for scene in $SCENES; do
       p=$(printf '%s\n' ${pov[$threads]} | median)
       tr=$(printf '%s\n' ${trace[$threads]} | median)
       OURS[$scene,$aa,$threads]=$o
-      scaling=""
-      [ "$threads" != 1 ] && [ -n "${OURS[$scene,$aa,1]:-}" ] && scaling=$(calc "$o / ${OURS[$scene,$aa,1]}")
-      printf '%-11s %7s %3s %10.3f %10.3f %12.3f %7.2f %9s\n' "$scene" "$threads" "$aa" "$o" "$p" "$tr" \
-        "$(calc "$o / $p")" "$( [ -n "$scaling" ] && printf '%.2f' "$scaling")"
+      BEST[$scene,$aa,$threads]=$(printf '%s\n' ${ours[$threads]} | shortest)
+      scaling="" best=""
+      if [ "$threads" != 1 ] && [ -n "${OURS[$scene,$aa,1]:-}" ]; then
+        scaling=$(printf '%.2f' "$(calc "$o / ${OURS[$scene,$aa,1]}")")
+        best=$(printf '%.2f' "$(calc "${BEST[$scene,$aa,$threads]} / ${BEST[$scene,$aa,1]}")")
+      fi
+      printf '%-11s %7s %3s %10.3f %10.3f %12.3f %7.2f %9s %9s\n' "$scene" "$threads" "$aa" "$o" "$p" "$tr" \
+        "$(calc "$o / $p")" "$scaling" "$best"
       if [ "$aa" = 0 ]; then
         bmp=$(ls "$work/out_t$threads"/*.BMP | head -1)
         cp "$bmp" "$work/ours_t$threads.BMP"
