@@ -34,10 +34,10 @@ float FloatAbove(float x) { return -FloatBelow(-x); }
 // Builds one object's tree into the node range reserved for it, over the
 // object's range of `items`, which it puts in leaf order.
 struct TreeBuilder {
-  std::vector<FacetTreeNode>& nodes;
+  UnsetVector<FacetTreeNode>& nodes;
   const FrameTables& frame;
   const std::vector<Facet>& facets;
-  std::vector<TreeItem>& items;
+  UnsetVector<TreeItem>& items;
   int next;  // the next node of the object's range
 
   // The box of a node's facets before it is widened.
@@ -51,7 +51,7 @@ struct TreeBuilder {
   // corner values as one taken over all its facets.
   int Build(int first, int count, Bounds& bounds) {
     const int index = next++;
-    FacetTreeNode node;
+    FacetTreeNode node{};
     if (count <= kTreeLeaf) {
       for (int i = first; i < first + count; ++i) {
         const Facet& f = facets[items[i].facet];
@@ -113,7 +113,7 @@ static_assert(kTreeLeaf == 1);
 // Builds the wide nodes of one object's tree into the range reserved for it.
 struct WideBuilder {
   PreparedScene& s;
-  const std::vector<FacetTreeNode>& nodes;
+  const UnsetVector<FacetTreeNode>& nodes;
   int next;  // the next wide node of the object's range
 
   // The wide node over the children's children of node `binary` (or over
@@ -181,7 +181,9 @@ bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
 }  // namespace
 
 FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(s), frame_(frame) {
-  // Both tables get their exact sizes, each object its ranges in them.
+  // Both tables get their exact sizes, each object its ranges in them;
+  // they are left unset, to be filled (and their pages first touched) by
+  // the threads that build the trees.
   std::size_t facets = 0, nodes = 0, wide = 0;
   for (int k = 0; k < s.objectCount; ++k) {
     const ObjectEntry& e = frame.objects[k];

@@ -58,8 +58,8 @@ class FacetTreeBuild {
   PreparedScene& s_;
   const FrameTables& frame_;
   std::vector<Job> jobs_;
-  std::vector<TreeItem> items_;  // the trees' facets with their centres, in facetOrder's ranges
-  std::vector<FacetTreeNode> nodes_;  // the binary trees, one after another, until the wide ones are made
+  UnsetVector<TreeItem> items_;  // the trees' facets with their centres, in facetOrder's ranges
+  UnsetVector<FacetTreeNode> nodes_;  // the binary trees, one after another, until the wide ones are made
   std::atomic<std::size_t> nextJob_{0};
   std::vector<std::thread> helpers_;
 };

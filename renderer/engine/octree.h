@@ -14,6 +14,7 @@
 #include "renderer/engine/engine.h"
 #include "renderer/engine/facets.h"
 #include "renderer/engine/pools.h"
+#include "renderer/engine/unset_vector.h"
 
 namespace tessaran {
 
@@ -65,10 +66,10 @@ struct ObjectBoxes {
 // `count` entries of the facet order from `first`; an inner node's
 // children are the next node and `first`.
 struct FacetTreeNode {
-  float lo[3] = {0, 0, 0};
-  float hi[3] = {0, 0, 0};
-  std::int32_t first = 0;
-  std::int32_t count = 0;
+  float lo[3];
+  float hi[3];
+  std::int32_t first;
+  std::int32_t count;
 };
 
 // The facet tree with two levels of nodes made one: a node of the wide
@@ -177,8 +178,8 @@ struct PreparedScene {
   CandidateMarks OctreeFlags;  // the calling thread's flags
   std::vector<SphereDescription> spheres;
   ViewPyramid pyramid;
-  std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
-  std::vector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
+  UnsetVector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
+  UnsetVector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
   ObjectBoxRows objectBoxRows;           // the boxes of TabOBJ
   // The octree leaves that list each facet: those of facet i are
   // facetLeaves[facetLeafStart[i] … facetLeafStart[i + 1]). Empty without
