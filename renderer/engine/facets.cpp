@@ -6,6 +6,7 @@
 
 #include "platform/console.h"
 #include "platform/report.h"
+#include "renderer/engine/parallel_ranges.h"
 #include "renderer/engine/vecmath.h"
 
 namespace tessaran {
@@ -23,6 +24,8 @@ enum : int {
 constexpr double kMinCross = 1e-6;
 constexpr double kSamePosition = 0.001;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
+// Facets a thread makes at least: fewer are made sooner than a thread starts.
+constexpr std::size_t kFacetGrain = 10000;
 
 // A grid whose mesh its points can hold.
 bool GridUsable(const ObjectEntry& e) {
@@ -53,9 +56,10 @@ Facet EmptySlot() {
   return f;
 }
 
-void FacetsOfFaces(const FrameTables& frame, const ObjectEntry& e, Facet* out) {
+// Slots [from, to) of a facet object, into out (the object's first slot).
+void FacetsOfFaces(const FrameTables& frame, const ObjectEntry& e, int from, int to, Facet* out) {
   const FaceGroup& group = frame.faceGroups[e.faceGroup - 1];
-  for (int i = 0; i < e.facetCount; ++i) {
+  for (int i = from; i < to; ++i) {
     const int index = group.firstFace + i;
     int v[3] = {-1, -1, -1};
     if (index >= 0 && index < static_cast<int>(frame.faces.size())) {
@@ -69,15 +73,18 @@ void FacetsOfFaces(const FrameTables& frame, const ObjectEntry& e, Facet* out) {
   }
 }
 
-void FacetsOfGrid(const FrameTables& frame, const ObjectEntry& e, Facet* out) {
-  for (int i = 0; i < e.facetCount; ++i) out[i] = EmptySlot();
-  for (int b = 0; b + 1 < e.nv; ++b) {
-    for (int a = 0; a + 1 < e.nu; ++a) {
-      const int p = e.firstPoint + b * e.nu + a;
-      const int slot = 2 * (b * e.nu + a);
-      out[slot] = MakeFacet(frame, p, p + 1, p + e.nu + 1);
-      out[slot + 1] = MakeFacet(frame, p, p + e.nu, p + e.nu + 1);
+// Slots [from, to) of a polygon grid: the two triangles of the cell at
+// grid point (a, b) in slots 2·(b·nu + a) and the one after; the slots of
+// the last column and row hold none.
+void FacetsOfGrid(const FrameTables& frame, const ObjectEntry& e, int from, int to, Facet* out) {
+  for (int slot = from; slot < to; ++slot) {
+    const int a = slot / 2 % e.nu, b = slot / 2 / e.nu;
+    if (a + 1 >= e.nu || b + 1 >= e.nv) {
+      out[slot] = EmptySlot();
+      continue;
     }
+    const int p = e.firstPoint + b * e.nu + a;
+    out[slot] = slot % 2 == 0 ? MakeFacet(frame, p, p + 1, p + e.nu + 1) : MakeFacet(frame, p, p + e.nu, p + e.nu + 1);
   }
 }
 
@@ -183,7 +190,7 @@ int FacetSlots(const ObjectEntry& e, const std::vector<FaceGroup>& groups) {
   return 0;
 }
 
-bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& hooks) {
+bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& hooks, int threads) {
   std::int64_t total = 0;
   for (ObjectEntry& e : frame.objects) {
     e.firstFacet = static_cast<int>(std::min<std::int64_t>(total, INT32_MAX));
@@ -198,14 +205,20 @@ bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& ho
     ShowMessage(MessageKind::Error, kMsgFacetMemory, static_cast<int>(total * sizeof(Facet) / 1024));
     return false;
   }
-  for (const ObjectEntry& e : frame.objects) {
-    if (e.facetCount == 0) continue;
-    if (e.IsFacetObject()) {
-      FacetsOfFaces(frame, e, &facets[e.firstFacet]);
-    } else {
-      FacetsOfGrid(frame, e, &facets[e.firstFacet]);
+  // Each thread fills a range of the table, object by object.
+  ForRanges(facets.size(), threads, kFacetGrain, [&](std::size_t begin, std::size_t end) {
+    for (const ObjectEntry& e : frame.objects) {
+      const auto first = static_cast<std::size_t>(e.firstFacet);
+      const std::size_t from = std::max(first, begin), to = std::min(first + static_cast<std::size_t>(e.facetCount), end);
+      if (from >= to) continue;
+      const int i = static_cast<int>(from - first), j = static_cast<int>(to - first);
+      if (e.IsFacetObject()) {
+        FacetsOfFaces(frame, e, i, j, &facets[first]);
+      } else {
+        FacetsOfGrid(frame, e, i, j, &facets[first]);
+      }
     }
-  }
+  });
   if (hooks.WantsPreview()) {
     const ViewPyramid pyramid = MakeViewPyramid(frame.camera, frame.mapping, frame.width, frame.height);
     for (const Facet& f : facets) {

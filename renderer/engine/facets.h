@@ -29,9 +29,9 @@ inline bool IsDegenerate(const Facet& f) { return f.normal[0] == kDegenerateNorm
 // point of a polygon grid (2·nu·nv), none for a curved object.
 int FacetSlots(const ObjectEntry& object, const std::vector<FaceGroup>& groups);
 
-// Sets each object's first facet and fills the facet table. False after
-// message 275 when the table cannot be held.
-bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& hooks);
+// Sets each object's first facet and fills the facet table, on up to
+// `threads` threads. False after message 275 when the table cannot be held.
+bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& hooks, int threads = 1);
 
 // Phong normals of every object in smooth mode (message 277, and 278 or
 // 279 per point); sets each object's first normal. False after message 276

@@ -539,7 +539,7 @@ bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, Engi
 
 int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks& hooks, PreparedScene& s) {
   ReleaseScene(s);
-  if (!BuildFacets(frame, s.facets, hooks)) return 0;
+  if (!BuildFacets(frame, s.facets, hooks, WorkerCount(settings.threads))) return 0;
   if (!BuildPhongNormals(frame, s.facets, s.NPhong, hooks)) return 0;
   s.objectCount = frame.objectCount;
   s.maxNodeElem = std::clamp(settings.octreeMaxNodeElem, 1, 1000);
