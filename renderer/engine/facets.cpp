@@ -277,7 +277,7 @@ void RefineLine(const Vec3* in, int n, int inStride, Vec3* out, int outStride) {
 
 }  // namespace
 
-std::vector<Vec3> RefineNet(const std::vector<std::array<float, 3>>& points, int first, int nu, int nv) {
+std::vector<Vec3> RefineNet(std::span<const std::array<float, 3>> points, int first, int nu, int nv) {
   if (nu < 2 || nv < 2 || first < 0 || first + std::int64_t{nu} * nv > static_cast<std::int64_t>(points.size())) {
     return {};
   }
@@ -291,7 +291,7 @@ std::vector<Vec3> RefineNet(const std::vector<std::array<float, 3>>& points, int
   return refined;
 }
 
-Vec3 PatchPoint(const std::vector<std::array<float, 3>>& points, int first, int nu, int i, int j, double s,
+Vec3 PatchPoint(std::span<const std::array<float, 3>> points, int first, int nu, int i, int j, double s,
                 double t) {
   const double bs[3] = {(1 - s) * (1 - s) / 2, (1 - s) * s + 0.5, s * s / 2};
   const double bt[3] = {(1 - t) * (1 - t) / 2, (1 - t) * t + 0.5, t * t / 2};

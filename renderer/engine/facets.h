@@ -2,6 +2,7 @@
 // pyramid: the forms of a frame's geometry that the ray tracer works on.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "renderer/engine/engine.h"
@@ -43,11 +44,11 @@ bool BuildPhongNormals(FrameTables& frame, const std::vector<Facet>& facets, std
 // column, of n points becomes 2·n − 2, the first and last kept and each span
 // (Pi, Pi+1) giving 0.75·Pi + 0.25·Pi+1 and 0.25·Pi + 0.75·Pi+1 in between.
 // Row order, (2·nu − 2) points per row. Empty for nets under 2 × 2.
-std::vector<Vec3> RefineNet(const std::vector<std::array<float, 3>>& points, int first, int nu, int nv);
+std::vector<Vec3> RefineNet(std::span<const std::array<float, 3>> points, int first, int nu, int nv);
 
 // The uniform quadratic B-spline surface over an unrefined net: the point
 // of cell (i, j) at local parameters s, t in [0, 1].
-Vec3 PatchPoint(const std::vector<std::array<float, 3>>& points, int first, int nu, int i, int j, double s,
+Vec3 PatchPoint(std::span<const std::array<float, 3>> points, int first, int nu, int i, int j, double s,
                 double t);
 
 // The four side planes through the eye and the edges of the output image.

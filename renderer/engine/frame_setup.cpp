@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "platform/console.h"
 #include "renderer/engine/parallel_ranges.h"
@@ -179,12 +180,14 @@ std::uint16_t BlendColour(std::uint16_t a, std::uint16_t b, double t) {
   return static_cast<std::uint16_t>(out);
 }
 
-void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
+namespace {
+
+// Everything of the keyframe but its points.
+void KeyframeEntries(const MaqScene& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
   const int n = std::max(0, std::min<int>(scene.objectCount, static_cast<int>(scene.objects.size()) - 1));
   const int totalPoints = static_cast<int>(scene.points.size());
   key.camera = scene.camera;
   key.lamps = scene.lamps;
-  key.points = scene.points;
   key.objects.assign(n, ObjectEntry{});
   key.materials.assign(n, MaterialEntry{});
   int groups = 0;
@@ -221,6 +224,19 @@ void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGro
     m.col = o.col;
     m.isDefault = !(o.reflection || o.transmission || o.refraction || o.kSpec || o.nSpec);
   }
+}
+
+}  // namespace
+
+void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
+  KeyframeEntries(scene, key, faceGroups);
+  key.points = scene.points;
+}
+
+void KeyframeFromScene(MaqScene&& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
+  KeyframeEntries(scene, key, faceGroups);
+  key.points = std::move(scene.points);
+  scene.points.clear();
 }
 
 bool KeyframesMatch(const Keyframe& a, const Keyframe& b) {

@@ -348,7 +348,7 @@ bool SizeHeaps(const FrameTables& frame, const RenderSettings& settings, Prepare
 }
 
 
-bool FacetMeetsBox(const Facet& f, const std::vector<std::array<float, 3>>& points, const Boite& box) {
+bool FacetMeetsBox(const Facet& f, std::span<const std::array<float, 3>> points, const Boite& box) {
   const Vec3 v[3] = {ToVec3(points[f.a]), ToVec3(points[f.b]), ToVec3(points[f.c])};
   for (const Vec3& p : v) {
     if (Inside(p, box)) return true;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "renderer/engine/engine.h"
@@ -223,7 +224,7 @@ bool MakeObjectTree(PreparedScene& prepared, const FrameTables& frame, int k, En
 bool MakeOctree(PreparedScene& prepared, const FrameTables& frame, PoolIndex node, EngineHooks& hooks);
 
 // Whether a facet meets a box (bounds included).
-bool FacetMeetsBox(const Facet& facet, const std::vector<std::array<float, 3>>& points, const Boite& box);
+bool FacetMeetsBox(const Facet& facet, std::span<const std::array<float, 3>> points, const Boite& box);
 
 // Slab test of a ray (unit direction) against a box: a hit when the ray's
 // span in the box is not empty and not behind the origin; tnear and tfar
