@@ -78,13 +78,7 @@ struct TreeBuilder {
         if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
       }
       const int half = count / 2;
-      // A total order: the halves, and so the whole tree, do not depend on
-      // how the selection moves the items.
-      std::nth_element(items.begin() + first, items.begin() + first + half, items.begin() + first + count,
-                       [axis](const TreeItem& x, const TreeItem& y) {
-                         const double cx = x.centre[axis], cy = y.centre[axis];
-                         return cx < cy || (cx == cy && x.facet < y.facet);
-                       });
+      SelectLowerHalf(items.data() + first, count, half, axis);
       Bounds low, high;
       Build(first, half, low);
       node.first = Build(first + half, count - half, high);
@@ -179,6 +173,51 @@ std::size_t TreeNodes(std::size_t count) {
 bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
 
 }  // namespace
+
+// Whether x comes before y along `axis`: by centre, then by facet, a total
+// order, so the halves of a node, and with them the whole tree, do not
+// depend on how the selection moves the items. Without branches: which way
+// a comparison goes is as good as random in a selection.
+bool ComesBefore(const TreeItem& x, const TreeItem& y, int axis) {
+  const double cx = x.centre[axis], cy = y.centre[axis];
+  return (cx < cy) | ((cx == cy) & (x.facet < y.facet));
+}
+
+// Moves the `half` items of items[0, count) that come first along `axis`
+// in front of the others. A quickselect on the median of three whose
+// partition swaps without branches; a run that makes too little progress
+// (and the last few items) goes to std::nth_element, which puts the same
+// items in front.
+void SelectLowerHalf(TreeItem* items, int count, int half, int axis) {
+  constexpr int kSmall = 24;
+  auto before = [axis](const TreeItem& x, const TreeItem& y) { return ComesBefore(x, y, axis); };
+  int lo = 0, hi = count;  // the items at `half` and before it that are not yet in place lie in [lo, hi)
+  for (int rounds = 2 * std::bit_width(static_cast<unsigned>(count)); hi - lo > kSmall && rounds > 0; --rounds) {
+    // The median of the first, middle and last items as the pivot, put last.
+    int a = lo, b = lo + (hi - lo) / 2, c = hi - 1;
+    if (before(items[b], items[a])) std::swap(a, b);
+    if (before(items[c], items[b])) b = before(items[c], items[a]) ? a : c;
+    std::swap(items[b], items[hi - 1]);
+    const TreeItem pivot = items[hi - 1];
+    // [lo, store) come before the pivot, [store, i) after it.
+    int store = lo;
+    for (int i = lo; i < hi - 1; ++i) {
+      const TreeItem item = items[i];
+      const bool less = before(item, pivot);
+      items[i] = items[store];
+      items[store] = item;
+      store += less;
+    }
+    std::swap(items[store], items[hi - 1]);
+    if (store == half) return;
+    if (store < half) {
+      lo = store + 1;
+    } else {
+      hi = store;
+    }
+  }
+  if (lo < half && half < hi) std::nth_element(items + lo, items + half, items + hi, before);
+}
 
 FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(s), frame_(frame) {
   // Both tables get their exact sizes, each object its ranges in them;

@@ -25,6 +25,14 @@ struct TreeItem {
   int facet;
 };
 
+// Whether x comes before y in the order a node's facets are split in along
+// `axis` (0 … 2): by centre, then by facet number.
+bool ComesBefore(const TreeItem& x, const TreeItem& y, int axis);
+
+// Moves the `half` items of items[0, count) that come first along `axis`
+// in front of the others, in no particular order.
+void SelectLowerHalf(TreeItem* items, int count, int half, int axis);
+
 class FacetTreeBuild {
  public:
   // Plans the trees of the scene's facet objects that have a box and sizes
