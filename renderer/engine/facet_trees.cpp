@@ -174,15 +174,6 @@ bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
 
 }  // namespace
 
-// Whether x comes before y along `axis`: by centre, then by facet, a total
-// order, so the halves of a node, and with them the whole tree, do not
-// depend on how the selection moves the items. Without branches: which way
-// a comparison goes is as good as random in a selection.
-bool ComesBefore(const TreeItem& x, const TreeItem& y, int axis) {
-  const double cx = x.centre[axis], cy = y.centre[axis];
-  return (cx < cy) | ((cx == cy) & (x.facet < y.facet));
-}
-
 // Moves the `half` items of items[0, count) that come first along `axis`
 // in front of the others. A quickselect on the median of three whose
 // partition swaps without branches; a run that makes too little progress
