@@ -36,7 +36,7 @@ float FloatAbove(float x) { return -FloatBelow(-x); }
 struct TreeBuilder {
   UnsetVector<FacetTreeNode>& nodes;
   const FrameTables& frame;
-  const std::vector<Facet>& facets;
+  const FacetTable& facets;
   UnsetVector<TreeItem>& items;
   int next;  // the next node of the object's range
 

@@ -95,7 +95,7 @@ struct Incidence {
   std::vector<int> facet;  // facet index × 2 + (1 for a negated normal)
 };
 
-Incidence PointIncidence(const ObjectEntry& e, const std::vector<Facet>& facets, bool grid) {
+Incidence PointIncidence(const ObjectEntry& e, const FacetTable& facets, bool grid) {
   Incidence inc;
   inc.start.assign(e.pointCount + 1, 0);
   auto each = [&](auto&& visit) {
@@ -120,7 +120,7 @@ Incidence PointIncidence(const ObjectEntry& e, const std::vector<Facet>& facets,
 // of the facets that use it or a point within 0.001 of it on each axis.
 // Points at one position share the work; the neighbours of a position are
 // found by a sweep along x.
-void ObjectPhong(const FrameTables& frame, const ObjectEntry& e, const std::vector<Facet>& facets, bool grid,
+void ObjectPhong(const FrameTables& frame, const ObjectEntry& e, const FacetTable& facets, bool grid,
                  Vec3* out, EngineHooks& hooks) {
   const Incidence inc = PointIncidence(e, facets, grid);
   auto at = [&](int p) { return frame.points[e.firstPoint + p]; };
@@ -190,7 +190,7 @@ int FacetSlots(const ObjectEntry& e, const std::vector<FaceGroup>& groups) {
   return 0;
 }
 
-bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& hooks, int threads) {
+bool BuildFacets(FrameTables& frame, FacetTable& facets, EngineHooks& hooks, int threads) {
   std::int64_t total = 0;
   for (ObjectEntry& e : frame.objects) {
     e.firstFacet = static_cast<int>(std::min<std::int64_t>(total, INT32_MAX));
@@ -199,7 +199,8 @@ bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& ho
   }
   try {
     if (total > INT32_MAX / 2) throw std::bad_alloc();
-    facets.assign(static_cast<std::size_t>(total), Facet{});
+    facets.clear();
+    facets.resize(static_cast<std::size_t>(total));
   } catch (const std::bad_alloc&) {
     facets.clear();
     ShowMessage(MessageKind::Error, kMsgFacetMemory, static_cast<int>(total * sizeof(Facet) / 1024));
@@ -232,7 +233,7 @@ bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& ho
   return true;
 }
 
-bool BuildPhongNormals(FrameTables& frame, const std::vector<Facet>& facets, std::vector<Vec3>& NPhong,
+bool BuildPhongNormals(FrameTables& frame, const FacetTable& facets, std::vector<Vec3>& NPhong,
                        EngineHooks& hooks) {
   std::size_t total = 0;
   for (ObjectEntry& e : frame.objects) {

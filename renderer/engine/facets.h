@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "renderer/engine/engine.h"
+#include "renderer/engine/unset_vector.h"
 
 namespace tessaran {
 
@@ -14,12 +15,16 @@ namespace tessaran {
 // of the edges B − A and C − B. The edges are not kept: taken again from
 // the points they are the same to the bit, and a table of 100 000 facets
 // is 7 MB smaller.
+//
+// Without default values: the facet table is sized unset and every slot is
+// written once, on the thread that makes it.
 struct Facet {
-  int a = 0;
-  int b = 0;
-  int c = 0;
-  Vec3 normal{};
+  int a;
+  int b;
+  int c;
+  Vec3 normal;
 };
+using FacetTable = UnsetVector<Facet>;
 
 // A facet whose cross product is not longer than 1e-6 has this normal x
 // component: it is never hit.
@@ -32,12 +37,12 @@ int FacetSlots(const ObjectEntry& object, const std::vector<FaceGroup>& groups);
 
 // Sets each object's first facet and fills the facet table, on up to
 // `threads` threads. False after message 275 when the table cannot be held.
-bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& hooks, int threads = 1);
+bool BuildFacets(FrameTables& frame, FacetTable& facets, EngineHooks& hooks, int threads = 1);
 
 // Phong normals of every object in smooth mode (message 277, and 278 or
 // 279 per point); sets each object's first normal. False after message 276
 // when the table cannot be held.
-bool BuildPhongNormals(FrameTables& frame, const std::vector<Facet>& facets, std::vector<Vec3>& NPhong,
+bool BuildPhongNormals(FrameTables& frame, const FacetTable& facets, std::vector<Vec3>& NPhong,
                        EngineHooks& hooks);
 
 // The control net of a curved object refined once: every row, then every

@@ -157,7 +157,7 @@ class CandidateMarks {
 
 // Everything the ray tracer reads, prepared once per image.
 struct PreparedScene {
-  std::vector<Facet> facets;
+  FacetTable facets;
   std::vector<Vec3> NPhong;
   std::vector<ObjectBoxes> TabOBJ;
   Pool<Boite> HBox;

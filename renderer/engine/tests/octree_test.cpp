@@ -199,7 +199,7 @@ TEST(Octree, FacetInABoxFaceBelongsToTheBoxesOnBothSides) {
   AddFacets(scene, {{-5, -5, 0}, {5, -5, 0}, {0, 5, 0}}, {{1, 2, 3}});
   FrameTables frame = FrameOf(scene);
   frame.points.assign(scene.points.begin(), scene.points.end());
-  std::vector<Facet> facets;
+  FacetTable facets;
   EngineHooks hooks;
   ASSERT_TRUE(BuildFacets(frame, facets, hooks));
   // The triangle covers the face z = 0 of both boxes; no vertex is inside.

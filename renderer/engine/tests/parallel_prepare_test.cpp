@@ -55,12 +55,12 @@ TEST(ParallelPasses, FacetTableIsTheSameOnEveryThreadCount) {
   const MaqScene scene = ManyFacets();
   FrameTables frame = FrameOf(scene);
   EngineHooks hooks;
-  std::vector<Facet> one;
+  FacetTable one;
   ASSERT_TRUE(BuildFacets(frame, one, hooks, 1));
   ASSERT_GT(one.size(), 40000u);
   EXPECT_TRUE(IsDegenerate(one[frame.objects[1].firstFacet + 17]));  // the face outside its object
   for (const int threads : {2, 3, 7}) {
-    std::vector<Facet> more;
+    FacetTable more;
     ASSERT_TRUE(BuildFacets(frame, more, hooks, threads));
     ASSERT_EQ(more.size(), one.size());
     for (std::size_t i = 0; i < one.size(); ++i) {
