@@ -179,10 +179,14 @@ bool DecodeFaces(ByteSpan data, std::vector<Face>& faces, std::string& problem) 
     problem = "FACE of " + std::to_string(data.size()) + " bytes";
     return false;
   }
+  // Appended one by one: sizing the table first would zero it all for
+  // nothing.
   ByteReader r(data);
-  faces.resize(data.size() / kFaceSize);
-  for (Face& face : faces) {
+  faces.reserve(data.size() / kFaceSize);
+  for (std::size_t i = 0; i < data.size() / kFaceSize; ++i) {
+    Face face;
     for (std::int16_t& n : face) n = r.I16BE();
+    faces.push_back(face);
   }
   return true;
 }
@@ -193,9 +197,11 @@ bool DecodePoints(ByteSpan data, MaqScene& scene, std::string& problem) {
     return false;
   }
   ByteReader r(data);
-  scene.points.resize(data.size() / kPointSize);
-  for (auto& p : scene.points) {
+  scene.points.reserve(data.size() / kPointSize);
+  for (std::size_t i = 0; i < data.size() / kPointSize; ++i) {
+    std::array<float, 3> p;
     for (float& x : p) x = static_cast<float>(r.I32BE() / kPointScale);
+    scene.points.push_back(p);
   }
   return true;
 }

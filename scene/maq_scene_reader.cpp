@@ -163,7 +163,8 @@ MaqStatus MaqSceneFile::ReadNext(MaqScene& scene, bool withMaps) {
   }
 
   if (!DecodeScene(chunks, first ? nullptr : &firstFaces_, scene, problem_)) return MaqStatus::Invalid;
-  if (first) firstFaces_ = scene.faces;
+  // The faces serve the scenes after the first; a file of one scene has none.
+  if (first && sceneCount_ > 1) firstFaces_ = scene.faces;
   if (first && withMaps) DecodeMapDetails(chunks.mapx, scene);
   if (!scene.hasCamera) CameraFromScene(scene);
   // A focal value of 0 or less describes no camera: the zoom of SCEN's.

@@ -11,6 +11,7 @@
 #include "scene/camera.h"
 #include "scene/faces.h"
 #include "scene/frames.h"
+#include "renderer/engine/unset_vector.h"
 #include "scene/objects.h"  // FaceGroup: the faces of one facet object
 
 namespace tessaran {
@@ -140,7 +141,8 @@ struct FrameTables {
   std::vector<FaceGroup> faceGroups;
   std::vector<Face> faces;     // `VTabFace`
   bool fileHasFaces = false;
-  std::vector<std::array<float, 3>> points;  // camera coordinates
+  // Camera coordinates; sized unset, since every point is placed right after.
+  UnsetVector<std::array<float, 3>> points;
   std::vector<EngineLamp> lamps;
   Sun sun;
   std::vector<double> objectDepth;  // largest z of each object's points

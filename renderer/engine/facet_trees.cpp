@@ -34,10 +34,10 @@ float FloatAbove(float x) { return -FloatBelow(-x); }
 // Builds one object's tree into the node range reserved for it, over the
 // object's range of `items`, which it puts in leaf order.
 struct TreeBuilder {
-  std::vector<FacetTreeNode>& nodes;
+  UnsetVector<FacetTreeNode>& nodes;
   const FrameTables& frame;
-  const std::vector<Facet>& facets;
-  std::vector<TreeItem>& items;
+  const FacetTable& facets;
+  UnsetVector<TreeItem>& items;
   int next;  // the next node of the object's range
 
   // The box of a node's facets before it is widened.
@@ -51,7 +51,7 @@ struct TreeBuilder {
   // corner values as one taken over all its facets.
   int Build(int first, int count, Bounds& bounds) {
     const int index = next++;
-    FacetTreeNode node;
+    FacetTreeNode node{};
     if (count <= kTreeLeaf) {
       for (int i = first; i < first + count; ++i) {
         const Facet& f = facets[items[i].facet];
@@ -78,13 +78,7 @@ struct TreeBuilder {
         if (chi[a] - clo[a] > chi[axis] - clo[axis]) axis = a;
       }
       const int half = count / 2;
-      // A total order: the halves, and so the whole tree, do not depend on
-      // how the selection moves the items.
-      std::nth_element(items.begin() + first, items.begin() + first + half, items.begin() + first + count,
-                       [axis](const TreeItem& x, const TreeItem& y) {
-                         const double cx = x.centre[axis], cy = y.centre[axis];
-                         return cx < cy || (cx == cy && x.facet < y.facet);
-                       });
+      SelectLowerHalf(items.data() + first, count, half, axis);
       Bounds low, high;
       Build(first, half, low);
       node.first = Build(first + half, count - half, high);
@@ -113,7 +107,7 @@ static_assert(kTreeLeaf == 1);
 // Builds the wide nodes of one object's tree into the range reserved for it.
 struct WideBuilder {
   PreparedScene& s;
-  const std::vector<FacetTreeNode>& nodes;
+  const UnsetVector<FacetTreeNode>& nodes;
   int next;  // the next wide node of the object's range
 
   // The wide node over the children's children of node `binary` (or over
@@ -180,8 +174,46 @@ bool TreeFacet(const Facet& f) { return f.a >= 0 && !IsDegenerate(f); }
 
 }  // namespace
 
+// Moves the `half` items of items[0, count) that come first along `axis`
+// in front of the others. A quickselect on the median of three whose
+// partition swaps without branches; a run that makes too little progress
+// (and the last few items) goes to std::nth_element, which puts the same
+// items in front.
+void SelectLowerHalf(TreeItem* items, int count, int half, int axis) {
+  constexpr int kSmall = 24;
+  auto before = [axis](const TreeItem& x, const TreeItem& y) { return ComesBefore(x, y, axis); };
+  int lo = 0, hi = count;  // the items at `half` and before it that are not yet in place lie in [lo, hi)
+  for (int rounds = 2 * std::bit_width(static_cast<unsigned>(count)); hi - lo > kSmall && rounds > 0; --rounds) {
+    // The median of the first, middle and last items as the pivot, put last.
+    int a = lo, b = lo + (hi - lo) / 2, c = hi - 1;
+    if (before(items[b], items[a])) std::swap(a, b);
+    if (before(items[c], items[b])) b = before(items[c], items[a]) ? a : c;
+    std::swap(items[b], items[hi - 1]);
+    const TreeItem pivot = items[hi - 1];
+    // [lo, store) come before the pivot, [store, i) after it.
+    int store = lo;
+    for (int i = lo; i < hi - 1; ++i) {
+      const TreeItem item = items[i];
+      const bool less = before(item, pivot);
+      items[i] = items[store];
+      items[store] = item;
+      store += less;
+    }
+    std::swap(items[store], items[hi - 1]);
+    if (store == half) return;
+    if (store < half) {
+      lo = store + 1;
+    } else {
+      hi = store;
+    }
+  }
+  if (lo < half && half < hi) std::nth_element(items + lo, items + half, items + hi, before);
+}
+
 FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(s), frame_(frame) {
-  // Both tables get their exact sizes, each object its ranges in them.
+  // Both tables get their exact sizes, each object its ranges in them;
+  // they are left unset, to be filled (and their pages first touched) by
+  // the threads that build the trees.
   std::size_t facets = 0, nodes = 0, wide = 0;
   for (int k = 0; k < s.objectCount; ++k) {
     const ObjectEntry& e = frame.objects[k];

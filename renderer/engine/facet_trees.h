@@ -25,6 +25,20 @@ struct TreeItem {
   int facet;
 };
 
+// Whether x comes before y in the order a node's facets are split in along
+// `axis` (0 … 2): by centre, then by facet number, a total order, so that
+// the halves of a node, and with them the whole tree, do not depend on how
+// the selection moves the items. Without branches: which way a comparison
+// goes is as good as random in a selection.
+inline bool ComesBefore(const TreeItem& x, const TreeItem& y, int axis) {
+  const double cx = x.centre[axis], cy = y.centre[axis];
+  return (cx < cy) | ((cx == cy) & (x.facet < y.facet));
+}
+
+// Moves the `half` items of items[0, count) that come first along `axis`
+// in front of the others, in no particular order.
+void SelectLowerHalf(TreeItem* items, int count, int half, int axis);
+
 class FacetTreeBuild {
  public:
   // Plans the trees of the scene's facet objects that have a box and sizes
@@ -58,8 +72,8 @@ class FacetTreeBuild {
   PreparedScene& s_;
   const FrameTables& frame_;
   std::vector<Job> jobs_;
-  std::vector<TreeItem> items_;  // the trees' facets with their centres, in facetOrder's ranges
-  std::vector<FacetTreeNode> nodes_;  // the binary trees, one after another, until the wide ones are made
+  UnsetVector<TreeItem> items_;  // the trees' facets with their centres, in facetOrder's ranges
+  UnsetVector<FacetTreeNode> nodes_;  // the binary trees, one after another, until the wide ones are made
   std::atomic<std::size_t> nextJob_{0};
   std::vector<std::thread> helpers_;
 };

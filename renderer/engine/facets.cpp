@@ -6,6 +6,7 @@
 
 #include "platform/console.h"
 #include "platform/report.h"
+#include "renderer/engine/parallel_ranges.h"
 #include "renderer/engine/vecmath.h"
 
 namespace tessaran {
@@ -23,6 +24,8 @@ enum : int {
 constexpr double kMinCross = 1e-6;
 constexpr double kSamePosition = 0.001;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
+// Facets a thread makes at least: fewer are made sooner than a thread starts.
+constexpr std::size_t kFacetGrain = 10000;
 
 // A grid whose mesh its points can hold.
 bool GridUsable(const ObjectEntry& e) {
@@ -53,9 +56,10 @@ Facet EmptySlot() {
   return f;
 }
 
-void FacetsOfFaces(const FrameTables& frame, const ObjectEntry& e, Facet* out) {
+// Slots [from, to) of a facet object, into out (the object's first slot).
+void FacetsOfFaces(const FrameTables& frame, const ObjectEntry& e, int from, int to, Facet* out) {
   const FaceGroup& group = frame.faceGroups[e.faceGroup - 1];
-  for (int i = 0; i < e.facetCount; ++i) {
+  for (int i = from; i < to; ++i) {
     const int index = group.firstFace + i;
     int v[3] = {-1, -1, -1};
     if (index >= 0 && index < static_cast<int>(frame.faces.size())) {
@@ -69,15 +73,18 @@ void FacetsOfFaces(const FrameTables& frame, const ObjectEntry& e, Facet* out) {
   }
 }
 
-void FacetsOfGrid(const FrameTables& frame, const ObjectEntry& e, Facet* out) {
-  for (int i = 0; i < e.facetCount; ++i) out[i] = EmptySlot();
-  for (int b = 0; b + 1 < e.nv; ++b) {
-    for (int a = 0; a + 1 < e.nu; ++a) {
-      const int p = e.firstPoint + b * e.nu + a;
-      const int slot = 2 * (b * e.nu + a);
-      out[slot] = MakeFacet(frame, p, p + 1, p + e.nu + 1);
-      out[slot + 1] = MakeFacet(frame, p, p + e.nu, p + e.nu + 1);
+// Slots [from, to) of a polygon grid: the two triangles of the cell at
+// grid point (a, b) in slots 2·(b·nu + a) and the one after; the slots of
+// the last column and row hold none.
+void FacetsOfGrid(const FrameTables& frame, const ObjectEntry& e, int from, int to, Facet* out) {
+  for (int slot = from; slot < to; ++slot) {
+    const int a = slot / 2 % e.nu, b = slot / 2 / e.nu;
+    if (a + 1 >= e.nu || b + 1 >= e.nv) {
+      out[slot] = EmptySlot();
+      continue;
     }
+    const int p = e.firstPoint + b * e.nu + a;
+    out[slot] = slot % 2 == 0 ? MakeFacet(frame, p, p + 1, p + e.nu + 1) : MakeFacet(frame, p, p + e.nu, p + e.nu + 1);
   }
 }
 
@@ -88,7 +95,7 @@ struct Incidence {
   std::vector<int> facet;  // facet index × 2 + (1 for a negated normal)
 };
 
-Incidence PointIncidence(const ObjectEntry& e, const std::vector<Facet>& facets, bool grid) {
+Incidence PointIncidence(const ObjectEntry& e, const FacetTable& facets, bool grid) {
   Incidence inc;
   inc.start.assign(e.pointCount + 1, 0);
   auto each = [&](auto&& visit) {
@@ -113,7 +120,7 @@ Incidence PointIncidence(const ObjectEntry& e, const std::vector<Facet>& facets,
 // of the facets that use it or a point within 0.001 of it on each axis.
 // Points at one position share the work; the neighbours of a position are
 // found by a sweep along x.
-void ObjectPhong(const FrameTables& frame, const ObjectEntry& e, const std::vector<Facet>& facets, bool grid,
+void ObjectPhong(const FrameTables& frame, const ObjectEntry& e, const FacetTable& facets, bool grid,
                  Vec3* out, EngineHooks& hooks) {
   const Incidence inc = PointIncidence(e, facets, grid);
   auto at = [&](int p) { return frame.points[e.firstPoint + p]; };
@@ -183,7 +190,7 @@ int FacetSlots(const ObjectEntry& e, const std::vector<FaceGroup>& groups) {
   return 0;
 }
 
-bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& hooks) {
+bool BuildFacets(FrameTables& frame, FacetTable& facets, EngineHooks& hooks, int threads) {
   std::int64_t total = 0;
   for (ObjectEntry& e : frame.objects) {
     e.firstFacet = static_cast<int>(std::min<std::int64_t>(total, INT32_MAX));
@@ -192,20 +199,27 @@ bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& ho
   }
   try {
     if (total > INT32_MAX / 2) throw std::bad_alloc();
-    facets.assign(static_cast<std::size_t>(total), Facet{});
+    facets.clear();
+    facets.resize(static_cast<std::size_t>(total));
   } catch (const std::bad_alloc&) {
     facets.clear();
     ShowMessage(MessageKind::Error, kMsgFacetMemory, static_cast<int>(total * sizeof(Facet) / 1024));
     return false;
   }
-  for (const ObjectEntry& e : frame.objects) {
-    if (e.facetCount == 0) continue;
-    if (e.IsFacetObject()) {
-      FacetsOfFaces(frame, e, &facets[e.firstFacet]);
-    } else {
-      FacetsOfGrid(frame, e, &facets[e.firstFacet]);
+  // Each thread fills a range of the table, object by object.
+  ForRanges(facets.size(), threads, kFacetGrain, [&](std::size_t begin, std::size_t end) {
+    for (const ObjectEntry& e : frame.objects) {
+      const auto first = static_cast<std::size_t>(e.firstFacet);
+      const std::size_t from = std::max(first, begin), to = std::min(first + static_cast<std::size_t>(e.facetCount), end);
+      if (from >= to) continue;
+      const int i = static_cast<int>(from - first), j = static_cast<int>(to - first);
+      if (e.IsFacetObject()) {
+        FacetsOfFaces(frame, e, i, j, &facets[first]);
+      } else {
+        FacetsOfGrid(frame, e, i, j, &facets[first]);
+      }
     }
-  }
+  });
   if (hooks.WantsPreview()) {
     const ViewPyramid pyramid = MakeViewPyramid(frame.camera, frame.mapping, frame.width, frame.height);
     for (const Facet& f : facets) {
@@ -219,7 +233,7 @@ bool BuildFacets(FrameTables& frame, std::vector<Facet>& facets, EngineHooks& ho
   return true;
 }
 
-bool BuildPhongNormals(FrameTables& frame, const std::vector<Facet>& facets, std::vector<Vec3>& NPhong,
+bool BuildPhongNormals(FrameTables& frame, const FacetTable& facets, std::vector<Vec3>& NPhong,
                        EngineHooks& hooks) {
   std::size_t total = 0;
   for (ObjectEntry& e : frame.objects) {
@@ -264,7 +278,7 @@ void RefineLine(const Vec3* in, int n, int inStride, Vec3* out, int outStride) {
 
 }  // namespace
 
-std::vector<Vec3> RefineNet(const std::vector<std::array<float, 3>>& points, int first, int nu, int nv) {
+std::vector<Vec3> RefineNet(std::span<const std::array<float, 3>> points, int first, int nu, int nv) {
   if (nu < 2 || nv < 2 || first < 0 || first + std::int64_t{nu} * nv > static_cast<std::int64_t>(points.size())) {
     return {};
   }
@@ -278,7 +292,7 @@ std::vector<Vec3> RefineNet(const std::vector<std::array<float, 3>>& points, int
   return refined;
 }
 
-Vec3 PatchPoint(const std::vector<std::array<float, 3>>& points, int first, int nu, int i, int j, double s,
+Vec3 PatchPoint(std::span<const std::array<float, 3>> points, int first, int nu, int i, int j, double s,
                 double t) {
   const double bs[3] = {(1 - s) * (1 - s) / 2, (1 - s) * s + 0.5, s * s / 2};
   const double bt[3] = {(1 - t) * (1 - t) / 2, (1 - t) * t + 0.5, t * t / 2};

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "platform/console.h"
+#include "renderer/engine/parallel_ranges.h"
 #include "renderer/engine/vecmath.h"
 
 namespace tessaran {
@@ -13,6 +15,8 @@ namespace {
 
 constexpr double kDegree = 0.01745329252;
 constexpr double kMinTurn = 0.00001;
+// Points a thread places at least: fewer are placed sooner than a thread starts.
+constexpr std::size_t kPointGrain = 20000;
 
 int LerpInt(int a, int b, double t) { return static_cast<int>(std::lround(a + (b - a) * t)); }
 std::uint8_t LerpByte(std::uint8_t a, std::uint8_t b, double t) {
@@ -132,6 +136,39 @@ Sun MakeSun(const RenderSettings& settings, const Camera& camera) {
   return sun;
 }
 
+// The frame's points in camera coordinates: those of an object in both
+// keyframes moved to t, the others as the shown keyframe has them. Each
+// thread takes a range of the frame's points and visits the objects in
+// order, so a point that two objects name ends as the later one puts it,
+// whatever the thread count.
+void PlacePoints(const Keyframe& previous, const Keyframe& next, double t, int threads, FrameTables& frame) {
+  const Keyframe& shown = t >= 1 ? next : previous;
+  const std::size_t total = shown.points.size();
+  frame.points.resize(total);
+  std::vector<char> moving(total, 0);
+  auto place = [&](std::size_t p, const Vec3& world) {
+    const Vec3 c = RenderCoordinates(frame.camera, world);
+    frame.points[p] = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
+  };
+  ForRanges(total, WorkerCount(threads), kPointGrain, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t k = 0; k < shown.objects.size(); ++k) {
+      if (!InBoth(previous, next, k)) continue;
+      const ObjectEntry &a = previous.objects[k], &b = next.objects[k];
+      // The object's points that fall in [begin, end).
+      const auto first = static_cast<std::size_t>(shown.objects[k].firstPoint);
+      const std::size_t from = std::max(first, begin), to = std::min(first + static_cast<std::size_t>(a.pointCount), end);
+      for (std::size_t p = from; p < to; ++p) {
+        const std::size_t i = p - first;
+        place(p, Lerp(ToVec3(previous.points[a.firstPoint + i]), ToVec3(next.points[b.firstPoint + i]), t));
+        moving[p] = 1;
+      }
+    }
+    for (std::size_t p = begin; p < end; ++p) {
+      if (!moving[p]) place(p, ToVec3(shown.points[p]));
+    }
+  });
+}
+
 }  // namespace
 
 std::uint16_t BlendColour(std::uint16_t a, std::uint16_t b, double t) {
@@ -143,12 +180,14 @@ std::uint16_t BlendColour(std::uint16_t a, std::uint16_t b, double t) {
   return static_cast<std::uint16_t>(out);
 }
 
-void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
+namespace {
+
+// Everything of the keyframe but its points.
+void KeyframeEntries(const MaqScene& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
   const int n = std::max(0, std::min<int>(scene.objectCount, static_cast<int>(scene.objects.size()) - 1));
   const int totalPoints = static_cast<int>(scene.points.size());
   key.camera = scene.camera;
   key.lamps = scene.lamps;
-  key.points = scene.points;
   key.objects.assign(n, ObjectEntry{});
   key.materials.assign(n, MaterialEntry{});
   int groups = 0;
@@ -185,6 +224,19 @@ void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGro
     m.col = o.col;
     m.isDefault = !(o.reflection || o.transmission || o.refraction || o.kSpec || o.nSpec);
   }
+}
+
+}  // namespace
+
+void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
+  KeyframeEntries(scene, key, faceGroups);
+  key.points = scene.points;
+}
+
+void KeyframeFromScene(MaqScene&& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups) {
+  KeyframeEntries(scene, key, faceGroups);
+  key.points = std::move(scene.points);
+  scene.points.clear();
 }
 
 bool KeyframesMatch(const Keyframe& a, const Keyframe& b) {
@@ -326,12 +378,6 @@ void SetUpFrame(const Keyframe& previous, const Keyframe& next, double t, const 
   frame.hasGround = settings.groundOn;
   frame.objects = shown.objects;
   frame.TabMAT.resize(n);
-  frame.points.resize(shown.points.size());
-  auto place = [&](std::size_t p, const Vec3& world) {
-    const Vec3 c = RenderCoordinates(frame.camera, world);
-    frame.points[p] = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
-  };
-  std::vector<char> moving(shown.points.size(), 0);
   for (int k = 0; k < n; ++k) {
     if (!InBoth(previous, next, k)) {
       frame.TabMAT[k] = shown.materials[k];
@@ -342,16 +388,8 @@ void SetUpFrame(const Keyframe& previous, const Keyframe& next, double t, const 
       frame.objects[k].frameOrigin = references.origin[k];
       frame.objects[k].frameOrientation = references.orientation[k];
     }
-    const ObjectEntry &a = previous.objects[k], &b = next.objects[k];
-    for (int i = 0; i < a.pointCount; ++i) {
-      const std::size_t p = static_cast<std::size_t>(shown.objects[k].firstPoint + i);
-      place(p, Lerp(ToVec3(previous.points[a.firstPoint + i]), ToVec3(next.points[b.firstPoint + i]), t));
-      moving[p] = 1;
-    }
   }
-  for (std::size_t p = 0; p < shown.points.size(); ++p) {
-    if (!moving[p]) place(p, ToVec3(shown.points[p]));
-  }
+  PlacePoints(previous, next, t, settings.threads, frame);
   if (frame.hasGround) {
     ObjectEntry ground;
     ground.flags = settings.groundColour & 0x0FFF;

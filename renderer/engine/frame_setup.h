@@ -27,6 +27,9 @@ struct Keyframe {
 // they are met: the first scene appends them to `faceGroups`; later scenes
 // (null) take the numbers the first scene gave.
 void KeyframeFromScene(const MaqScene& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups);
+// The same, the scene's points moved into the keyframe instead of copied:
+// the scene is left without its points, the rest as it was.
+void KeyframeFromScene(MaqScene&& scene, Keyframe& key, std::vector<FaceGroup>* faceGroups);
 
 // Whether two keyframes describe the same objects, so that one can be
 // interpolated into the other (same objects, meshes and point count).

@@ -142,35 +142,46 @@ Boite ElementBox(const PreparedScene& s, const FrameTables& frame, const RenderL
   return CornerBox(v);
 }
 
-// For each element of a node's list, in list order, the octants of the
-// node's box that the element's box overlaps (bit i for octant i). An
-// element can pass only the children its bits name: the others skip its
-// test. Empty when the memory cannot be had (every element is tested).
-std::vector<std::uint8_t> OctantsMet(const PreparedScene& s, const FrameTables& frame, PoolIndex node, int count) {
-  std::vector<std::uint8_t> met;
+// An element of a node's list, with the octants of the node's box that
+// its box overlaps (bit i for octant i): it can pass only the children its
+// bits name, the others skip its test.
+struct ListedElement {
+  std::int32_t object;
+  std::int32_t element;
+  std::uint8_t octants;
+};
+
+// The elements of a node's list, in list order, gathered for its children
+// to read one after another instead of along the list's links, which the
+// pool's reuse of freed records scatters. Empty when the memory cannot be
+// had: the children then follow the links and test every element.
+std::vector<ListedElement> ListedElements(const PreparedScene& s, const FrameTables& frame, PoolIndex node,
+                                          int count) {
+  std::vector<ListedElement> listed;
   try {
-    met.reserve(static_cast<std::size_t>(count));
+    listed.reserve(static_cast<std::size_t>(count));
   } catch (const std::bad_alloc&) {
-    return met;
+    return listed;
   }
   const Boite box = s.HBox[s.HON[node].box];
   Boite octants[8];
   for (int i = 0; i < 8; ++i) octants[i] = Octant(box, i);
   for (PoolIndex r = s.HON[node].head; r != kNoRecord; r = s.HRL[r].next) {
-    const Boite own = ElementBox(s, frame, s.HRL[r]);
+    const RenderList& e = s.HRL[r];
+    const Boite own = ElementBox(s, frame, e);
     std::uint8_t bits = 0;
     for (int i = 0; i < 8; ++i) bits |= Overlap(own, octants[i]) ? 1 << i : 0;
-    met.push_back(bits);
+    listed.push_back({e.object, e.element, bits});
   }
-  return met;
+  return listed;
 }
 
 // The node's `RenderList`: from the objects at the root, from the parent's
-// list below it, where `parentOctants` (when not empty) says which of the
-// parent's elements may meet this node, octant `octant` of the parent.
-// False when the pool ran out.
+// list below it (`parentElements`, or the parent's own list when they could
+// not be had), where this node is octant `octant` of the parent. False when
+// the pool ran out.
 bool BuildList(PreparedScene& s, const FrameTables& frame, PoolIndex node,
-               const std::vector<std::uint8_t>& parentOctants, int octant, int& count) {
+               const std::vector<ListedElement>& parentElements, int octant, int& count) {
   count = 0;
   const Boite box = s.HBox[s.HON[node].box];
   const PoolIndex parent = s.HON[node].parent;
@@ -194,13 +205,20 @@ bool BuildList(PreparedScene& s, const FrameTables& frame, PoolIndex node,
     }
     return true;
   }
-  std::size_t j = 0;
-  for (PoolIndex r = s.HON[parent].head; r != kNoRecord; r = s.HRL[r].next, ++j) {
-    if (!parentOctants.empty() && !(parentOctants[j] >> octant & 1)) continue;
-    const RenderList element = s.HRL[r];
-    if (!Passes(s, frame, element.object, element.element, box)) continue;
-    if (!Append(s, node, element.object, element.element)) return false;
+  auto take = [&](int object, int element) {
+    if (!Passes(s, frame, object, element, box)) return true;
     ++count;
+    return Append(s, node, object, element);
+  };
+  if (!parentElements.empty()) {
+    for (const ListedElement& e : parentElements) {
+      if ((e.octants >> octant & 1) && !take(e.object, e.element)) return false;
+    }
+    return true;
+  }
+  for (PoolIndex r = s.HON[parent].head; r != kNoRecord; r = s.HRL[r].next) {
+    const RenderList element = s.HRL[r];
+    if (!take(element.object, element.element)) return false;
   }
   return true;
 }
@@ -330,7 +348,7 @@ bool SizeHeaps(const FrameTables& frame, const RenderSettings& settings, Prepare
 }
 
 
-bool FacetMeetsBox(const Facet& f, const std::vector<std::array<float, 3>>& points, const Boite& box) {
+bool FacetMeetsBox(const Facet& f, std::span<const std::array<float, 3>> points, const Boite& box) {
   const Vec3 v[3] = {ToVec3(points[f.a]), ToVec3(points[f.b]), ToVec3(points[f.c])};
   for (const Vec3& p : v) {
     if (Inside(p, box)) return true;
@@ -474,14 +492,14 @@ void FillObjectBoxRows(PreparedScene& s, int n) {
   }
 }
 
-// `MakeOctree` of a node that is octant `octant` of its parent, with the
-// octants the parent's elements meet.
+// `MakeOctree` of a node that is octant `octant` of its parent, from the
+// parent's elements.
 bool MakeNode(PreparedScene& s, const FrameTables& frame, PoolIndex node,
-              const std::vector<std::uint8_t>& parentOctants, int octant, EngineHooks& hooks) {
+              const std::vector<ListedElement>& parentElements, int octant, EngineHooks& hooks) {
   ++s.depth;
   s.EffectMaxOctreeDepth = std::max(s.EffectMaxOctreeDepth, s.depth);
   int count = 0;
-  const bool listed = BuildList(s, frame, node, parentOctants, octant, count);
+  const bool listed = BuildList(s, frame, node, parentElements, octant, count);
   if (!listed || count == 0) {
     if (!listed) s.buildFailed = true;
     FreeList(s, node);
@@ -491,7 +509,7 @@ bool MakeNode(PreparedScene& s, const FrameTables& frame, PoolIndex node,
   const Boite box = s.HBox[s.HON[node].box];
   if (hooks.WantsPreview()) DrawBox(s, frame, box, hooks);
   if (count > s.maxNodeElem && s.depth < s.D) {
-    const std::vector<std::uint8_t> octants = OctantsMet(s, frame, node, count);
+    const std::vector<ListedElement> elements = ListedElements(s, frame, node, count);
     bool any = false;
     for (int i = 0; i < 8; ++i) {
       const PoolIndex child = s.HON.Alloc();
@@ -510,7 +528,7 @@ bool MakeNode(PreparedScene& s, const FrameTables& frame, PoolIndex node,
       s.HBox[childBox] = Octant(box, i);
       s.HON[child].box = childBox;
       s.HON[child].parent = node;
-      if (MakeNode(s, frame, child, octants, i, hooks)) {
+      if (MakeNode(s, frame, child, elements, i, hooks)) {
         s.HON[node].child[i] = child;
         any = true;
       } else {
@@ -539,7 +557,7 @@ bool MakeOctree(PreparedScene& s, const FrameTables& frame, PoolIndex node, Engi
 
 int PrepareScene(FrameTables& frame, const RenderSettings& settings, EngineHooks& hooks, PreparedScene& s) {
   ReleaseScene(s);
-  if (!BuildFacets(frame, s.facets, hooks)) return 0;
+  if (!BuildFacets(frame, s.facets, hooks, WorkerCount(settings.threads))) return 0;
   if (!BuildPhongNormals(frame, s.facets, s.NPhong, hooks)) return 0;
   s.objectCount = frame.objectCount;
   s.maxNodeElem = std::clamp(settings.octreeMaxNodeElem, 1, 1000);

@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "renderer/engine/engine.h"
 #include "renderer/engine/facets.h"
 #include "renderer/engine/pools.h"
+#include "renderer/engine/unset_vector.h"
 
 namespace tessaran {
 
@@ -65,10 +67,10 @@ struct ObjectBoxes {
 // `count` entries of the facet order from `first`; an inner node's
 // children are the next node and `first`.
 struct FacetTreeNode {
-  float lo[3] = {0, 0, 0};
-  float hi[3] = {0, 0, 0};
-  std::int32_t first = 0;
-  std::int32_t count = 0;
+  float lo[3];
+  float hi[3];
+  std::int32_t first;
+  std::int32_t count;
 };
 
 // The facet tree with two levels of nodes made one: a node of the wide
@@ -155,7 +157,7 @@ class CandidateMarks {
 
 // Everything the ray tracer reads, prepared once per image.
 struct PreparedScene {
-  std::vector<Facet> facets;
+  FacetTable facets;
   std::vector<Vec3> NPhong;
   std::vector<ObjectBoxes> TabOBJ;
   Pool<Boite> HBox;
@@ -177,8 +179,8 @@ struct PreparedScene {
   CandidateMarks OctreeFlags;  // the calling thread's flags
   std::vector<SphereDescription> spheres;
   ViewPyramid pyramid;
-  std::vector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
-  std::vector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
+  UnsetVector<std::int32_t> facetOrder;  // facet indices in the trees' leaf order
+  UnsetVector<WideFacetNode> wideTree;   // the facet trees made four-wide, one after another
   ObjectBoxRows objectBoxRows;           // the boxes of TabOBJ
   // The octree leaves that list each facet: those of facet i are
   // facetLeaves[facetLeafStart[i] … facetLeafStart[i + 1]). Empty without
@@ -222,7 +224,7 @@ bool MakeObjectTree(PreparedScene& prepared, const FrameTables& frame, int k, En
 bool MakeOctree(PreparedScene& prepared, const FrameTables& frame, PoolIndex node, EngineHooks& hooks);
 
 // Whether a facet meets a box (bounds included).
-bool FacetMeetsBox(const Facet& facet, const std::vector<std::array<float, 3>>& points, const Boite& box);
+bool FacetMeetsBox(const Facet& facet, std::span<const std::array<float, 3>> points, const Boite& box);
 
 // Slab test of a ray (unit direction) against a box: a hit when the ray's
 // span in the box is not empty and not behind the origin; tnear and tfar

@@ -123,10 +123,12 @@ int SceneLoop::Run(int sceneCount, const SceneReader& read, IntervalSink& sink) 
       hooks_.Status(kMsgAllocating);
       // The first scene allocates the per-object tables and the faces.
       if (!WithMemory(kMsgNoSceneMemory, [&] {
-            KeyframeFromScene(scene, keys_[0], &faceGroups);
+            // The scene is read once: its points and faces move to where
+            // they are kept.
+            KeyframeFromScene(std::move(scene), keys_[0], &faceGroups);
             frame_.faceGroups = faceGroups;
-            frame_.faces = scene.faces;
-            frame_.fileHasFaces = !scene.faces.empty();
+            frame_.faces = std::move(scene.faces);
+            frame_.fileHasFaces = !frame_.faces.empty();
             frame_.opacityMapped = OpacityMapped(scene);
           })) {
         return 0;
@@ -145,7 +147,7 @@ int SceneLoop::Run(int sceneCount, const SceneReader& read, IntervalSink& sink) 
     const int previous = current;
     current = 1 - current;
     std::vector<FaceGroup> groups;
-    if (!WithMemory(kMsgNoInterpolationMemory, [&] { KeyframeFromScene(scene, keys_[current], &groups); })) {
+    if (!WithMemory(kMsgNoInterpolationMemory, [&] { KeyframeFromScene(std::move(scene), keys_[current], &groups); })) {
       return 0;
     }
     if (!SameFaceGroups(groups, faceGroups)) {

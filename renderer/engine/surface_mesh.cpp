@@ -16,7 +16,7 @@ bool PointsInTable(const FrameTables& frame, const ObjectEntry& e, std::int64_t 
   return e.firstPoint >= 0 && count >= 0 && e.firstPoint + count <= static_cast<std::int64_t>(frame.points.size());
 }
 
-void FacetTriangles(const FrameTables& frame, const std::vector<Facet>& facets, const std::vector<Vec3>& NPhong,
+void FacetTriangles(const FrameTables& frame, const FacetTable& facets, const std::vector<Vec3>& NPhong,
                     const ObjectEntry& e, const TriangleSink& emit) {
   const bool smooth = e.IsSmooth() && e.firstPhong >= 0;
   const int points = static_cast<int>(frame.points.size());
@@ -92,7 +92,7 @@ bool CurvedCells(const FrameTables& frame, int k, int& cellsS, int& cellsT) {
   return true;
 }
 
-void ObjectTriangles(const FrameTables& frame, const std::vector<Facet>& facets, const std::vector<Vec3>& NPhong,
+void ObjectTriangles(const FrameTables& frame, const FacetTable& facets, const std::vector<Vec3>& NPhong,
                      int k, const CellSteps& steps, const TriangleSink& emit) {
   if (k < 0 || k >= frame.objectCount || k >= static_cast<int>(frame.objects.size())) return;
   const ObjectEntry& e = frame.objects[k];

@@ -23,7 +23,7 @@ using CellSteps = std::function<void(int k, int i, int j, int& stepsS, int& step
 // `BuildFacets` and `BuildPhongNormals` of the same frame; degenerate
 // facets and empty slots are left out, and so is anything whose points lie
 // outside the point table.
-void ObjectTriangles(const FrameTables& frame, const std::vector<Facet>& facets, const std::vector<Vec3>& NPhong,
+void ObjectTriangles(const FrameTables& frame, const FacetTable& facets, const std::vector<Vec3>& NPhong,
                      int k, const CellSteps& steps, const TriangleSink& emit);
 
 // Steps for a curved cell from the on-screen length of its control

@@ -62,7 +62,7 @@ int Wireframe(FrameTables& frame, EngineHooks& hooks, RenderPoll* poll, bool bac
   const int W = frame.width, H = frame.height;
   if (W < 1 || H < 1) return kScreenAbandoned;
   hooks.Status(kMsgWireframe);
-  std::vector<Facet> facets;
+  FacetTable facets;
   if (!BuildFacets(frame, facets, hooks)) return kScreenAbandoned;
   const RasterView view = MakeRasterView(frame.camera, frame.mapping, W, H);
   std::vector<std::uint32_t> image(static_cast<std::size_t>(W) * H, 0);

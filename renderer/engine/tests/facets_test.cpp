@@ -23,7 +23,7 @@ TEST(Facets, GridCellsGiveTwoFacetsInTheirSlots) {
   MaqScene scene = EmptyScene();
   AddGrid(scene, 3, 2, [](int i, int j) { return std::array<float, 3>{2.f * i, 3.f * j, 0}; }, kFlat);
   FrameTables frame = FrameOf(scene);
-  std::vector<Facet> facets;
+  FacetTable facets;
   EngineHooks hooks;
   ASSERT_TRUE(BuildFacets(frame, facets, hooks));
   ASSERT_EQ(facets.size(), 12u);  // 2·nu·nv slots for (nu − 1)(nv − 1) = 2 cells
@@ -44,7 +44,7 @@ TEST(Facets, CollinearFaceIsDegenerate) {
   MaqScene scene = EmptyScene();
   AddFacets(scene, {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {0, 1, 0}}, {{1, 2, 3}, {1, 2, 4}});
   FrameTables frame = FrameOf(scene);
-  std::vector<Facet> facets;
+  FacetTable facets;
   EngineHooks hooks;
   ASSERT_TRUE(BuildFacets(frame, facets, hooks));
   ASSERT_EQ(facets.size(), 2u);
@@ -68,7 +68,7 @@ void ExpectRadialNormals(int nu, int nv, double r, double longitudeSpan, bool cl
   };
   AddGrid(scene, nu, nv, point, kSmooth);
   FrameTables frame = FrameOf(scene);
-  std::vector<Facet> facets;
+  FacetTable facets;
   std::vector<Vec3> normals;
   EngineHooks hooks;
   ASSERT_TRUE(BuildFacets(frame, facets, hooks));
@@ -106,7 +106,7 @@ TEST(PhongNormals, FacetObjectAveragesFacesMeetingAtOnePosition) {
   AddFacets(scene, {{0, 0, 0}, {0, 0, 10}, {5, 5, 0}, {5, 5, 0}, {0, 0, 10}, {10, 0, 0}},
             {{1, 2, 3}, {4, 5, 6}}, 0x4CCC);
   FrameTables frame = FrameOf(scene);
-  std::vector<Facet> facets;
+  FacetTable facets;
   std::vector<Vec3> normals;
   EngineHooks hooks;
   ASSERT_TRUE(BuildFacets(frame, facets, hooks));

@@ -264,6 +264,34 @@ TEST(SceneLoop, SingleSceneIsRenderedOnceAtTZero) {
   EXPECT_EQ(recorder.firstX.size(), 1u);
 }
 
+// The loop takes each scene's points and the first scene's faces over
+// instead of copying them: the frames hold them all the same.
+TEST(SceneLoop, ScenesHandOverTheirPointsAndFaces) {
+  MaqScene scene = EmptyScene();
+  AddGrid(scene, 3, 2, [](int u, int v) { return std::array<float, 3>{float(u), float(v), 0}; });
+  AddFacets(scene, {{0, 0, 1}, {4, 0, 1}, {0, 4, 1}, {4, 4, 2}}, {{1, 2, 3}, {2, 4, 3}});
+  Keyframe copied, moved;
+  std::vector<FaceGroup> groups, movedGroups;
+  KeyframeFromScene(scene, copied, &groups);
+  MaqScene handed = scene;
+  KeyframeFromScene(std::move(handed), moved, &movedGroups);
+  EXPECT_EQ(moved.points, scene.points);
+  EXPECT_EQ(moved.objects.size(), copied.objects.size());
+  EXPECT_EQ(moved.objects[1].pointCount, 4);
+  EXPECT_EQ(movedGroups.size(), groups.size());
+  EXPECT_EQ(handed.faces, scene.faces);  // only the points left the scene
+
+  RenderSettings settings;
+  EngineHooks hooks;
+  SceneLoop loop(settings, hooks);
+  Recorder recorder;
+  ASSERT_EQ(loop.Run(2, [&](int, MaqScene& s) { s = scene; return MaqStatus::Ok; }, recorder), 1);
+  const FrameTables& f = loop.Frame();
+  EXPECT_EQ(f.faces, scene.faces);
+  EXPECT_TRUE(f.fileHasFaces);
+  EXPECT_EQ(f.points.size(), scene.points.size());
+}
+
 TEST(SceneLoop, ReadsASceneFileAndNormalisesItsLamps) {
   SceneModel model;
   const int k = model.AppendObject(3, 2);

@@ -172,7 +172,7 @@ TEST(Octree, NodeWhoseElementsMeetNoChildKeepsThem) {
             {{1, 2, 3}, {4, 5, 6}});
   FrameTables frame = FrameOf(scene);
   // The scene in camera coordinates as it is in the scene.
-  frame.points = scene.points;
+  frame.points.assign(scene.points.begin(), scene.points.end());
   PreparedScene prepared;
   EngineHooks hooks;
   ASSERT_EQ(PrepareScene(frame, RenderSettings{}, hooks, prepared), 1);
@@ -198,8 +198,8 @@ TEST(Octree, FacetInABoxFaceBelongsToTheBoxesOnBothSides) {
   MaqScene scene = EmptyScene();
   AddFacets(scene, {{-5, -5, 0}, {5, -5, 0}, {0, 5, 0}}, {{1, 2, 3}});
   FrameTables frame = FrameOf(scene);
-  frame.points = scene.points;
-  std::vector<Facet> facets;
+  frame.points.assign(scene.points.begin(), scene.points.end());
+  FacetTable facets;
   EngineHooks hooks;
   ASSERT_TRUE(BuildFacets(frame, facets, hooks));
   // The triangle covers the face z = 0 of both boxes; no vertex is inside.
