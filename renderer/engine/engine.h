@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "renderer/engine/unset_vector.h"
 #include "scene/camera.h"
 #include "scene/faces.h"
 #include "scene/frames.h"
-#include "renderer/engine/unset_vector.h"
 #include "scene/objects.h"  // FaceGroup: the faces of one facet object
 
 namespace tessaran {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <new>
-#include <system_error>
 
+#include "renderer/engine/parallel_ranges.h"
 #include "renderer/engine/vecmath.h"
 
 namespace tessaran {
@@ -243,12 +243,9 @@ FacetTreeBuild::FacetTreeBuild(PreparedScene& s, const FrameTables& frame) : s_(
 FacetTreeBuild::~FacetTreeBuild() { Finish(); }
 
 void FacetTreeBuild::Start(int helpers) {
-  const int count = std::min(helpers, static_cast<int>(jobs_.size()));
-  try {
-    for (int t = 0; t < count; ++t) helpers_.emplace_back([this] { Work(); });
-  } catch (const std::system_error&) {
-    // Fewer threads: the jobs they would have taken are done by Finish.
-  }
+  // Fewer threads when they cannot be had: the jobs they would have taken
+  // are done by Finish.
+  helpers_ = StartHelpers(std::min(helpers, static_cast<int>(jobs_.size())) + 1, [this](int) { Work(); });
 }
 
 void FacetTreeBuild::Finish() {

@@ -210,9 +210,9 @@ bool BuildFacets(FrameTables& frame, FacetTable& facets, EngineHooks& hooks, int
   ForRanges(facets.size(), threads, kFacetGrain, [&](std::size_t begin, std::size_t end) {
     for (const ObjectEntry& e : frame.objects) {
       const auto first = static_cast<std::size_t>(e.firstFacet);
-      const std::size_t from = std::max(first, begin), to = std::min(first + static_cast<std::size_t>(e.facetCount), end);
-      if (from >= to) continue;
-      const int i = static_cast<int>(from - first), j = static_cast<int>(to - first);
+      const RangePart part(first, static_cast<std::size_t>(e.facetCount), begin, end);
+      if (part.from >= part.to) continue;
+      const int i = static_cast<int>(part.from - first), j = static_cast<int>(part.to - first);
       if (e.IsFacetObject()) {
         FacetsOfFaces(frame, e, i, j, &facets[first]);
       } else {

@@ -156,8 +156,8 @@ void PlacePoints(const Keyframe& previous, const Keyframe& next, double t, int t
       const ObjectEntry &a = previous.objects[k], &b = next.objects[k];
       // The object's points that fall in [begin, end).
       const auto first = static_cast<std::size_t>(shown.objects[k].firstPoint);
-      const std::size_t from = std::max(first, begin), to = std::min(first + static_cast<std::size_t>(a.pointCount), end);
-      for (std::size_t p = from; p < to; ++p) {
+      const RangePart part(first, static_cast<std::size_t>(a.pointCount), begin, end);
+      for (std::size_t p = part.from; p < part.to; ++p) {
         const std::size_t i = p - first;
         place(p, Lerp(ToVec3(previous.points[a.firstPoint + i]), ToVec3(next.points[b.firstPoint + i]), t));
         moving[p] = 1;

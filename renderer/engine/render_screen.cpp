@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "imaging/picture.h"
 #include "platform/console.h"
 #include "renderer/engine/octree.h"
+#include "renderer/engine/parallel_ranges.h"
 #include "renderer/engine/resume_ring.h"
 #include "storage/virtim.h"
 
@@ -288,12 +288,9 @@ PassOutcome Pass::Run(ScreenCounters& total) {
       for (int i = next++; i < jobs && !Stopping(); i = next++) runJob(i, state, mine);
       counts[static_cast<std::size_t>(w)] = mine;
     };
-    std::vector<std::thread> helpers;
-    try {
-      for (int w = 1; w < workers_; ++w) helpers.emplace_back(work, w);
-    } catch (const std::system_error&) {
-      // Fewer threads: the rows they would have taken go to the others.
-    }
+    // Fewer threads when they cannot be had: the rows they would have
+    // taken go to the others.
+    std::vector<std::thread> helpers = StartHelpers(workers_, work);
     // The calling thread is a worker too, so that no more threads run than
     // asked for: between its rows it writes the rows finished, in order,
     // and polls. Once no row is left it waits for the helpers' last rows.
