@@ -1,5 +1,4 @@
 // The picture loader: the extension table chooses the reader.
-#include <fstream>
 
 #include "imaging/anim.h"
 #include "imaging/bmp.h"
@@ -12,15 +11,6 @@
 
 namespace tessaran {
 namespace {
-
-// The first bytes of a file: enough for a FORM's type or a PPM's magic.
-Bytes FileStart(const std::filesystem::path& path) {
-  Bytes start(12);
-  std::ifstream in(path, std::ios::binary);
-  in.read(reinterpret_cast<char*>(start.data()), std::streamsize(start.size()));
-  start.resize(std::size_t(in.gcount()));
-  return start;
-}
 
 // A name outside the table that starts as a binary PPM is read as one:
 // pictures exchanged with other tools keep their own extension.
@@ -41,13 +31,13 @@ int LoadPicture(const std::filesystem::path& path, int slot, int mode, PictureHe
                 int frame, const PixelSink* sink) {
   std::optional<FileKind> kind = FileKindOf(path);
   if (!kind) {
-    Bytes start = FileStart(path);
+    Bytes start = ReadFileStart(path, 12);
     if (LooksLikePpm(start)) return ReadPpm(path, slot, mode, header, sink);
     return ReadIff(path, start, slot, mode, header, frame, sink);
   }
   switch (*kind) {
     case FileKind::Lbm:
-    case FileKind::I24: return ReadIff(path, FileStart(path), slot, mode, header, frame, sink);
+    case FileKind::I24: return ReadIff(path, ReadFileStart(path, 12), slot, mode, header, frame, sink);
     case FileKind::Tga: return ReadTga(path, slot, mode, header, sink);
     case FileKind::Pcx: return ReadPcx(path, slot, mode, header, sink);
     case FileKind::Bmp: return ReadBmp(path, slot, mode, header, sink);

@@ -1,10 +1,12 @@
 #include "platform/bytes.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <fstream>
+#include <cstring>
 
 namespace tessaran {
 
@@ -61,27 +63,82 @@ void ByteWriter::PatchU32LE(std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out_.at(at + i) = std::byte(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
+namespace {
+
+// A plain file open for reading, closed with the object. A directory or a
+// named pipe given for a file is refused at once: a pipe without a writer
+// would block an open for ever. `failure` names the step that failed,
+// with errno telling why.
+struct PlainFile {
+  explicit PlainFile(const std::filesystem::path& file) {
+    fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      failure = "cannot open ";
+      return;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+      failure = "cannot read ";
+    } else if (!S_ISREG(status.st_mode)) {
+      errno = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+      failure = "cannot read ";
+    } else {
+      size = static_cast<std::size_t>(status.st_size);
+    }
+  }
+  ~PlainFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  PlainFile(const PlainFile&) = delete;
+  PlainFile& operator=(const PlainFile&) = delete;
+
+  // Reads into [data, data + n) until it is full or the file ends: the
+  // count read, or −1 with errno set.
+  long long ReadUpTo(std::byte* data, std::size_t n) const {
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t got = ::read(fd, data + done, n - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return -1;
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return static_cast<long long>(done);
+  }
+
+  int fd = -1;
+  std::size_t size = 0;
+  const char* failure = nullptr;
+};
+
+}  // namespace
+
 bool ReadWholeFile(const std::filesystem::path& file, Bytes& bytes, std::string* error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot open " + file.string();
+  const PlainFile in(file);
+  auto fail = [&](const char* what) {
+    if (error) *error = what + file.string() + ": " + std::strerror(errno);
     return false;
-  }
-  in.seekg(0, std::ios::end);
-  auto size = in.tellg();
-  in.seekg(0);
-  if (size < 0) {
-    if (error) *error = "cannot read " + file.string();
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (in.gcount() != size) {
-    if (error) *error = "cannot read " + file.string();
-    return false;
+  };
+  if (in.failure) return fail(in.failure);
+  bytes.resize(in.size);
+  const long long got = in.ReadUpTo(bytes.data(), bytes.size());
+  if (got != static_cast<long long>(bytes.size())) {
+    // A file cut while it is read is not taken as whole.
+    if (got >= 0) errno = EIO;
+    return fail("cannot read ");
   }
   return true;
 }
+
+Bytes ReadFileStart(const std::filesystem::path& file, std::size_t n) {
+  const PlainFile in(file);
+  if (in.failure) return {};
+  Bytes start(std::min(n, in.size));
+  start.resize(static_cast<std::size_t>(std::max(in.ReadUpTo(start.data(), start.size()), 0LL)));
+  return start;
+}
+
+bool CanReadFile(const std::filesystem::path& file) { return !PlainFile(file).failure; }
 
 bool WriteFileAtomically(const std::filesystem::path& file, ByteSpan bytes, std::string* error) {
   return WriteFileReplacing(file, bytes, error) == WriteStep::Done;

@@ -92,8 +92,15 @@ class ByteWriter {
   Bytes& out_;
 };
 
-// Reads a whole file; false with a reason when it cannot be read.
+// Reads a whole file; false with a reason when it cannot be read. These
+// readers take plain files only: a directory or a named pipe is refused at
+// once, never waited on.
 bool ReadWholeFile(const std::filesystem::path& file, Bytes& bytes, std::string* error = nullptr);
+// The first n bytes of a file, fewer when it is shorter, none when it
+// cannot be read: enough to tell what kind of file it is.
+Bytes ReadFileStart(const std::filesystem::path& file, std::size_t n);
+// Whether the file can be opened for reading.
+bool CanReadFile(const std::filesystem::path& file);
 
 // Writes bytes to a temporary name in the same folder and renames it over
 // file, so a failure (a full disk) never leaves a half-written file in place

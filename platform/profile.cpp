@@ -2,11 +2,12 @@
 
 #include "platform/bytes.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tessaran {
@@ -48,11 +49,15 @@ std::optional<std::string_view> KeyName(std::string_view line) {
 
 std::vector<std::string> ReadLines(const fs::path& file) {
   std::vector<std::string> lines;
-  std::ifstream in(file, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
+  Bytes bytes;
+  if (!ReadWholeFile(file, bytes)) return lines;
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.emplace_back(line);
+    text.remove_prefix(std::min(end + 1, text.size()));
   }
   return lines;
 }
@@ -156,7 +161,7 @@ bool WriteProfileString(std::string_view section, std::string_view key, std::str
   // A file that exists but cannot be read must not be replaced by one that
   // holds only the new key.
   std::error_code ec;
-  if (fs::exists(file, ec) && !std::ifstream(file, std::ios::binary)) {
+  if (fs::exists(file, ec) && !CanReadFile(file)) {
     if (error) *error = "cannot read " + file.string();
     return false;
   }

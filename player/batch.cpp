@@ -1,7 +1,6 @@
 #include "player/batch.h"
 
 #include <algorithm>
-#include <fstream>
 #include <ostream>
 
 #include "imaging/picture.h"
@@ -24,9 +23,9 @@ std::string KindOf(const std::filesystem::path& file) {
       default: break;
     }
   }
-  char head[12] = {};
-  std::ifstream in(file, std::ios::binary);
-  in.read(head, sizeof head);
+  Bytes start = ReadFileStart(file, 12);
+  start.resize(12);
+  const char* head = reinterpret_cast<const char*>(start.data());
   if (head[0] == 'P' && head[1] == '6') return "PPM";
   std::string type(head + 8, 4);
   if (type == "PBM ") return "PBM";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,31 @@ TEST(Bytes, AtomicWriteReplacesOrLeavesTheOldFile) {
   ASSERT_TRUE(ReadWholeFile(file, back));
   EXPECT_EQ(back.size(), 12u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(Bytes, ReadingAWholeFileRefusesWhatIsNoPlainFile) {
+  auto dir = std::filesystem::temp_directory_path() / ("tessaran-read-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  Bytes back{std::byte{7}};
+  std::string error;
+  EXPECT_FALSE(ReadWholeFile(dir, back, &error));
+  EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+  // A named pipe with no writer would block a plain open for ever.
+  const auto pipe = dir / "PIPE.MAQ";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadWholeFile(pipe, back, &error));
+  EXPECT_TRUE(ReadFileStart(pipe, 12).empty());
+  EXPECT_FALSE(CanReadFile(pipe));
+  EXPECT_FALSE(CanReadFile(dir));
+  EXPECT_FALSE(ReadWholeFile(dir / "none", back, &error));
+  EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+  std::ofstream(dir / "EMPTY") << "";
+  EXPECT_TRUE(ReadWholeFile(dir / "EMPTY", back));
+  EXPECT_TRUE(back.empty());
+  std::ofstream(dir / "SHORT") << "P6 1";
+  EXPECT_EQ(ReadFileStart(dir / "SHORT", 12).size(), 4u);
+  EXPECT_TRUE(CanReadFile(dir / "SHORT"));
   std::filesystem::remove_all(dir);
 }
 

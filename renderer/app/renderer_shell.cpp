@@ -314,7 +314,7 @@ int RenderCommand(RendererShell& shell, RenderPoll& poll) {
     ShowMessage(MessageKind::Information, kMsgNoScene);
     return kRenderFailed;
   }
-  if (!std::ifstream(NativePath(scene), std::ios::binary).good()) {
+  if (!CanReadFile(NativePath(scene))) {
     ShowMessage(MessageKind::Error, kMsgCannotOpen, scene.c_str());
     shell.project.SetSceneName("");
     return kRenderFailed;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <array>
-#include <fstream>
 #include <new>
 
 #include "imaging/anim.h"
@@ -44,11 +43,7 @@ bool IsFile(const std::filesystem::path& p) {
 
 // Whether a file is an IFF ANIM (its frames follow the image number).
 bool IsAnimated(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::array<char, 12> start{};
-  in.read(start.data(), static_cast<std::streamsize>(start.size()));
-  const auto n = static_cast<std::size_t>(in.gcount());
-  return IsAnimFile(ByteSpan(reinterpret_cast<const std::byte*>(start.data()), n));
+  return IsAnimFile(ReadFileStart(path, 12));
 }
 
 }  // namespace

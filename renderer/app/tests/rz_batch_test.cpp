@@ -1,6 +1,7 @@
 // rz --batch: option parsing, the overrides of the project, and the program
 // run as a user runs it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,6 +148,11 @@ TEST_F(RzProgram, BadUsageAndAbsurdSizesGiveTheirStatus) {
   r = Rz("--batch " + Path("MISSING.MAQ"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("does not exist"), std::string::npos);
+  // A named pipe given for the scene is refused, not waited on for ever.
+  ASSERT_EQ(mkfifo((dir_ / "PIPE.MAQ").c_str(), 0600), 0);
+  r = Rz("timeout 60 '" + std::string(RZ_PROGRAM) + "' --batch " + Path("PIPE.MAQ"), false);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("PIPE.MAQ"), std::string::npos) << r.err;
 }
 
 // A FILE that is neither a project nor a scene is bad usage, not the
