@@ -21,6 +21,7 @@
 #include "renderer/app/raytrace_renderer.h"
 #include "renderer/app/render_modes.h"
 #include "renderer/app/renderer_shell.h"
+#include "renderer/engine/helper_threads.h"
 #include "renderer/engine/render_screen.h"
 #include "scene/maq_scene.h"
 
@@ -152,6 +153,9 @@ bool ClaimOutput(OutputClaim& claim, const std::string& base, const std::string&
 int RenderFrames(RendererShell& shell, RenderPoll& poll) {
   RenderProject& project = shell.project;
   const std::string scenePath = NativePath(project.SceneName());
+  // The engine's helpers start while the scene is read, so that its first
+  // pass does not wait for them.
+  WakeHelpers(WorkerCount(shell.threads));
   MaqSceneFile file;
   MaqScene firstScene;
   if (!ReadScenes(file, scenePath, firstScene)) return kRenderFailed;

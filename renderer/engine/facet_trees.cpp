@@ -250,8 +250,7 @@ void FacetTreeBuild::Start(int helpers) {
 
 void FacetTreeBuild::Finish() {
   Work();
-  for (std::thread& helper : helpers_) helper.join();
-  helpers_.clear();
+  helpers_.Join();
   // The wide trees hold all the walk needs.
   nodes_ = {};
   items_ = {};

@@ -11,9 +11,9 @@
 
 #include <atomic>
 #include <cstddef>
-#include <thread>
 #include <vector>
 
+#include "renderer/engine/helper_threads.h"
 #include "renderer/engine/octree.h"
 
 namespace tessaran {
@@ -75,7 +75,7 @@ class FacetTreeBuild {
   UnsetVector<TreeItem> items_;  // the trees' facets with their centres, in facetOrder's ranges
   UnsetVector<FacetTreeNode> nodes_;  // the binary trees, one after another, until the wide ones are made
   std::atomic<std::size_t> nextJob_{0};
-  std::vector<std::thread> helpers_;
+  HelperGroup helpers_;
 };
 
 }  // namespace tessaran

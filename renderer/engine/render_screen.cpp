@@ -290,7 +290,7 @@ PassOutcome Pass::Run(ScreenCounters& total) {
     };
     // Fewer threads when they cannot be had: the rows they would have
     // taken go to the others.
-    std::vector<std::thread> helpers = StartHelpers(workers_, work);
+    HelperGroup helpers = StartHelpers(workers_, work);
     // The calling thread is a worker too, so that no more threads run than
     // asked for: between its rows it writes the rows finished, in order,
     // and polls. Once no row is left it waits for the helpers' last rows.
@@ -306,7 +306,7 @@ PassOutcome Pass::Run(ScreenCounters& total) {
           rowsLeft = false;
         }
       }
-      if (!rowsLeft) {
+      if (!rowsLeft && !SpinUntil([&] { return ended[written].load(); })) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, std::chrono::milliseconds(20), [&] { return ended[written].load(); });
       }
@@ -327,7 +327,7 @@ PassOutcome Pass::Run(ScreenCounters& total) {
       stop_ = true;
     }
     changed_.notify_all();
-    for (auto& t : helpers) t.join();
+    helpers.Join();
   }
   for (const auto& c : counts) {
     total.rays += c.rays;
