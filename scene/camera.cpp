@@ -59,11 +59,6 @@ Vec3 WorldFromView(const Camera& camera, const Vec3& c) {
   return world;
 }
 
-Vec3 RenderCoordinates(const Camera& camera, const Vec3& world) {
-  const Vec3 d{world[0] - camera.centre[0], world[1] - camera.centre[1], world[2] - camera.centre[2]};
-  return {Dot(d, camera.axes[0]), Dot(d, camera.axes[1]), Dot(d, camera.axes[2])};
-}
-
 ScreenMapping ImageMapping(int W, int H, int pixelRatio) {
   return ImageMapping(W, pixelRatio, W / 2 - 0.5, H / 2 + 0.5);
 }

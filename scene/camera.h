@@ -50,8 +50,12 @@ Vec3 ViewCoordinates(const Camera& camera, const Vec3& world);
 Vec3 WorldFromView(const Camera& camera, const Vec3& c);
 
 // The renderer's camera coordinates: eye P at the origin, looking along −z,
-// y up.
-Vec3 RenderCoordinates(const Camera& camera, const Vec3& world);
+// y up. Inline: the frame's set-up takes it for every point.
+inline Vec3 RenderCoordinates(const Camera& camera, const Vec3& world) {
+  const Vec3 d{world[0] - camera.centre[0], world[1] - camera.centre[1], world[2] - camera.centre[2]};
+  const auto along = [&d](const Vec3& axis) { return d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2]; };
+  return {along(camera.axes[0]), along(camera.axes[1]), along(camera.axes[2])};
+}
 
 // Camera units to pixels: where the axis meets the picture and the pixels
 // per unit of the projection plane.
