@@ -21,6 +21,9 @@
 # by the rest of the machine). Covered pixels (not sky) of both
 # pictures are counted on the no-AA renders.
 #
+# Then the machine's own two-thread ratio (bench/parallel_probe.cpp), on
+# work with no serial part at all, against which "ours 2/1" is read.
+#
 # Last, with S1 among the scenes, the primary-ray throughput of one thread:
 # the pixels of a 640 x 480 render less those of a 320 x 240 one, over the
 # difference of their times, so that reading and preparing the scene (the
@@ -60,6 +63,9 @@ if [ -z "${BIN_DIR:-}" ] && { [ ! -x "$BIN/rz" ] || [ ! -x "$BIN/qmx" ]; }; then
   cmake -S "$ROOT" -B "$ROOT/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
   cmake --build "$ROOT/build/release" -j"$(nproc)" --target rz qmx
   cmake --build "$ROOT/build/release" -j"$(nproc)" --target embree_probe 2>/dev/null || true
+fi
+if [ -z "${BIN_DIR:-}" ] && [ ! -x "$BIN/parallel_probe" ]; then
+  cmake --build "$ROOT/build/release" -j"$(nproc)" --target parallel_probe
 fi
 
 mkdir -p "$OUT/scenes" "$OUT/renders"
@@ -142,6 +148,12 @@ for scene in $SCENES; do
     done
   done
 done
+
+# The two-thread ratio of this machine on work with no serial part: what
+# "ours 2/1" is to be read against.
+if [[ " $THREADS " == *" 1 "* && " $THREADS " == *" 2 "* && -x "$BIN/parallel_probe" ]]; then
+  "$BIN/parallel_probe" "$((RUNS > 9 ? RUNS : 9))"
+fi
 
 s1="$OUT/renders/s1_mesh/s1_mesh.MAQ"
 if [[ " $SCENES " == *" s1_mesh "* ]] && [ -f "$s1" ]; then
