@@ -37,6 +37,8 @@
 # RUNS [1] (the median is kept), OUT [build/release/bench-render], W [640], H [480],
 # BIN_DIR, SCENE_GEN.
 set -euo pipefail
+# Times and ratios are written and read with a decimal point.
+export LC_ALL=C
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
 SCENES=${SCENES:-"s1_mesh s2_mirrors s3_glass"}
@@ -73,17 +75,18 @@ if [ ! -f "$OUT/scenes/s3_glass.json" ]; then
   python3 "$GEN" --outdir "$OUT/scenes" --scale-s1 "$S1_SCALE" >/dev/null
 fi
 
-now() { date +%s.%N; }
 calc() { awk "BEGIN { print $* }"; }
 median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 shortest() { sort -g | head -1; }
 
 # One timed run of a command; prints the wall seconds; its stderr goes to $LOG.
+# The shell's own clock: reading it starts no process, so the time is the
+# command's alone.
 timed() {
   local t0 t1
-  t0=$(now)
+  t0=$EPOCHREALTIME
   "$@" >>"$LOG" 2>&1 || { echo "render_bench: failed: $*" >&2; tail -5 "$LOG" >&2; return 1; }
-  t1=$(now)
+  t1=$EPOCHREALTIME
   calc "$t1 - $t0"
 }
 
@@ -101,14 +104,14 @@ for scene in $SCENES; do
   LOG="$work/log.txt"
   : >"$LOG"
   maq="$work/$scene.MAQ"
-  t0=$(now)
+  t0=$EPOCHREALTIME
   mapfile -t args < <(python3 "$HELPER" qmx-args "$json" "$maq")
   if ! "$BIN/qmx" --batch "${args[@]}" >>"$LOG" 2>&1 || ! "$BIN/qmx" --batch --info "$maq" >>"$LOG" 2>&1; then
     faces=$(python3 -c "import json,sys; print(sum(o['triangles'] for o in json.load(open(sys.argv[1]))['objects']))" "$json")
     echo "$scene: skipped, the modeler's scene file cannot hold it ($faces faces; see $LOG)"
     continue
   fi
-  t1=$(now)
+  t1=$EPOCHREALTIME
   echo "$scene: DXF import and scene file $(printf '%.2f' "$(calc "$t1 - $t0")") s" >&2
   for aa in $AA; do
     python3 "$HELPER" project "$json" "$work/$scene.RPJ" "$aa"
