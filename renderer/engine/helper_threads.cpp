@@ -1,5 +1,7 @@
 #include "renderer/engine/helper_threads.h"
 
+#include <sched.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -149,12 +151,20 @@ HelperPool& Pool() {
   return pool;
 }
 
-// The helpers run on their own processors only while no more of them
-// exist than the machine has processors beside the caller's.
-bool MaySpin() {
-  const int processors = static_cast<int>(std::thread::hardware_concurrency());
-  return Pool().Started() < processors;
+// The processors this process may run on (a machine's share, under
+// taskset or a container's set), read once.
+int Processors() {
+  static const int processors = [] {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+    return static_cast<int>(std::thread::hardware_concurrency());
+  }();
+  return processors;
 }
+
+// The helpers run on their own processors only while no more of them
+// exist than there are processors beside the caller's.
+bool MaySpin() { return Pool().Started() < Processors(); }
 
 }  // namespace
 
