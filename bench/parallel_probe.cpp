@@ -78,8 +78,9 @@ int main(int argc, char** argv) {
     ratio.push_back(t2 / t1);
     one.push_back(t1);
   }
-  std::printf("machine, work with no serial part: 2 threads take %.2f of 1 thread's time "
-              "(median of %d rounds; 1 thread %.1f ms)\n",
-              Median(ratio), rounds, Median(one));
+  std::printf(
+      "machine, work with no serial part: 2 threads take %.2f of 1 thread's time "
+      "(median of %d rounds; 1 thread %.1f ms)\n",
+      Median(ratio), rounds, Median(one));
   return 0;
 }

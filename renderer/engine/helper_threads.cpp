@@ -164,7 +164,9 @@ int Processors() {
 
 // The helpers run on their own processors only while no more of them
 // exist than there are processors beside the caller's.
-bool MaySpin() { return Pool().Started() < Processors(); }
+bool MaySpin() {
+  return Pool().Started() < Processors();
+}
 
 }  // namespace
 
