@@ -136,8 +136,9 @@ class HelperPool {
       task.reset();
       // Idle again, unless the pool has ended meanwhile.
       int given = Helper::kGiven;
-      if (!helper->state.compare_exchange_strong(given, Helper::kIdle, std::memory_order_acq_rel))
+      if (!helper->state.compare_exchange_strong(given, Helper::kIdle, std::memory_order_acq_rel)) {
         return;
+      }
     }
   }
 
@@ -195,8 +196,9 @@ int Hand(const std::shared_ptr<helpers::Task>& task, int count) {
   std::vector<Helper*> claimed = Pool().Claim(count);
   const int given = static_cast<int>(claimed.size());
   task->running.store(given, std::memory_order_relaxed);
-  for (int i = 0; i < given; ++i)
+  for (int i = 0; i < given; ++i) {
     HelperPool::Give(*claimed[static_cast<std::size_t>(i)], task, i + 1);
+  }
   return given;
 }
 

@@ -23,8 +23,6 @@ struct Task;
 class HelperGroup {
  public:
   HelperGroup() = default;
-  HelperGroup(std::shared_ptr<helpers::Task> task, int started)
-      : task_(std::move(task)), started_(started) {}
   HelperGroup(HelperGroup&& other) noexcept;
   HelperGroup& operator=(HelperGroup&& other) noexcept;
   HelperGroup(const HelperGroup&) = delete;
@@ -36,6 +34,10 @@ class HelperGroup {
   void Join();
 
  private:
+  friend HelperGroup StartHelpers(int count, std::function<void(int)> run);
+  HelperGroup(std::shared_ptr<helpers::Task> task, int started)
+      : task_(std::move(task)), started_(started) {}
+
   std::shared_ptr<helpers::Task> task_;
   int started_ = 0;
 };
