@@ -1,6 +1,8 @@
 #include "link/program_start.h"
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +35,17 @@ std::string ProgramDirectory() {
   return tessaran::ProgramDirectory().string();
 }
 
+namespace {
+
+// Whether the descriptor is a pipe or a socket: a reader of one waits for
+// every writer to close it before it sees the end.
+bool IsPipe(int fd) {
+  struct stat status;
+  return fstat(fd, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+}
+
+}  // namespace
+
 bool StartProgram(const std::string& directory, const std::string& systemName,
                   const std::vector<std::string>& arguments) {
   const std::string program = (std::filesystem::path(directory) / ProgramFileName(systemName)).string();
@@ -47,8 +60,20 @@ bool StartProgram(const std::string& directory, const std::string& systemName,
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  // It never reads this program's input. Nor does it keep this program's
+  // output when that is a pipe: whoever reads the pipe (a script's
+  // `$(qmx --batch …)`, a `| tail`) would wait for the server to quit, and
+  // the server would be killed by its first line written after the reader
+  // has gone. A terminal or a file is kept, for its traces.
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    if (IsPipe(fd)) posix_spawn_file_actions_addopen(&files, fd, "/dev/null", O_WRONLY, 0);
+  }
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+  const int error = posix_spawn(&pid, program.c_str(), &files, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attributes);
   Trace("Lancement de %s %s\n", program.c_str(), error == 0 ? "OK" : "IMPOSSIBLE");
   if (error != 0) return false;

@@ -17,7 +17,10 @@ std::string ProgramFileName(const std::string& systemName);
 std::string ProgramDirectory();
 
 // Starts directory/ProgramFileName(systemName) with the arguments; false
-// when it cannot be run. The program is not waited for.
+// when it cannot be run. The program is not waited for. It reads nothing
+// of this program's input, and writes to this program's output and error
+// only when they are a terminal or a file, never a pipe, which would stay
+// open as long as the started server runs.
 bool StartProgram(const std::string& directory, const std::string& systemName,
                   const std::vector<std::string>& arguments);
 

@@ -1,10 +1,14 @@
 // Starting a program of the suite: found in the program directory by its
-// system name, and its end collected so that no defunct process stays.
+// system name, its end collected so that no defunct process stays, and
+// holding none of this program's pipes.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -41,6 +45,54 @@ TEST(ProgramStart, AStartedProgramThatEndsLeavesNoDefunctProcess) {
   // Long enough for the program to have ended and been collected.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(DefunctChildren(), 0);
+  fs::remove_all(dir);
+}
+
+// Starts the program `systemName` names in `dir` with this process's
+// output and error on a pipe, as `x=$(qmx --batch …)` does; true when the
+// pipe ends within two seconds, that is when nothing but this process
+// held it.
+bool PipeEndsAfterStart(const fs::path& dir, const char* systemName) {
+  int ends[2];
+  if (pipe(ends) != 0) return false;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int out = dup(STDOUT_FILENO), err = dup(STDERR_FILENO);
+  dup2(ends[1], STDOUT_FILENO);
+  dup2(ends[1], STDERR_FILENO);
+  close(ends[1]);
+  const bool started = StartProgram(dir.string(), systemName, {});
+  dup2(out, STDOUT_FILENO);
+  dup2(err, STDERR_FILENO);
+  close(out);
+  close(err);
+  pollfd reader{ends[0], POLLIN, 0};
+  char byte;
+  const bool ended = started && poll(&reader, 1, 2000) == 1 && read(ends[0], &byte, 1) == 0;
+  close(ends[0]);
+  return ended;
+}
+
+TEST(ProgramStart, AStartedServerHoldsNoPipeOfThisProgram) {
+  const fs::path dir = fs::temp_directory_path() / ("tessaran-pipes-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  // A server that runs for a while, and says where its input comes from.
+  const fs::path program = dir / "server";
+  std::ofstream(program) << "#!/bin/sh\nreadlink /proc/$$/fd/0 > \"$0.input\"\necho $$ > \"$0.pid\"\n"
+                            "echo started\nexec sleep 30\n";
+  chmod(program.c_str(), 0755);
+  EXPECT_TRUE(PipeEndsAfterStart(dir, "\\SERVER.EXE"));
+  // The pipe ended while the server still ran.
+  long pid = 0;
+  for (int tries = 0; tries < 100 && !(std::ifstream(dir / "server.pid") >> pid); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(kill(static_cast<pid_t>(pid), 0), 0);
+  std::string input;
+  std::ifstream(dir / "server.input") >> input;
+  EXPECT_EQ(input, "/dev/null");
+  kill(static_cast<pid_t>(pid), SIGTERM);
   fs::remove_all(dir);
 }
 
