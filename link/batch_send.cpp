@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "platform/sysinfo.h"
+
 namespace tessaran::link {
 
 int SendFromBatch(ProgramClient& client, const std::string& program, const std::string& serverName,
@@ -30,6 +32,11 @@ int SendFromBatch(ProgramClient& client, const std::string& program, const std::
     case SendResult::NoServer:
       err << program << ": the " << serverName << " was started but did not register within "
           << kStartWaits * kStartWaitMilliseconds / 1000 << " s\n";
+      break;
+    case SendResult::Ended:
+      err << program << ": the " << serverName << " was started but ended before it registered";
+      if (!DisplayAvailable()) err << ": it serves from its window, and no display is set (DISPLAY, WAYLAND_DISPLAY)";
+      err << "\n";
       break;
     case SendResult::Refused:
       err << program << ": the " << serverName << " refuses new conversations until its present work ends\n";

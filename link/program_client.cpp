@@ -86,17 +86,18 @@ SendResult ProgramClient::Ensure(ProgramSlot& slot, const std::vector<std::strin
     // A running server that refuses is not joined by a second one.
     if (refused) return SendResult::Refused;
   }
-  if (!StartProgram(ProgramDirectory(), slot.programFile, startArguments)) {
+  const StartedProgram started = StartProgram(ProgramDirectory(), slot.programFile, startArguments);
+  if (!started) {
     ShowMessage(MessageKind::Error, rules_.startFailMessage);
     return SendResult::NotStartable;
   }
   slot.startedByMe = true;
-  for (int wait = 0; wait < kStartWaits && slot.conversation == 0; ++wait) {
-    instance_->Wait(kStartWaitMilliseconds, pump_, [&slot] { return slot.conversation != 0; });
-  }
+  // A program that has ended will not register: it is not waited for.
+  auto settled = [&slot, &started] { return slot.conversation != 0 || started.Ended(); };
+  for (int wait = 0; wait < kStartWaits && !settled(); ++wait) instance_->Wait(kStartWaitMilliseconds, pump_, settled);
   if (slot.conversation != 0) return SendResult::Done;
   Trace("Pas de conversation en cours\n");
-  return SendResult::NoServer;
+  return started.Ended() ? SendResult::Ended : SendResult::NoServer;
 }
 
 SendResult ProgramClient::SendWithRetries(ProgramSlot& slot, const Frame& frame, int attempts) {
@@ -140,7 +141,9 @@ SendResult ProgramClient::Poke(int index, const std::string& item, const std::ve
   ProgramSlot& slot = slots_[static_cast<std::size_t>(index)];
   const SendResult ensured = Ensure(slot, startArguments);
   if (ensured != SendResult::Done) {
-    if (ensured == SendResult::NoServer) Trace("XTYP_POKE IMPOSSIBLE PAS DE CONVESATION RZ EN COURS\n");
+    if (ensured == SendResult::NoServer || ensured == SendResult::Ended) {
+      Trace("XTYP_POKE IMPOSSIBLE PAS DE CONVESATION RZ EN COURS\n");
+    }
     return ensured;
   }
   Frame frame;

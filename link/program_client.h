@@ -35,6 +35,7 @@ enum class SendResult {
   Done,
   NotStartable,  // the program could not be started (message shown)
   NoServer,      // started, but it never registered
+  Ended,         // started, but it ended before it registered
   Refused,       // the server refuses new conversations
   TooBusy,       // busy beyond the retries (message shown)
   Failed,        // another error: LastError()

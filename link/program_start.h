@@ -3,6 +3,8 @@
 // in the program directory.
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,12 +18,31 @@ std::string ProgramFileName(const std::string& systemName);
 // directory of the running program).
 std::string ProgramDirectory();
 
-// Starts directory/ProgramFileName(systemName) with the arguments; false
-// when it cannot be run. The program is not waited for. It reads nothing
+// Whether StartProgram started this program, to serve the suite: such a
+// program serves from its window and has nothing else to do without a
+// display. (The started program's environment says so.)
+bool StartedToServe();
+
+// A program StartProgram started, as this program sees it: false when it
+// could not be started; else whether it has ended since (its end is
+// collected as soon as it comes).
+class StartedProgram {
+ public:
+  explicit operator bool() const { return ended_ != nullptr; }
+  bool Ended() const { return ended_ && ended_->load(std::memory_order_acquire); }
+
+ private:
+  friend StartedProgram StartProgram(const std::string& directory, const std::string& systemName,
+                                     const std::vector<std::string>& arguments);
+  std::shared_ptr<std::atomic<bool>> ended_;
+};
+
+// Starts directory/ProgramFileName(systemName) with the arguments. The
+// program is not waited for. It reads nothing
 // of this program's input, and writes to this program's output and error
 // only when they are a terminal or a file, never a pipe, which would stay
 // open as long as the started server runs.
-bool StartProgram(const std::string& directory, const std::string& systemName,
-                  const std::vector<std::string>& arguments);
+StartedProgram StartProgram(const std::string& directory, const std::string& systemName,
+                            const std::vector<std::string>& arguments);
 
 }  // namespace tessaran::link

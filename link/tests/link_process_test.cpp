@@ -198,6 +198,16 @@ TEST_F(LinkProcessTest, ProgramsThatCannotBeStartedGiveTheirMessages) {
   EXPECT_THAT(rz.err, HasSubstr("43: "));
 }
 
+TEST_F(LinkProcessTest, AStartedProgramThatEndsAtOnceIsNotWaitedFor) {
+  // A renderer that cannot serve (as one without a display) ends at once.
+  const fs::path rz = base_ / "bin" / "rz";
+  std::ofstream(rz) << "#!/bin/sh\nexit 1\n";
+  fs::permissions(rz, fs::perms::owner_all);
+  const ProgramRun run = RunProgram({QMX_PROGRAM, "--batch", "--render", Scene(base_).string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("qmx: the renderer was started but ended before it registered"));
+}
+
 TEST_F(LinkProcessTest, AKilledServersSocketIsClearedByTheNextServer) {
   const pid_t first = StartServer({"--renderer"});
   kill(first, SIGKILL);

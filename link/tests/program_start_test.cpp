@@ -1,6 +1,7 @@
 // Starting a program of the suite: found in the program directory by its
-// system name, its end collected so that no defunct process stays, and
-// holding none of this program's pipes.
+// system name, its end collected (and told) so that no defunct process
+// stays, holding none of this program's pipes, and told it was started to
+// serve.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -41,9 +42,12 @@ TEST(ProgramStart, AStartedProgramThatEndsLeavesNoDefunctProcess) {
   std::ofstream(program) << "#!/bin/sh\nexit 0\n";
   chmod(program.c_str(), 0755);
   EXPECT_FALSE(StartProgram(dir.string(), "\\MISSING.EXE", {}));
-  ASSERT_TRUE(StartProgram(dir.string(), "\\QUICK.EXE", {"a b"}));
-  // Long enough for the program to have ended and been collected.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const StartedProgram quick = StartProgram(dir.string(), "\\QUICK.EXE", {"a b"});
+  ASSERT_TRUE(quick);
+  for (int tries = 0; tries < 100 && !quick.Ended(); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(quick.Ended());
   EXPECT_EQ(DefunctChildren(), 0);
   fs::remove_all(dir);
 }
@@ -61,7 +65,7 @@ bool PipeEndsAfterStart(const fs::path& dir, const char* systemName) {
   dup2(ends[1], STDOUT_FILENO);
   dup2(ends[1], STDERR_FILENO);
   close(ends[1]);
-  const bool started = StartProgram(dir.string(), systemName, {});
+  const bool started = static_cast<bool>(StartProgram(dir.string(), systemName, {}));
   dup2(out, STDOUT_FILENO);
   dup2(err, STDERR_FILENO);
   close(out);
@@ -76,9 +80,11 @@ bool PipeEndsAfterStart(const fs::path& dir, const char* systemName) {
 TEST(ProgramStart, AStartedServerHoldsNoPipeOfThisProgram) {
   const fs::path dir = fs::temp_directory_path() / ("tessaran-pipes-" + std::to_string(getpid()));
   fs::create_directories(dir);
-  // A server that runs for a while, and says where its input comes from.
+  // A server that runs for a while, and says where its input comes from
+  // and whether it knows it was started to serve.
   const fs::path program = dir / "server";
-  std::ofstream(program) << "#!/bin/sh\nreadlink /proc/$$/fd/0 > \"$0.input\"\necho $$ > \"$0.pid\"\n"
+  std::ofstream(program) << "#!/bin/sh\nreadlink /proc/$$/fd/0 > \"$0.input\"\n"
+                            "echo \"$TESSARAN_STARTED_TO_SERVE\" > \"$0.serve\"\necho $$ > \"$0.pid\"\n"
                             "echo started\nexec sleep 30\n";
   chmod(program.c_str(), 0755);
   EXPECT_TRUE(PipeEndsAfterStart(dir, "\\SERVER.EXE"));
@@ -92,6 +98,10 @@ TEST(ProgramStart, AStartedServerHoldsNoPipeOfThisProgram) {
   std::string input;
   std::ifstream(dir / "server.input") >> input;
   EXPECT_EQ(input, "/dev/null");
+  std::string serve;
+  std::ifstream(dir / "server.serve") >> serve;
+  EXPECT_EQ(serve, "1");
+  EXPECT_FALSE(StartedToServe());
   kill(static_cast<pid_t>(pid), SIGTERM);
   fs::remove_all(dir);
 }

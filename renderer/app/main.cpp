@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "link/program_start.h"
 #include "messages/message_library.h"
 #include "platform/console.h"
 #include "platform/dynlib.h"
@@ -30,6 +31,13 @@ int main(int argc, char** argv) {
     return tessaran::kRzDone;
   }
   tessaran::ConsoleOpen();
+  // Started by another program of the suite to serve it: without a window
+  // there is nothing to serve from, and the batch mode would render the
+  // last project again in its place.
+  if (tessaran::link::StartedToServe() && !tessaran::DisplayAvailable()) {
+    std::cerr << "rz: started to serve the other programs, but no display is set (DISPLAY, WAYLAND_DISPLAY)\n";
+    return tessaran::kRzFailed;
+  }
   if (!AsksForBatch(args) && tessaran::DisplayAvailable()) {
     return tessaran::RunWindowsLibrary("RZWIN.DLL", argc, argv, tessaran::kRzFailed);
   }

@@ -210,6 +210,16 @@ TEST_F(RzProgram, WithoutAFileTheBundledDemoIsRendered) {
   EXPECT_FALSE(fs::exists(dir_ / "demo" / "DEMO0001.TGA"));
 }
 
+// Started by the modeler on a machine without a display, the renderer
+// cannot serve; it ends at once instead of rendering the last project.
+TEST_F(RzProgram, StartedToServeWithoutADisplayItEndsRenderingNothing) {
+  const std::string rz = "'" + std::string(RZ_PROGRAM) + "'";
+  const Result r = Rz("env -u DISPLAY -u WAYLAND_DISPLAY TESSARAN_STARTED_TO_SERVE=1 " + rz, false);
+  EXPECT_EQ(r.status, kRzFailed);
+  EXPECT_NE(r.err.find("rz: started to serve the other programs, but no display is set"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("wrote"), std::string::npos) << r.err;
+}
+
 // The windows live in a library of their own: a batch render (on a farm
 // machine, say) never loads Qt, which would cost each render's start.
 TEST_F(RzProgram, ABatchRenderNeverLoadsQt) {
