@@ -38,10 +38,10 @@ class StartedProgram {
 };
 
 // Starts directory/ProgramFileName(systemName) with the arguments. The
-// program is not waited for. It reads nothing
-// of this program's input, and writes to this program's output and error
-// only when they are a terminal or a file, never a pipe, which would stay
-// open as long as the started server runs.
+// program is not waited for. It reads nothing of this program's input,
+// and writes to this program's output and error only when they are a
+// terminal or a file, never a pipe, which would stay open as long as the
+// started server runs.
 StartedProgram StartProgram(const std::string& directory, const std::string& systemName,
                             const std::vector<std::string>& arguments);
 
